@@ -1,0 +1,65 @@
+#pragma once
+// The one seam every modal window of the program goes through. The Qt implementation
+// shows real dialogs; tests install a double that records what was asked and answers
+// from a script, so no test ever waits on a modal window.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QWidget;
+
+namespace rimo {
+
+enum class MessageIcon { None, Information, Warning, Critical, Question };
+
+struct MessageBoxRequest
+{
+    MessageIcon icon = MessageIcon::Information;
+    QString caption;
+    QString text;
+    QStringList buttons;     // captions, left to right in reading order
+    int defaultButton = 0;   // index into buttons
+    int escapeButton = -1;   // index returned on Escape or close; -1 when none
+    bool rightToLeft = false;
+    bool arabicCharset = false; // font with the Arabic character set (Tahoma falls back to an Arabic font)
+};
+
+struct FileDialogRequest
+{
+    QString caption;
+    QString filter;       // Windows-style "name|pattern|name|pattern"
+    QString proposedName; // file name proposed to the user
+    QString folder;
+    QString defaultSuffix;
+};
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    // Returns the index of the pressed button, or escapeButton when closed otherwise.
+    virtual int messageBox(const MessageBoxRequest& request) = 0;
+    // Returns the chosen file name, empty on cancel.
+    virtual QString saveFileName(const FileDialogRequest& request) = 0;
+    virtual QString openFileName(const FileDialogRequest& request) = 0;
+    // Runs a program-made modal window (connect dialog, chooser, ...) and returns its result code.
+    virtual int exec(QDialog& dialog) = 0;
+};
+
+// The process-wide seam. Until a program or test installs one, a Qt implementation is used.
+Dialogs& dialogs();
+// Installs `d` (not owned); nullptr restores the Qt implementation.
+void setDialogs(Dialogs* d);
+
+// The application's standard error box: stop icon, the error's text, the application title.
+void showApplicationError(const QString& text);
+
+// The application title (the caption of the standard error box, the program's name towards
+// the desktop).
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+
+} // namespace rimo

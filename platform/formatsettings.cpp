@@ -1,0 +1,23 @@
+#include "platform/formatsettings.h"
+
+#include <QLocale>
+
+namespace rimo {
+
+FormatSettings& formatSettings()
+{
+    static FormatSettings settings = [] {
+        const QLocale system = QLocale::system();
+        FormatSettings s;
+        s.shortDateFormat = system.dateFormat(QLocale::ShortFormat);
+        s.longDateFormat = system.dateFormat(QLocale::LongFormat);
+        s.shortTimeFormat = system.timeFormat(QLocale::ShortFormat);
+        s.longTimeFormat = system.timeFormat(QLocale::LongFormat);
+        const QString point = system.decimalPoint();
+        s.decimalSeparator = point.isEmpty() ? QChar(u'.') : point.front();
+        return s;
+    }();
+    return settings;
+}
+
+} // namespace rimo

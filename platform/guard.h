@@ -1,0 +1,38 @@
+#pragma once
+// Every event handler (button, timer, key, start-up step) runs inside `guarded`, so an
+// error escaping it reaches the application's standard error box and the program goes on.
+// Qt leaves exceptions thrown through signal-slot connections undefined.
+
+#include "platform/dialogs.h"
+#include "platform/error.h"
+
+#include <exception>
+#include <utility>
+
+namespace rimo {
+
+void reportEscapedError(const std::exception& e);
+void reportUnknownError();
+
+template <typename F>
+void runGuarded(F&& f)
+{
+    try {
+        std::forward<F>(f)();
+    } catch (const std::exception& e) {
+        reportEscapedError(e);
+    } catch (...) {
+        reportUnknownError();
+    }
+}
+
+// Wraps a callable for a signal connection: connect(b, &QPushButton::clicked, guarded([&] {...}));
+template <typename F>
+auto guarded(F f)
+{
+    return [f = std::move(f)](auto&&... args) mutable {
+        runGuarded([&] { f(std::forward<decltype(args)>(args)...); });
+    };
+}
+
+} // namespace rimo

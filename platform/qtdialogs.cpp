@@ -1,0 +1,122 @@
+#include "platform/qtdialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace rimo {
+
+namespace {
+
+Dialogs* g_installed = nullptr;
+QString g_title;
+
+QMessageBox::Icon toQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::None:
+        return QMessageBox::NoIcon;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+Dialogs& dialogs()
+{
+    static QtDialogs qt;
+    return g_installed ? *g_installed : qt;
+}
+
+void setDialogs(Dialogs* d)
+{
+    g_installed = d;
+}
+
+QString applicationTitle()
+{
+    return g_title;
+}
+
+void setApplicationTitle(const QString& title)
+{
+    g_title = title;
+}
+
+void showApplicationError(const QString& text)
+{
+    MessageBoxRequest r;
+    r.icon = MessageIcon::Critical;
+    r.caption = applicationTitle();
+    r.text = text;
+    r.buttons = {QStringLiteral("OK")};
+    r.escapeButton = 0;
+    dialogs().messageBox(r);
+}
+
+QString qtFilterFromWindowsFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(u';', u' '));
+    return out.join(QStringLiteral(";;"));
+}
+
+int QtDialogs::messageBox(const MessageBoxRequest& request)
+{
+    QMessageBox box(toQtIcon(request.icon), request.caption, request.text);
+    if (request.rightToLeft)
+        box.setLayoutDirection(Qt::RightToLeft);
+    if (request.arabicCharset) {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPointSize(8);
+        box.setFont(f);
+    }
+    QList<QPushButton*> buttons;
+    for (const QString& caption : request.buttons)
+        buttons << box.addButton(caption, QMessageBox::AcceptRole);
+    if (request.defaultButton >= 0 && request.defaultButton < buttons.size())
+        box.setDefaultButton(buttons[request.defaultButton]);
+    if (request.escapeButton >= 0 && request.escapeButton < buttons.size())
+        box.setEscapeButton(buttons[request.escapeButton]);
+    box.exec();
+    const int index = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return index >= 0 ? index : request.escapeButton;
+}
+
+QString QtDialogs::saveFileName(const FileDialogRequest& request)
+{
+    QFileDialog dlg(nullptr, request.caption, request.folder, qtFilterFromWindowsFilter(request.filter));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    if (!request.defaultSuffix.isEmpty())
+        dlg.setDefaultSuffix(request.defaultSuffix);
+    dlg.selectFile(request.proposedName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().front();
+}
+
+QString QtDialogs::openFileName(const FileDialogRequest& request)
+{
+    return QFileDialog::getOpenFileName(nullptr, request.caption, request.folder,
+                                        qtFilterFromWindowsFilter(request.filter));
+}
+
+int QtDialogs::exec(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+} // namespace rimo

@@ -1,0 +1,101 @@
+#pragma once
+// Test doubles for the platform seams: they record what was asked and answer from a script.
+
+#include "platform/dialogs.h"
+#include "platform/services.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+namespace rimo::fakes {
+
+class FakeDialogs : public Dialogs
+{
+public:
+    struct Shown
+    {
+        MessageBoxRequest request;
+    };
+
+    // Scripted answers; when empty, message boxes return their default button, file
+    // dialogs return an empty name and exec returns 0 (rejected).
+    std::deque<int> messageAnswers;
+    std::deque<QString> fileAnswers;
+    std::deque<std::function<int(QDialog&)>> execAnswers;
+
+    QList<MessageBoxRequest> messages;
+    QList<FileDialogRequest> fileRequests;
+    QStringList execTitles;
+
+    int messageBox(const MessageBoxRequest& request) override;
+    QString saveFileName(const FileDialogRequest& request) override;
+    QString openFileName(const FileDialogRequest& request) override;
+    int exec(QDialog& dialog) override;
+
+    QStringList texts() const;
+};
+
+// Installs a FakeDialogs for the lifetime of the object.
+class ScopedFakeDialogs : public FakeDialogs
+{
+public:
+    ScopedFakeDialogs() { setDialogs(this); }
+    ~ScopedFakeDialogs() override { setDialogs(nullptr); }
+};
+
+class RecordingKeyboard : public KeyboardLayouts
+{
+public:
+    // "load:00000429", "unload:00000429" in the order of the calls
+    QStringList calls;
+    bool failLoads = false;
+    quintptr loadAndActivate(const QString& layoutId) override;
+    void unload(quintptr handle) override;
+
+private:
+    QList<QPair<quintptr, QString>> m_loaded;
+    quintptr m_next = 1;
+};
+
+class FakeOsVersion : public OsVersionSource
+{
+public:
+    std::optional<OsVersionFacts> facts;
+    int queries = 0;
+    std::optional<OsVersionFacts> query() override
+    {
+        ++queries;
+        return facts;
+    }
+};
+
+class RecordingBeeper : public Beeper
+{
+public:
+    int beeps = 0;
+    void defaultBeep() override { ++beeps; }
+};
+
+class RecordingShellOpener : public ShellOpener
+{
+public:
+    QStringList opened;
+    bool open(const QString& pathOrUrl) override
+    {
+        opened << pathOrUrl;
+        return true;
+    }
+};
+
+class RecordingTone : public TonePlayer
+{
+public:
+    QList<QPair<int, int>> tones; // frequency, duration
+    int silences = 0;
+    void tone(int frequencyHz, int durationMs) override { tones.append({frequencyHz, durationMs}); }
+    void silence() override { ++silences; }
+};
+
+} // namespace rimo::fakes

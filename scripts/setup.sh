@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package Rimo1 needs to build, test and run. Idempotent:
+# packages already present are skipped, so a second run costs a few seconds.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  freetds-dev freetds-bin
+  libsqlite3-dev sqlite3
+  libjpeg62-turbo-dev
+  libx11-dev libxkbcommon-dev x11-xkb-utils
+  xvfb xauth imagemagick
+  fonts-dejavu-core fonts-noto-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,72 @@
+#include "platform/guard.h"
+#include "platform/linuxservices.h"
+#include "platform/qtdialogs.h"
+#include "platform/testing/doubles.h"
+
+#include <gtest/gtest.h>
+
+using namespace rimo;
+
+TEST(Platform, XkbGroupsFromSymbolsName)
+{
+    struct Case
+    {
+        const char* symbols;
+        QStringList groups;
+    } cases[] = {
+        {"pc+us+inet(evdev)", {"us"}},
+        {"pc+us+ir:2+inet(evdev)", {"us", "ir"}},
+        {"pc+ir+us:2+inet(evdev)+group(alt_shift_toggle)", {"ir", "us"}},
+        {"pc+de(nodeadkeys)+ir:3", {"de", "", "ir"}},
+        {"", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(xkbGroupLayouts(QString::fromLatin1(c.symbols)), c.groups) << c.symbols;
+}
+
+TEST(Platform, WindowsLayoutIdsMapToXkbLayouts)
+{
+    EXPECT_EQ(xkbLayoutForWindowsId("00000429"), "ir");
+    EXPECT_EQ(xkbLayoutForWindowsId("A0000429"), "ir");
+    EXPECT_EQ(xkbLayoutForWindowsId("00000409"), "us");
+    EXPECT_EQ(xkbLayoutForWindowsId("00000401"), "");
+}
+
+TEST(Platform, KeyboardSwitchWithoutDisplayDoesNothing)
+{
+    const QByteArray saved = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    XkbKeyboardLayouts kb;
+    EXPECT_EQ(kb.loadAndActivate("00000429"), 0u);
+    kb.unload(0);
+    if (!saved.isEmpty())
+        qputenv("DISPLAY", saved);
+}
+
+TEST(Platform, LinuxReportsNonWindowsPlatform)
+{
+    const auto facts = LinuxOsVersionSource().query();
+    ASSERT_TRUE(facts.has_value());
+    EXPECT_NE(facts->platform, 1);
+    EXPECT_NE(facts->platform, 2);
+}
+
+TEST(Platform, WindowsFilterBecomesQtFilter)
+{
+    EXPECT_EQ(qtFilterFromWindowsFilter(QStringLiteral("فايلهاي گزارش|*.Txt|همه فايلها|*.*")),
+              QStringLiteral("فايلهاي گزارش (*.Txt);;همه فايلها (*.*)"));
+}
+
+TEST(Platform, EscapedErrorReachesTheApplicationErrorBox)
+{
+    fakes::ScopedFakeDialogs fake;
+    setApplicationTitle("Rimo1");
+    auto handler = guarded([] { throw Error(QStringLiteral("Invalid object name 'FirstRec'.")); });
+    handler();
+    runGuarded([] { throw std::runtime_error("plain"); });
+    ASSERT_EQ(fake.messages.size(), 2);
+    EXPECT_EQ(fake.messages[0].caption, "Rimo1");
+    EXPECT_EQ(fake.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(fake.messages[0].text, "Invalid object name 'FirstRec'.");
+    EXPECT_EQ(fake.messages[1].text, "plain");
+}
