@@ -7,6 +7,7 @@
 #include "platform/error.h"
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 namespace rimo {
@@ -31,7 +32,13 @@ template <typename F>
 auto guarded(F f)
 {
     return [f = std::move(f)](auto&&... args) mutable {
-        runGuarded([&] { f(std::forward<decltype(args)>(args)...); });
+        runGuarded([&] {
+            // A handler may take the signal's arguments or none of them (clicked(bool) -> []{}).
+            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
     };
 }
 

@@ -1,0 +1,35 @@
+#pragma once
+// The program entry's objects, created in the fixed start-up order: main window, toolkit object,
+// herd data module. Tests build the same objects with platform doubles and a program folder.
+
+#include "platform/services.h"
+
+#include <QString>
+#include <memory>
+
+class TForm1;
+class TTools;
+
+struct ProgramOptions
+{
+    rimo::PlatformServices platform;
+    QString appPath; // empty: the executable's folder
+};
+
+class Program
+{
+public:
+    // Runs start-up steps 2 to 5. Errors raised by start-up steps reach the standard error box.
+    explicit Program(ProgramOptions options = {});
+    ~Program();
+
+    // Step 6: shows the main window and runs the event loop, unless an end was requested already.
+    int exec();
+
+    TForm1* form() const { return m_form.get(); }
+    TTools* tools() const { return m_tools.get(); }
+
+private:
+    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<TTools> m_tools;
+};

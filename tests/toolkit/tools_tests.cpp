@@ -1,0 +1,258 @@
+#include "platform/formatsettings.h"
+#include "platform/testing/doubles.h"
+#include "toolkit/tools.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace rimo;
+
+namespace {
+
+OsVersionFacts nt(int major, int minor, const QString& productType = QStringLiteral("WINNT"))
+{
+    return OsVersionFacts{2, major, minor, QString(), productType};
+}
+
+struct Fixture
+{
+    std::shared_ptr<fakes::RecordingKeyboard> keyboard = std::make_shared<fakes::RecordingKeyboard>();
+    std::shared_ptr<fakes::FakeOsVersion> version = std::make_shared<fakes::FakeOsVersion>();
+    std::shared_ptr<fakes::RecordingBeeper> beeper = std::make_shared<fakes::RecordingBeeper>();
+    QTemporaryDir dir;
+
+    PlatformServices services() const
+    {
+        PlatformServices s;
+        s.keyboard = keyboard;
+        s.osVersion = version;
+        s.beeper = beeper;
+        s.shellOpener = std::make_shared<fakes::RecordingShellOpener>();
+        s.tone = std::make_shared<fakes::RecordingTone>();
+        return s;
+    }
+    std::unique_ptr<TTools> make() { return std::make_unique<TTools>(services(), dir.path()); }
+};
+
+} // namespace
+
+TEST(Tools, CreationSetsFormatsFoldersAndVersion)
+{
+    Fixture f;
+    f.version->facts = nt(5, 1);
+    formatSettings().decimalSeparator = u','; // the system's separator
+    auto tools = f.make();
+
+    EXPECT_EQ(formatSettings().shortDateFormat, "dd/mm/yyyy");
+    EXPECT_EQ(formatSettings().longDateFormat, "dd/mm/yyyy");
+    EXPECT_EQ(formatSettings().shortTimeFormat, "HH:mm:ss");
+    EXPECT_EQ(formatSettings().longTimeFormat, "HH:mm:ss");
+    EXPECT_EQ(formatSettings().decimalSeparator, u',') << "creation keeps the system's separator";
+    tools->_SetConfigAgain();
+    EXPECT_EQ(formatSettings().decimalSeparator, u'.');
+
+    EXPECT_TRUE(tools->AppPath.endsWith(u'/'));
+    EXPECT_EQ(QDir(tools->AppPath).absolutePath(), QDir(f.dir.path()).absolutePath());
+    EXPECT_TRUE(QDir(f.dir.path() + "/T4R/ED").exists());
+    EXPECT_EQ(tools->ReturnedParameters.size(), 50);
+    EXPECT_TRUE(tools->ReturnedParameters.join(QString()).isEmpty());
+    EXPECT_TRUE(tools->ViewCanBeDroped);
+    EXPECT_EQ(tools->WinVer, 510);
+    EXPECT_EQ(TTools::instance(), tools.get());
+}
+
+TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
+{
+    Fixture f;
+    QDir(f.dir.path()).mkpath("T4R/Ed");
+    QFile log(f.dir.path() + "/T4R/ErrLog.txt");
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write("old line\r\n");
+    log.close();
+
+    auto tools = f.make();
+    const QStringList subdirs = QDir(f.dir.path() + "/T4R").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_EQ(subdirs, QStringList{"Ed"}) << "an existing Ed counts as ED whatever its letter case";
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "old line\r\n");
+}
+
+TEST(Tools, ReadOnlyProgramFolderDoesNotStopCreation)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    Fixture f;
+    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    auto tools = f.make();
+    EXPECT_FALSE(QDir(f.dir.path() + "/T4R").exists());
+    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(Tools, FolderThatCannotBeMadeIsSkipped)
+{
+    // A plain file named T4R stands where the folder should be: nothing can be made, nothing fails.
+    Fixture f;
+    QFile blocker(f.dir.path() + "/T4R");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto tools = f.make();
+    EXPECT_TRUE(QFileInfo(f.dir.path() + "/T4R").isFile());
+    EXPECT_TRUE(tools->ViewCanBeDroped);
+}
+
+TEST(Tools, SwitchToFarsiFollowsTheWindowsVersion)
+{
+    const QString load429 = "load:00000429", unload429 = "unload:00000429", loadA429 = "load:a0000429";
+    struct Case
+    {
+        const char* name;
+        std::optional<OsVersionFacts> facts;
+        QStringList atCreation;
+        QStringList firstCall;
+        QStringList secondCall;
+    } cases[] = {
+        {"XP", nt(5, 1), {load429}, {load429}, {load429}},
+        {"Seven", nt(6, 1), {load429, unload429, loadA429}, {load429, unload429, loadA429}, {loadA429}},
+        {"Vista", nt(6, 0), {load429, unload429, loadA429}, {load429, unload429, loadA429}, {loadA429}},
+        {"Windows 8", nt(6, 2), {load429}, {load429}, {load429}},
+        {"failed query", std::nullopt, {load429}, {load429}, {load429}},
+        {"Linux", OsVersionFacts{3, 6, 1, {}, {}}, {load429}, {load429}, {load429}},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.version->facts = c.facts;
+        auto tools = f.make();
+        EXPECT_EQ(f.keyboard->calls, c.atCreation) << c.name;
+        f.keyboard->calls.clear();
+        tools->SwitchToFarsi();
+        EXPECT_EQ(f.keyboard->calls, c.firstCall) << c.name;
+        f.keyboard->calls.clear();
+        tools->SwitchToFarsi();
+        EXPECT_EQ(f.keyboard->calls, c.secondCall) << c.name;
+    }
+}
+
+TEST(Tools, WinVerZeroIsLookedUpAgainOnEverySwitch)
+{
+    Fixture f;
+    f.version->facts = nt(6, 2);
+    auto tools = f.make();
+    const int before = f.version->queries;
+    tools->SwitchToFarsi();
+    EXPECT_EQ(tools->WinVer, 0);
+    EXPECT_EQ(f.version->queries, before + 1);
+}
+
+TEST(Tools, SwitchToEnglishActivatesUs)
+{
+    Fixture f;
+    auto tools = f.make();
+    f.keyboard->calls.clear();
+    tools->SwitchToEnglish();
+    EXPECT_EQ(f.keyboard->calls, QStringList{"load:00000409"});
+}
+
+TEST(Tools, GetWinVersionTable)
+{
+    auto nine = [](int major, int minor, const char* sp) { return OsVersionFacts{1, major, minor, sp, {}}; };
+    struct Case
+    {
+        std::optional<OsVersionFacts> facts;
+        const char* text;
+    } cases[] = {
+        {nine(4, 0, ""), "400-wvWin95"},
+        {nine(4, 10, " A "), "410-wvWin98SE"},
+        {nine(4, 10, "A"), "411-wvWin98"},
+        {nine(4, 10, ""), "411-wvWin98"},
+        {nine(4, 90, ""), "490-wvWinME"},
+        {nine(5, 0, ""), "491-wvUnknown"},
+        {nt(3, 51), "433-wvWinNT"},
+        {nt(4, 0), "433-wvWinNT"},
+        {nt(5, 0), "500-wvWin2000"},
+        {nt(5, 1), "510-wvWinXP"},
+        {nt(5, 2), "520-wv2003Server"},
+        {nt(6, 0, "WINNT"), "600-wvWinVista"},
+        {nt(6, 0, "winnt"), "600-wvWinVista"},
+        {nt(6, 0, "LANMANNT"), "607-wv2008Server"},
+        {nt(6, 0, "SERVERNT"), "607-wv2008Server"},
+        {nt(6, 0, ""), "607-wv2008Server"},
+        {nt(6, 1), "610-wvSeven"},
+        {nt(6, 2), "000-wvUnknown"},
+        {nt(10, 0), "000-wvUnknown"},
+        {OsVersionFacts{0, 3, 1, {}, {}}, "000-wvUnknown"},
+        {std::nullopt, "000-wvUnknown"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(winVersionText(c.facts), QString::fromLatin1(c.text)) << c.text;
+}
+
+TEST(Tools, ShowMsgBeepsAndShowsThePersianInformationBox)
+{
+    Fixture f;
+    auto tools = f.make();
+    fakes::ScopedFakeDialogs dialogs;
+    tools->ShowMsg(QStringLiteral("خطا در اتصال"));
+    EXPECT_EQ(f.beeper->beeps, 1);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    const auto& m = dialogs.messages[0];
+    EXPECT_EQ(m.icon, MessageIcon::Information);
+    EXPECT_EQ(m.caption, QStringLiteral("پيام"));
+    EXPECT_EQ(m.text, QStringLiteral("خطا در اتصال"));
+    EXPECT_EQ(m.buttons, QStringList{QStringLiteral("بازگشت")});
+    EXPECT_TRUE(m.rightToLeft);
+    EXPECT_TRUE(m.arabicCharset);
+}
+
+TEST(Tools, KeyHandlersMoveFocusAndClose)
+{
+    Fixture f;
+    auto tools = f.make();
+    QDialog dlg;
+    auto* a = new QLineEdit(&dlg);
+    auto* b = new QLineEdit(&dlg);
+    auto* c = new QLineEdit(&dlg);
+    dlg.show();
+    QApplication::setActiveWindow(&dlg);
+    a->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(a->hasFocus());
+
+    struct Step
+    {
+        int key;
+        QLineEdit* expectFocus;
+        int keyAfter;
+    } steps[] = {{13, b, 0}, {37, c, 0}, {39, b, 0}, {39, a, 0}, {65, a, 65}};
+    for (const auto& s : steps) {
+        int key = s.key;
+        tools->SetKeyActivateConfig(&dlg, key, Qt::NoModifier);
+        EXPECT_EQ(key, s.keyAfter) << s.key;
+        EXPECT_TRUE(s.expectFocus->hasFocus()) << s.key;
+    }
+
+    // Enter is not the close handler's business; Escape closes and is not consumed.
+    int key = 13;
+    tools->SetKeyActivateJustClose(&dlg, key, Qt::NoModifier);
+    EXPECT_EQ(key, 13);
+    EXPECT_TRUE(dlg.isVisible());
+    key = 27;
+    tools->SetKeyActivateConfig(&dlg, key, Qt::NoModifier);
+    EXPECT_EQ(key, 27);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
+TEST(Tools, QtKeysMapToVirtualKeys)
+{
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Return), 13);
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Enter), 13);
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Escape), 27);
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Left), 37);
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Right), 39);
+    EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_A), 0);
+}

@@ -1,0 +1,262 @@
+#include "toolkit/tools.h"
+
+#include "platform/dialogs.h"
+#include "platform/formatsettings.h"
+#include "toolkit/texts.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+TTools* g_instance = nullptr;
+constexpr int kVkReturn = 13;
+constexpr int kVkEscape = 27;
+constexpr int kVkLeft = 37;
+constexpr int kVkUp = 38;
+constexpr int kVkRight = 39;
+constexpr int kVkDown = 40;
+} // namespace
+
+namespace rimo {
+
+int virtualKeyFromQtKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return kVkReturn;
+    case Qt::Key_Escape:
+        return kVkEscape;
+    case Qt::Key_Left:
+        return kVkLeft;
+    case Qt::Key_Up:
+        return kVkUp;
+    case Qt::Key_Right:
+        return kVkRight;
+    case Qt::Key_Down:
+        return kVkDown;
+    default:
+        return 0;
+    }
+}
+
+QString winVersionText(const std::optional<OsVersionFacts>& facts)
+{
+    const QString unknown = QStringLiteral("000-wvUnknown");
+    if (!facts)
+        return unknown;
+    const int major = facts->major;
+    const int minor = facts->minor;
+    if (facts->platform == 1) {
+        if (major == 4 && minor == 0)
+            return QStringLiteral("400-wvWin95");
+        if (major == 4 && minor == 10)
+            return facts->servicePack.size() >= 2 && facts->servicePack[1] == u'A'
+                       ? QStringLiteral("410-wvWin98SE")
+                       : QStringLiteral("411-wvWin98");
+        if (major == 4 && minor == 90)
+            return QStringLiteral("490-wvWinME");
+        return QStringLiteral("491-wvUnknown");
+    }
+    if (facts->platform == 2) {
+        if (major <= 4)
+            return QStringLiteral("433-wvWinNT");
+        if (major == 5 && minor == 0)
+            return QStringLiteral("500-wvWin2000");
+        if (major == 5 && minor == 1)
+            return QStringLiteral("510-wvWinXP");
+        if (major == 5 && minor == 2)
+            return QStringLiteral("520-wv2003Server");
+        if (major == 6 && minor == 0)
+            return facts->productType.compare(u"WINNT", Qt::CaseInsensitive) == 0
+                       ? QStringLiteral("600-wvWinVista")
+                       : QStringLiteral("607-wv2008Server");
+        if (major == 6 && minor == 1)
+            return QStringLiteral("610-wvSeven");
+        return unknown; // 6.2 and later, and 5.3+ which no Windows reported
+    }
+    return unknown;
+}
+
+void moveFocusWithin(QWidget* window, bool next)
+{
+    if (!window)
+        return;
+    QWidget* current = QApplication::focusWidget();
+    if (!current || !window->isAncestorOf(current))
+        current = window->focusWidget();
+    if (!current)
+        current = window;
+    QWidget* w = current;
+    // Walk the tab chain until a focusable control of this window comes up (or we are round).
+    for (int guard = 0; guard < 10000; ++guard) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == current)
+            return;
+        if (window->isAncestorOf(w) && w->isEnabled() && w->isVisibleTo(window) &&
+            (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+}
+
+} // namespace rimo
+
+TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget* parent)
+    : QWidget(parent), m_platform(rimo::withLinuxDefaults(std::move(services)))
+{
+    setWindowTitle(rimo::texts::ToolsCaption);
+    setAttribute(Qt::WA_DontShowOnScreen);
+    AppPath = appPath;
+    g_instance = this;
+    FormCreate();
+}
+
+TTools::~TTools()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+TTools* TTools::instance()
+{
+    return g_instance;
+}
+
+void TTools::FormCreate()
+{
+    // Creation step 1: the desktop's work area as it is now.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        DeskSize = screen->availableGeometry();
+
+    // Creation step 2: date and time formats; the decimal separator stays the system's.
+    auto& fmt = rimo::formatSettings();
+    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
+    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
+
+    // Creation step 3.
+    SwitchToFarsi();
+
+    // Creation step 4: the today slot (solar calendar).
+
+    // Creation step 5.
+    ReturnedParameters = QStringList(50, QString());
+
+    // Creation step 6.
+    if (AppPath.isEmpty())
+        AppPath = QCoreApplication::applicationDirPath();
+    if (!AppPath.endsWith(u'/'))
+        AppPath += u'/';
+
+    // Creation step 7: working folders; a folder that cannot be made is skipped.
+    QDir app(AppPath);
+    if (!app.exists(QStringLiteral("T4R")))
+        app.mkdir(QStringLiteral("T4R"));
+    QDir t4r(AppPath + QStringLiteral("T4R"));
+    if (t4r.exists()) {
+        bool edFound = false;
+        for (const QString& name : t4r.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            if (name.compare(u"Ed", Qt::CaseInsensitive) == 0) {
+                edFound = true;
+                break;
+            }
+        }
+        if (!edFound)
+            t4r.mkdir(QStringLiteral("ED"));
+    }
+
+    // Creation step 8.
+    ViewCanBeDroped = true;
+
+    // Creation step 9.
+    WinVer = GetWinVersion().left(3).toInt();
+
+    // Creation step 10: the message board.
+
+    // Creation step 11.
+    m_lastIniFound = false;
+    m_unLoaded = false;
+}
+
+void TTools::SetConfigAgain(QObject*)
+{
+    _SetConfigAgain();
+}
+
+void TTools::_SetConfigAgain()
+{
+    auto& fmt = rimo::formatSettings();
+    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
+    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
+    fmt.decimalSeparator = u'.';
+    SwitchToFarsi();
+}
+
+void TTools::SwitchToFarsi()
+{
+    if (WinVer == 0)
+        WinVer = GetWinVersion().left(3).toInt();
+    auto& kb = *m_platform.keyboard;
+    if (WinVer > 510) {
+        if (!m_unLoaded) {
+            const quintptr handle = kb.loadAndActivate(QStringLiteral("00000429"));
+            kb.unload(handle);
+            m_unLoaded = true;
+        }
+        kb.loadAndActivate(QStringLiteral("a0000429"));
+    } else {
+        kb.loadAndActivate(QStringLiteral("00000429"));
+    }
+}
+
+void TTools::SwitchToEnglish()
+{
+    m_platform.keyboard->loadAndActivate(QStringLiteral("00000409"));
+}
+
+QString TTools::GetWinVersion()
+{
+    return rimo::winVersionText(m_platform.osVersion->query());
+}
+
+void TTools::ShowMsg(const QString& St)
+{
+    m_platform.beeper->defaultBeep();
+    rimo::MessageBoxRequest r;
+    r.icon = rimo::MessageIcon::Information;
+    r.caption = rimo::texts::MsgCaption;
+    r.text = St;
+    r.buttons = {rimo::texts::MsgReturnButton};
+    r.escapeButton = 0;
+    r.rightToLeft = true;
+    r.arabicCharset = true;
+    rimo::dialogs().messageBox(r);
+}
+
+void TTools::SetKeyActivateConfig(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift)
+{
+    if (Key == kVkReturn || Key == kVkLeft) {
+        Key = 0;
+        rimo::moveFocusWithin(Sender, true);
+    } else if (Key == kVkRight) {
+        Key = 0;
+        rimo::moveFocusWithin(Sender, false);
+    } else {
+        SetKeyActivateJustClose(Sender, Key, Shift);
+    }
+}
+
+void TTools::SetKeyActivateJustClose(QWidget* Sender, int& Key, Qt::KeyboardModifiers)
+{
+    if (Key == kVkEscape && Sender)
+        Sender->close(); // a modal dialog closed this way ends with the cancel result
+}
+
+bool TTools::boardOnScreen() const
+{
+    return m_boardWindow && m_boardWindow->isVisible();
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The toolkit object: the one program-wide service object (a hidden window) that carries the
+// shared connections and components and the services every window of the program can call.
+
+#include "platform/services.h"
+
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+class TMessageBoardForm;
+
+class TTools : public QWidget
+{
+    Q_OBJECT
+public:
+    // `appPath` overrides the executable's folder (tests); empty means the executable's folder.
+    explicit TTools(rimo::PlatformServices services = {}, const QString& appPath = {}, QWidget* parent = nullptr);
+    ~TTools() override;
+
+    // The program-wide instance (the last one created), nullptr before creation.
+    static TTools* instance();
+
+    // Public fields.
+    QString AppPath;
+    int WinVer = 0;
+    QRect DeskSize;
+    bool ViewCanBeDroped = false;
+    // Filled by the statement services; created with 50 empty entries.
+    QStringList ReturnedParameters;
+
+    void SetConfigAgain(QObject* Sender);
+    void _SetConfigAgain();
+    void SwitchToFarsi();
+    void SwitchToEnglish();
+    QString GetWinVersion();
+    virtual void ShowMsg(const QString& St);
+
+    // Key handlers a dialog can attach (with key preview on). `Key` is a Windows virtual-key code;
+    // it is set to 0 when consumed.
+    void SetKeyActivateConfig(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void SetKeyActivateJustClose(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift);
+
+    // The message board created at creation, and whether it is on screen.
+    TMessageBoardForm* messageBoard() const { return m_board; }
+    bool boardOnScreen() const;
+
+    const rimo::PlatformServices& platform() const { return m_platform; }
+
+    bool unloadedForTest() const { return m_unLoaded; }
+
+private:
+    void FormCreate();
+
+    rimo::PlatformServices m_platform;
+    TMessageBoardForm* m_board = nullptr;
+    QWidget* m_boardWindow = nullptr; // the same window, for visibility checks
+    bool m_unLoaded = false;
+    bool m_lastIniFound = false;
+};
+
+namespace rimo {
+// Windows virtual-key code of a Qt key (Enter 13, Escape 27, arrows 37-40), 0 when unmapped.
+int virtualKeyFromQtKey(int qtKey);
+// The version text for a set of version facts (std::nullopt: the query failed).
+QString winVersionText(const std::optional<OsVersionFacts>& facts);
+// Moves the focus to the next (or previous) focusable control inside `window`.
+void moveFocusWithin(QWidget* window, bool next);
+} // namespace rimo
