@@ -1,0 +1,53 @@
+#include "calendar/integertext.h"
+
+#include "platform/error.h"
+
+#include <limits>
+
+namespace rimo {
+
+std::optional<int> readInteger(QStringView text)
+{
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && text[i] == u' ')
+        ++i;
+    while (end > i && text[end - 1] == u' ')
+        --end;
+    bool negative = false;
+    if (i < end && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == end)
+        return std::nullopt;
+    // Accumulate as a negative number so that the most negative 32-bit value still fits.
+    constexpr qint64 limit = qint64(std::numeric_limits<int>::max()) + 1;
+    qint64 value = 0;
+    for (; i < end; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
+        if (value > limit)
+            return std::nullopt;
+    }
+    if (negative)
+        return static_cast<int>(-value);
+    if (value == limit)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+int integerOrError(QStringView text)
+{
+    if (const auto value = readInteger(text))
+        return *value;
+    // Long texts are cut so that the message stays readable.
+    QString shown = text.left(40).toString();
+    if (text.size() > 40)
+        shown += QStringLiteral("...");
+    throw Error(QStringLiteral("'%1' is not a valid integer value").arg(shown));
+}
+
+} // namespace rimo

@@ -1,0 +1,212 @@
+#include "calendar/solarcalendar.h"
+
+#include "calendar/integertext.h"
+
+namespace rimo {
+
+namespace {
+
+constexpr quint16 kMonthLength[2][13] = {
+    {0, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 29},
+    {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
+};
+// Days before month N, N = 1..13.
+constexpr quint16 kDaysBefore[2][14] = {
+    {0, 0, 31, 62, 93, 124, 155, 186, 216, 246, 276, 306, 336, 365},
+    {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+};
+constexpr quint16 kLeapMonth[2] = {12, 2};
+
+// Days since 1970-01-01 of a proleptic Gregorian date (y >= 0, m 1..12, d 1..31).
+constexpr qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
+{
+    y -= m <= 2;                                                           // March-based year
+    const qint64 era = y / 400;                                            // y >= 0 here
+    const auto yoe = static_cast<unsigned>(y - era * 400);                 // [0, 399]
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1; // [0, 365]
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;            // [0, 146096]
+    return era * 146097 + static_cast<qint64>(doe) - 719468;
+}
+
+struct Civil
+{
+    qint64 year;
+    unsigned month;
+    unsigned day;
+};
+
+// Inverse of daysFromCivil for days on or after 0000-03-01.
+constexpr Civil civilFromDays(qint64 z)
+{
+    z += 719468;                                                                  // >= 0
+    const qint64 era = z / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);                     // [0, 146096]
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // [0, 399]
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // [0, 365]
+    const unsigned mp = (5 * doy + 2) / 153;                                      // [0, 11], March = 0
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;                              // [1, 31]
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;                                 // [1, 12]
+    return {static_cast<qint64>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
+// Days from solar 0001/01/01 to the first day of solar year y (y >= 1): 8 leap years in 33.
+constexpr qint64 solarYearStart(qint64 y)
+{
+    return 365 * (y - 1) + (8 * y + 21) / 33;
+}
+
+// 1405/01/01 is 2026-03-21; solar day 0 (0001/01/01) lies that many days earlier.
+constexpr qint64 kSolarEpoch = daysFromCivil(2026, 3, 21) - solarYearStart(1405);
+static_assert(daysFromCivil(2026, 3, 21) - kSolarEpoch == 512801);
+static_assert(civilFromDays(kSolarEpoch).year == 622);
+
+bool solarLeap(quint32 year)
+{
+    return (25 * year + 11) % 33 < 8;
+}
+
+bool gregorianLeap(quint32 year)
+{
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+} // namespace
+
+bool IsLeapOfKind(TDateKind Kind, quint16 Year)
+{
+    return Kind == dkSolar ? solarLeap(Year) : gregorianLeap(Year);
+}
+
+quint16 DaysOfMonth(TDateKind Kind, quint16 Year, quint16 Month)
+{
+    if (Year == 0 || Month < 1 || Month > 12)
+        return 0;
+    quint16 days = kMonthLength[Kind][Month];
+    if (Month == kLeapMonth[Kind] && IsLeapOfKind(Kind, Year))
+        ++days;
+    return days;
+}
+
+bool DateIsValid(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day)
+{
+    return Year != 0 && Month >= 1 && Month <= 12 && Day >= 1 && Day <= DaysOfMonth(Kind, Year, Month);
+}
+
+quint16 DayNumberInYear(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day)
+{
+    if (!DateIsValid(Kind, Year, Month, Day))
+        return 0;
+    quint16 n = kDaysBefore[Kind][Month] + Day;
+    if (Month > kLeapMonth[Kind] && IsLeapOfKind(Kind, Year))
+        ++n;
+    return n;
+}
+
+bool DateOfDayNumber(TDateKind Kind, quint16 N, quint16 Year, quint16& Month, quint16& Day)
+{
+    Month = 0;
+    Day = 0;
+    const bool leap = IsLeapOfKind(Kind, Year);
+    quint16 extra = 0;
+    for (quint16 i = 2; i <= 13; ++i) {
+        if (i > kLeapMonth[Kind] && leap)
+            extra = 1;
+        if (N <= kDaysBefore[Kind][i] + extra) {
+            Month = i - 1;
+            if (Month <= kLeapMonth[Kind])
+                extra = 0;
+            Day = N - (kDaysBefore[Kind][Month] + extra);
+            break;
+        }
+    }
+    return DateIsValid(Kind, Year, Month, Day);
+}
+
+bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day)
+{
+    if (!DateIsValid(dkGregorian, Year, Month, Day))
+        return false;
+    const qint64 n = daysFromCivil(Year, Month, Day) - kSolarEpoch;
+    if (n < 0)
+        return false; // before solar year 1
+    // Estimate the year from the mean year of 12053/33 days; the estimate is off by one at most.
+    qint64 y = (33 * n + 3) / 12053 + 1;
+    while (solarYearStart(y + 1) <= n)
+        ++y;
+    while (solarYearStart(y) > n)
+        --y;
+    // Gregorian years fit 16 bits, and solar years are 621 or 622 smaller, so y fits too.
+    const auto dayOfYear = static_cast<unsigned>(n - solarYearStart(y)); // [0, 365]
+    // Six months of 31 days, then months of 30 (Esfand's 30th day is day 365).
+    if (dayOfYear < 186) {
+        Month = static_cast<quint16>(dayOfYear / 31 + 1);
+        Day = static_cast<quint16>(dayOfYear % 31 + 1);
+    } else {
+        Month = static_cast<quint16>((dayOfYear - 186) / 30 + 7);
+        Day = static_cast<quint16>((dayOfYear - 186) % 30 + 1);
+    }
+    Year = static_cast<quint16>(y);
+    return true;
+}
+
+bool SolarToGregorian(quint16& Year, quint16& Month, quint16& Day)
+{
+    if (!DateIsValid(dkSolar, Year, Month, Day))
+        return false;
+    const qint64 n = solarYearStart(Year) + kDaysBefore[dkSolar][Month] + Day - 1;
+    const Civil c = civilFromDays(kSolarEpoch + n);
+    if (c.year > 65535)
+        return false;
+    Year = static_cast<quint16>(c.year);
+    Month = static_cast<quint16>(c.month);
+    Day = static_cast<quint16>(c.day);
+    return true;
+}
+
+void SplitDate(const QString& Text, quint16& Year, quint16& Month, quint16& Day)
+{
+    if (Text.trimmed().isEmpty()) {
+        Year = Month = Day = 0;
+        return;
+    }
+    // A missing "/" leaves an empty part, which is no integer.
+    QStringView rest(Text);
+    const qsizetype first = rest.indexOf(u'/');
+    const QStringView yearText = first < 0 ? QStringView() : rest.left(first);
+    rest = first < 0 ? rest : rest.mid(first + 1);
+    const qsizetype second = rest.indexOf(u'/');
+    const QStringView monthText = second < 0 ? QStringView() : rest.left(second);
+    rest = second < 0 ? rest : rest.mid(second + 1);
+
+    const int year = integerOrError(yearText);
+    const int month = integerOrError(monthText);
+    const int day = integerOrError(rest);
+    // Values that a 16-bit part cannot hold become 0, like the other out-of-range parts.
+    const auto part = [](int value, int upper) -> quint16 {
+        return value < 0 || value > upper ? 0 : static_cast<quint16>(value);
+    };
+    Year = year < 1000 ? 0 : part(year, 65535);
+    Month = part(month, 12);
+    Day = part(day, 31);
+}
+
+QString JoinDate(quint16 Year, quint16 Month, quint16 Day)
+{
+    const auto two = [](quint16 v) { return v < 10 ? QStringLiteral("0%1").arg(v) : QString::number(v); };
+    return QString::number(Year) + u'/' + two(Month) + u'/' + two(Day);
+}
+
+QString ConvertDateText(const QString& Text, TDateKind Kind)
+{
+    quint16 y = 0;
+    quint16 m = 0;
+    quint16 d = 0;
+    SplitDate(Text, y, m, d);
+    if (Kind == dkGregorian)
+        GregorianToSolar(y, m, d);
+    else
+        SolarToGregorian(y, m, d);
+    return JoinDate(y, m, d);
+}
+
+} // namespace rimo
