@@ -1,0 +1,318 @@
+#include "board/messageboardform.h"
+
+#include "board/boardrows.h"
+#include "board/boardtexts.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "widgets/tprprogressbar.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kBorder = 5;
+constexpr int kClientWidth = 547; // inside the border
+constexpr int kClientHeight = 590;
+constexpr int kBarHeight = 41;
+const QColor kListBackground(255, 255, 230);
+
+// The list shows vertical grid lines only; Qt's table grid draws both directions.
+class VerticalGridDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QRect r = option.rect;
+        const int x = option.direction == Qt::RightToLeft ? r.left() : r.right();
+        painter->save();
+        painter->setPen(QColor(192, 192, 192));
+        painter->drawLine(x, r.top(), x, r.bottom());
+        painter->restore();
+    }
+};
+
+QScreen* screenOf(const QWidget* w)
+{
+    QScreen* s = w->screen();
+    return s ? s : QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
+TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
+      m_opener(std::move(opener)), m_rows(new rimo::board::RowModel(this))
+{
+    setObjectName(QStringLiteral("MessageBoardForm"));
+    setLayoutDirection(Qt::RightToLeft);
+    // Closing the board hides it; it must never end the program as a last window would.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(8);
+    setFont(font);
+
+    MessageList = new QTableView(this);
+    MessageList->setObjectName(QStringLiteral("MessageList"));
+    MessageList->setModel(m_rows);
+    MessageList->setItemDelegate(new VerticalGridDelegate(MessageList));
+    MessageList->setShowGrid(false);
+    MessageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MessageList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MessageList->setSelectionMode(QAbstractItemView::SingleSelection);
+    MessageList->setWordWrap(false);
+    MessageList->setTextElideMode(Qt::ElideNone);
+    QPalette listPalette = MessageList->palette();
+    listPalette.setColor(QPalette::Base, kListBackground);
+    MessageList->setPalette(listPalette);
+    // Fixed row heights keep a post independent of the number of rows already listed.
+    QHeaderView* rowsHeader = MessageList->verticalHeader();
+    rowsHeader->hide();
+    rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowsHeader->setDefaultSectionSize(fontMetrics().height() + 4);
+    QHeaderView* titles = MessageList->horizontalHeader();
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setHighlightSections(false);
+    titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: rgb(217, 255, 217);"
+                                         " border: 0px; border-right: 1px solid silver;"
+                                         " border-bottom: 1px solid silver; }"));
+    titles->resizeSection(0, 188);
+    titles->resizeSection(1, 357);
+
+    PBT = new TtprProgressBar(this);
+    PBT->setObjectName(QStringLiteral("PBT"));
+    PBT->setFixedHeight(13);
+    PBT->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The tick width is checked against the bar's width, so the bar has its size first.
+    PBT->setGeometry(kBorder, kBorder, kClientWidth, 13);
+    PBT->setColor(rimo::rgbColor(255, 255, 230));
+    PBT->setTickColor(rimo::rgbColor(255, 121, 121));
+    PBT->setTickWidth(200);
+    PBT->setTickJump(1);
+    PBT->setTickCount(5);
+    PBT->setStyle(tprBouncer);
+    PBT->hide();
+
+    auto* bar = new QWidget(this);
+    bar->setFixedHeight(kBarHeight);
+    dxButton2 = new QPushButton(rimo::boardtexts::SaveReportButton, bar);
+    dxButton2->setObjectName(QStringLiteral("dxButton2"));
+    dxButton2->setFixedSize(73, 30);
+    dxButton1 = new QPushButton(rimo::boardtexts::BackButton, bar);
+    dxButton1->setObjectName(QStringLiteral("dxButton1"));
+    dxButton1->setFixedSize(73, 30);
+    Label1 = new QLabel(bar);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFixedSize(281, 20);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setAutoFillBackground(true);
+    QPalette labelPalette = Label1->palette();
+    labelPalette.setColor(QPalette::Window, QColor(228, 225, 220));
+    Label1->setPalette(labelPalette);
+
+    // Right to left: the first item sits at the right end.
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->addWidget(dxButton2, 0, Qt::AlignVCenter);
+    barLayout->addStretch(1);
+    barLayout->addWidget(Label1, 0, Qt::AlignVCenter);
+    barLayout->addStretch(1);
+    barLayout->addWidget(dxButton1, 0, Qt::AlignVCenter);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    layout->setSpacing(0);
+    layout->addWidget(MessageList, 1);
+    layout->addWidget(PBT);
+    layout->addWidget(bar);
+
+    setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
+
+    connect(dxButton1, &QPushButton::clicked, this, rimo::guarded([this] { dxButton1Click(); }));
+    connect(dxButton2, &QPushButton::clicked, this, rimo::guarded([this] { dxButton2Click(); }));
+    installKeyPreview();
+}
+
+TMessageBoardForm::~TMessageBoardForm() = default;
+
+void TMessageBoardForm::installKeyPreview()
+{
+    // The window sees every key before its controls.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+void TMessageBoardForm::setShowHook(std::function<void()> hook)
+{
+    m_showHook = std::move(hook);
+}
+
+bool TMessageBoardForm::isOnScreen() const
+{
+    return isVisible();
+}
+
+void TMessageBoardForm::showIfHidden()
+{
+    if (!isVisible())
+        show();
+}
+
+void TMessageBoardForm::updateRowCount()
+{
+    Label1->setText(rimo::boardtexts::RowCountPrefix + QString::number(m_rows->rowCount()));
+}
+
+void TMessageBoardForm::StartRecording(bool IsFarsi, const QString& Title)
+{
+    Label1->clear();
+    MessageList->setLayoutDirection(IsFarsi ? Qt::RightToLeft : Qt::LeftToRight);
+    setWindowTitle(Title);
+    m_rows->clear();
+    dxButton1->setEnabled(false);
+    dxButton2->setEnabled(false);
+    showIfHidden();
+    PBT->show();
+    PBT->Tick();
+
+    // Full screen height less 40 px from the top edge; the left edge and the width stay. The
+    // window manager's frame counts towards the height, as it does towards the top edge.
+    const QRect screenRect = screenOf(this)->geometry();
+    const int frameExtra = qMax(0, frameGeometry().height() - height());
+    const int clientHeight = qMax(0, screenRect.height() - 40 - frameExtra);
+    setFixedSize(width(), clientHeight);
+    move(frameGeometry().left(), screenRect.top());
+}
+
+void TMessageBoardForm::PostThisMessage(const QString& Titr, const QString& Value)
+{
+    showIfHidden();
+    m_rows->append(rimo::board::wrapMessage(Titr, Value));
+    PBT->Tick();
+    updateRowCount();
+    // Lets the board repaint (and the user close it) while a long operation posts.
+    QCoreApplication::processEvents();
+}
+
+void TMessageBoardForm::StopRecording()
+{
+    updateRowCount();
+    dxButton1->setEnabled(true);
+    dxButton2->setEnabled(true);
+    PBT->hide();
+}
+
+void TMessageBoardForm::ExecuteFile(const QString& FileName)
+{
+    if (m_opener)
+        m_opener->open(FileName);
+}
+
+void TMessageBoardForm::dxButton1Click()
+{
+    close();
+}
+
+void TMessageBoardForm::dxButton2Click()
+{
+    const auto& rows = m_rows->rows();
+    if (rows.empty()) {
+        rimo::MessageBoxRequest r;
+        r.icon = rimo::MessageIcon::None;
+        r.caption = rimo::applicationTitle();
+        r.text = rimo::boardtexts::EmptyList;
+        r.buttons = {QStringLiteral("OK")};
+        r.escapeButton = 0;
+        r.rightToLeft = true;
+        r.arabicCharset = true;
+        rimo::dialogs().messageBox(r);
+        return;
+    }
+    rimo::FileDialogRequest request;
+    request.filter = rimo::boardtexts::ReportFilter;
+    request.proposedName = rimo::board::proposedReportName(windowTitle(), rows.front());
+    const QString chosen = rimo::dialogs().saveFileName(request);
+    if (chosen.isEmpty())
+        return;
+    // Appended whatever the user typed, as the reports have always been named.
+    const QString fileName = chosen + QStringLiteral(".Txt");
+    rimo::board::writeReportFile(fileName, rimo::board::reportText(rows));
+    ExecuteFile(fileName);
+}
+
+void TMessageBoardForm::FormKeyPress(QChar Key)
+{
+    if (Key == QChar(13))
+        dxButton1Click();
+}
+
+void TMessageBoardForm::FormKeyUp(int Key)
+{
+    if (Key == 27)
+        dxButton1Click();
+}
+
+void TMessageBoardForm::FormShow()
+{
+    if (m_showHook)
+        rimo::runGuarded(m_showHook);
+}
+
+bool TMessageBoardForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter and Escape close the board even while "back" is disabled during a recording.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            rimo::runGuarded([this] { FormKeyPress(QChar(13)); });
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) {
+            rimo::runGuarded([this] { FormKeyUp(27); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMessageBoardForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return; // restored from the task bar, not shown by the program
+    if (!m_shownBefore) {
+        m_shownBefore = true;
+        const QRect screenRect = screenOf(this)->geometry();
+        const QSize frame = frameGeometry().size();
+        move(screenRect.left() + (screenRect.width() - frame.width()) / 2,
+             screenRect.top() + (screenRect.height() - frame.height()) / 2);
+    }
+    FormShow();
+}
+
+void TMessageBoardForm::closeEvent(QCloseEvent* event)
+{
+    QPalette listPalette = MessageList->palette();
+    listPalette.setColor(QPalette::Base, kListBackground);
+    MessageList->setPalette(listPalette);
+    event->accept();
+}
