@@ -1,0 +1,166 @@
+#pragma once
+// Queries and tables of the access layer. Both read their whole result into memory and then
+// move a cursor over it; a table can also put its current row into editing and write it back.
+
+#include "db/filter.h"
+#include "db/msconnection.h"
+#include "db/rowstore.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TMSDataSet;
+
+// One column of the current row.
+class TField
+{
+public:
+    TField(TMSDataSet* owner, int index) : m_owner(owner), m_index(index) {}
+    QString FieldName() const;
+    QString AsString() const;
+    qint64 AsInteger() const;
+    double AsFloat() const;
+    bool IsNull() const;
+    // Writable only on a row in editing.
+    void setAsString(const QString& value);
+    void setAsInteger(qint64 value);
+    int index() const { return m_index; }
+
+private:
+    TMSDataSet* m_owner;
+    int m_index;
+};
+
+class TMSDataSet : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit TMSDataSet(QObject* parent = nullptr);
+    ~TMSDataSet() override;
+
+    TMSConnection* Connection = nullptr;
+
+    void Close();
+    bool Active() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    void First();
+    void Next();
+    bool Eof() const { return m_eof; }
+    bool IsEmpty() const { return RecordCount() == 0; }
+    int RecordCount() const;
+
+    TField& FieldByName(const QString& name);
+    TField* FindField(const QString& name);
+    TField& Fields(int index);
+    int FieldCount() const { return static_cast<int>(m_columns.size()); }
+
+    // Positions on the first row whose columns (names separated by ";") equal the values.
+    bool Locate(const QString& fields, const QVariantList& values);
+
+    QString Filter;
+    bool Filtered() const { return m_filtered; }
+    void setFiltered(bool on);
+    void setFilter(const QString& expression);
+
+    // Memory held by the rows read, for measurements.
+    std::size_t rowMemoryBytes() const { return m_rows.memoryBytes(); }
+
+protected:
+    friend class TField;
+    void openWithSql(const QString& sql);
+    void openFromSession(const std::function<qint64(rimo::db::ResultSink*)>& run);
+    rimo::db::Session& session();
+    void requireActive() const;
+    const rimo::db::Cell& cell(int column) const;
+    std::size_t currentRow() const;
+    void setEditValue(int column, QVariant value);
+    virtual void beforeNavigate() {}
+    void rebuildView();
+    void resetCursorTo(std::size_t visibleIndex);
+
+    std::vector<rimo::db::ColumnInfo> m_columns;
+    rimo::db::RowStore m_rows;
+    std::vector<std::size_t> m_view; // visible rows (all rows, or those passing the filter)
+    std::size_t m_pos = 0;
+    bool m_eof = true;
+    State m_state = State::Inactive;
+    bool m_filtered = false;
+    // Values written while editing; an unset entry keeps the row's value.
+    std::vector<std::optional<QVariant>> m_edit;
+    // The decoded cells of the row last read.
+    mutable std::vector<rimo::db::Cell> m_cells;
+    mutable std::size_t m_cellsRow = static_cast<std::size_t>(-1);
+
+private:
+    class Sink;
+    void buildFields();
+    std::vector<std::unique_ptr<TField>> m_fields;
+    QHash<QString, int> m_fieldIndex; // lower-case name -> index
+};
+
+class TMSQuery : public TMSDataSet
+{
+    Q_OBJECT
+public:
+    explicit TMSQuery(QObject* parent = nullptr) : TMSDataSet(parent) {}
+
+    QStringList SQL;
+    void setSqlText(const QString& text) { SQL = text.split(u'\n'); }
+    QString sqlText() const { return SQL.join(u'\n'); }
+
+    // Runs a statement that returns rows and positions on the first row.
+    void Open();
+    // Runs the statement; a statement that returns rows leaves its result open as after Open.
+    void Execute();
+    qint64 RowsAffected() const { return m_rowsAffected; }
+
+private:
+    qint64 m_rowsAffected = -1;
+};
+
+class TMSTable : public TMSDataSet
+{
+    Q_OBJECT
+public:
+    explicit TMSTable(QObject* parent = nullptr) : TMSDataSet(parent) {}
+
+    QString TableName;
+    QString OrderFields; // comma-separated column names
+    QString FilterSQL;   // server-side condition
+
+    void Open();
+    void Edit();
+    void Insert();
+    // Writes the row at once: only the columns set while editing, identified by the table's key,
+    // or by all the row's original values (changing at most one row) when it has none.
+    void Post();
+    void Cancel();
+
+    // The statement Open sends, for the current settings.
+    QString selectStatement() const;
+    const QStringList& keyColumns() const { return m_keyColumns; }
+
+protected:
+    void beforeNavigate() override;
+
+private:
+    void readKeyColumns();
+    void storePostedRow();
+    QStringList m_keyColumns;
+};
+
+namespace rimo::db {
+// [name] quoting of an identifier, doubling "]"; dotted names are quoted part by part and
+// already-bracketed parts are kept.
+QString quoteName(const QString& name);
+// The last part of a possibly qualified, possibly bracketed table name, without brackets.
+QString bareTableName(const QString& name);
+} // namespace rimo::db

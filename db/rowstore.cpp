@@ -1,0 +1,348 @@
+#include "db/rowstore.h"
+
+#include "platform/error.h"
+
+#include <sybdb.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace rimo::db {
+
+namespace {
+constexpr int kXsybChar = 175;   // char on the server (TDS 7)
+constexpr int kXsybNChar = 239;  // nchar
+constexpr int kSybTimestampUserType = 80;
+
+template <typename T>
+T load(const char* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+QString trimTrailingBlanks(QString s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1) == u' ')
+        --n;
+    s.truncate(n);
+    return s;
+}
+
+QString twoDigits(int v)
+{
+    return QString::number(v).rightJustified(2, u'0');
+}
+
+QString dateTimeText(int type, const char* data, std::uint32_t size)
+{
+    DBDATEREC2 rec{};
+    if (dbanydatecrack(nullptr, &rec, type, data) != SUCCEED)
+        return QString::fromLatin1(QByteArray(data, static_cast<int>(size)).toHex());
+    QString text;
+    const bool hasDate = type != SYBMSTIME;
+    const bool hasTime = type != SYBMSDATE && (rec.datehour || rec.dateminute || rec.datesecond || rec.datensecond);
+    if (hasDate)
+        text = twoDigits(rec.datedmonth) + u'/' + twoDigits(rec.datemonth + 1) + u'/' + QString::number(rec.dateyear).rightJustified(4, u'0');
+    if (hasTime || !hasDate) {
+        if (!text.isEmpty())
+            text += u' ';
+        text += twoDigits(rec.datehour) + u':' + twoDigits(rec.dateminute) + u':' + twoDigits(rec.datesecond);
+    }
+    return text;
+}
+
+QString convertedText(int type, const char* data, std::uint32_t size)
+{
+    char buf[512];
+    const DBINT n = dbconvert(nullptr, type, reinterpret_cast<const BYTE*>(data), static_cast<DBINT>(size), SYBCHAR,
+                              reinterpret_cast<BYTE*>(buf), sizeof buf);
+    if (n < 0)
+        return QString::fromLatin1(QByteArray(data, static_cast<int>(size)).toHex().toUpper());
+    return QString::fromUtf8(buf, n).trimmed();
+}
+
+QString rawAsString(const ColumnInfo& c, const char* d, std::uint32_t size)
+{
+    switch (c.type) {
+    case SYBINT1:
+        return QString::number(load<std::uint8_t>(d));
+    case SYBINT2:
+        return QString::number(load<std::int16_t>(d));
+    case SYBINT4:
+        return QString::number(load<std::int32_t>(d));
+    case SYBINT8:
+        return QString::number(load<std::int64_t>(d));
+    case SYBBIT:
+    case SYBBITN:
+        return load<std::uint8_t>(d) ? QStringLiteral("True") : QStringLiteral("False");
+    case SYBREAL:
+        return QString::number(static_cast<double>(load<float>(d)), 'g', 7);
+    case SYBFLT8:
+        return QString::number(load<double>(d), 'g', 15);
+    case SYBCHAR:
+    case SYBVARCHAR:
+    case SYBTEXT:
+    case SYBNTEXT:
+    case SYBNVARCHAR: {
+        QString s = QString::fromUtf8(d, static_cast<qsizetype>(size));
+        return c.fixedChar ? trimTrailingBlanks(std::move(s)) : s;
+    }
+    case SYBDATETIME:
+    case SYBDATETIME4:
+    case SYBDATETIMN:
+    case SYBMSDATE:
+    case SYBMSTIME:
+    case SYBMSDATETIME2:
+    case SYBMSDATETIMEOFFSET:
+        return dateTimeText(c.type, d, size);
+    case SYBBINARY:
+    case SYBVARBINARY:
+    case SYBIMAGE:
+        return QString::fromLatin1(QByteArray(d, static_cast<int>(size)).toHex().toUpper());
+    default:
+        return convertedText(c.type, d, size);
+    }
+}
+
+} // namespace
+
+bool ColumnInfo::isText() const
+{
+    return type == SYBCHAR || type == SYBVARCHAR || type == SYBTEXT || type == SYBNTEXT || type == SYBNVARCHAR;
+}
+
+bool ColumnInfo::isInteger() const
+{
+    return type == SYBINT1 || type == SYBINT2 || type == SYBINT4 || type == SYBINT8 || type == SYBBIT ||
+           type == SYBBITN;
+}
+
+bool ColumnInfo::isFloat() const
+{
+    return type == SYBREAL || type == SYBFLT8;
+}
+
+void RowStore::clear()
+{
+    m_arena.clear();
+    m_arena.shrink_to_fit();
+    m_rowStart.clear();
+    m_rowStart.shrink_to_fit();
+}
+
+void RowStore::beginRow()
+{
+    m_building = m_arena.size();
+}
+
+void RowStore::putLength(std::uint32_t size)
+{
+    if (size < 0xFFFF) {
+        const auto s = static_cast<std::uint16_t>(size);
+        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&s), reinterpret_cast<const char*>(&s) + 2);
+    } else {
+        const std::uint16_t escape = 0xFFFF;
+        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&escape),
+                       reinterpret_cast<const char*>(&escape) + 2);
+        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&size), reinterpret_cast<const char*>(&size) + 4);
+    }
+}
+
+void RowStore::putRaw(const void* data, std::uint32_t size, bool isNull)
+{
+    if (isNull) {
+        putNull();
+        return;
+    }
+    m_arena.push_back(static_cast<char>(CellTag::Raw));
+    putLength(size);
+    const char* p = static_cast<const char*>(data);
+    m_arena.insert(m_arena.end(), p, p + size);
+}
+
+void RowStore::putText(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    m_arena.push_back(static_cast<char>(CellTag::Text));
+    putLength(static_cast<std::uint32_t>(utf8.size()));
+    m_arena.insert(m_arena.end(), utf8.constData(), utf8.constData() + utf8.size());
+}
+
+void RowStore::putInt(std::int64_t v)
+{
+    m_arena.push_back(static_cast<char>(CellTag::Int));
+    m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&v), reinterpret_cast<const char*>(&v) + 8);
+}
+
+void RowStore::putFloat(double v)
+{
+    m_arena.push_back(static_cast<char>(CellTag::Float));
+    m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&v), reinterpret_cast<const char*>(&v) + 8);
+}
+
+void RowStore::putNull()
+{
+    m_arena.push_back(static_cast<char>(CellTag::Null));
+}
+
+void RowStore::endRow()
+{
+    m_rowStart.push_back(m_building);
+}
+
+void RowStore::endRowReplacing(std::size_t row)
+{
+    // The old cells stay in the arena unused; rewritten rows are few next to the rows read.
+    m_rowStart[row] = m_building;
+}
+
+void RowStore::cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const
+{
+    out.resize(columnCount);
+    const char* p = m_arena.data() + m_rowStart[row];
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        Cell& c = out[i];
+        c.tag = static_cast<CellTag>(*p++);
+        switch (c.tag) {
+        case CellTag::Null:
+            c.data = nullptr;
+            c.size = 0;
+            break;
+        case CellTag::Int:
+        case CellTag::Float:
+            c.data = p;
+            c.size = 8;
+            p += 8;
+            break;
+        case CellTag::Raw:
+        case CellTag::Text: {
+            std::uint32_t size = load<std::uint16_t>(p);
+            p += 2;
+            if (size == 0xFFFF) {
+                size = load<std::uint32_t>(p);
+                p += 4;
+            }
+            c.data = p;
+            c.size = size;
+            p += size;
+            break;
+        }
+        }
+    }
+}
+
+std::size_t RowStore::memoryBytes() const
+{
+    return m_arena.capacity() + m_rowStart.capacity() * sizeof(std::uint64_t);
+}
+
+QString cellAsString(const ColumnInfo& column, const Cell& cell)
+{
+    switch (cell.tag) {
+    case CellTag::Null:
+        return {};
+    case CellTag::Text:
+        return QString::fromUtf8(cell.data, cell.size);
+    case CellTag::Int:
+        return QString::number(load<std::int64_t>(cell.data));
+    case CellTag::Float:
+        return QString::number(load<double>(cell.data), 'g', 15);
+    case CellTag::Raw:
+        return rawAsString(column, cell.data, cell.size);
+    }
+    return {};
+}
+
+double cellAsFloat(const ColumnInfo& column, const Cell& cell)
+{
+    switch (cell.tag) {
+    case CellTag::Null:
+        return 0;
+    case CellTag::Int:
+        return static_cast<double>(load<std::int64_t>(cell.data));
+    case CellTag::Float:
+        return load<double>(cell.data);
+    case CellTag::Text:
+        break;
+    case CellTag::Raw:
+        switch (column.type) {
+        case SYBINT1:
+        case SYBINT2:
+        case SYBINT4:
+        case SYBINT8:
+        case SYBBIT:
+        case SYBBITN:
+            return static_cast<double>(cellAsInteger(column, cell));
+        case SYBREAL:
+            return static_cast<double>(load<float>(cell.data));
+        case SYBFLT8:
+            return load<double>(cell.data);
+        case SYBMONEY:
+        case SYBMONEY4:
+        case SYBDECIMAL:
+        case SYBNUMERIC: {
+            double v = 0;
+            if (dbconvert(nullptr, column.type, reinterpret_cast<const BYTE*>(cell.data),
+                          static_cast<DBINT>(cell.size), SYBFLT8, reinterpret_cast<BYTE*>(&v), sizeof v) > 0)
+                return v;
+            return 0;
+        }
+        default:
+            break;
+        }
+    }
+    const QString text = cellAsString(column, cell).trimmed();
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return v;
+}
+
+std::int64_t cellAsInteger(const ColumnInfo& column, const Cell& cell)
+{
+    switch (cell.tag) {
+    case CellTag::Null:
+        return 0;
+    case CellTag::Int:
+        return load<std::int64_t>(cell.data);
+    case CellTag::Float:
+        return static_cast<std::int64_t>(std::llround(load<double>(cell.data)));
+    case CellTag::Text:
+        break;
+    case CellTag::Raw:
+        switch (column.type) {
+        case SYBINT1:
+            return load<std::uint8_t>(cell.data);
+        case SYBINT2:
+            return load<std::int16_t>(cell.data);
+        case SYBINT4:
+            return load<std::int32_t>(cell.data);
+        case SYBINT8:
+            return load<std::int64_t>(cell.data);
+        case SYBBIT:
+        case SYBBITN:
+            return load<std::uint8_t>(cell.data) ? 1 : 0;
+        case SYBREAL:
+        case SYBFLT8:
+        case SYBMONEY:
+        case SYBMONEY4:
+        case SYBDECIMAL:
+        case SYBNUMERIC:
+            return static_cast<std::int64_t>(std::llround(cellAsFloat(column, cell)));
+        default:
+            break;
+        }
+    }
+    const QString text = cellAsString(column, cell).trimmed();
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return v;
+}
+
+} // namespace rimo::db

@@ -1,0 +1,70 @@
+#pragma once
+// Compact storage of the rows of one result. Each row is a run of cells in one arena: a tag byte
+// and the value as the client library delivered it (or as later written), so a million-row table
+// costs little more than its data and reading a row copies nothing until a value is asked for.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace rimo::db {
+
+struct ColumnInfo
+{
+    QString name;
+    int type = 0;         // the client library's type of the delivered value (SYBINT4, SYBCHAR, ...)
+    int serverType = 0;   // the type on the server (distinguishes char from varchar)
+    int maxLength = 0;
+    bool nullable = true;
+    bool identity = false;
+    bool fixedChar = false; // char/nchar: trailing blanks are padding
+    bool timestamp = false;
+    bool isText() const;
+    bool isInteger() const;
+    bool isFloat() const;
+};
+
+enum class CellTag : std::uint8_t { Null = 0, Raw = 1, Text = 2, Int = 3, Float = 4 };
+
+struct Cell
+{
+    CellTag tag = CellTag::Null;
+    const char* data = nullptr;
+    std::uint32_t size = 0;
+};
+
+class RowStore
+{
+public:
+    void clear();
+    void reserve(std::size_t rows) { m_rowStart.reserve(rows); }
+    std::size_t rowCount() const { return m_rowStart.size(); }
+
+    // Building a row: begin, one put per column, end.
+    void beginRow();
+    void putRaw(const void* data, std::uint32_t size, bool isNull);
+    void putText(const QString& text);
+    void putInt(std::int64_t v);
+    void putFloat(double v);
+    void putNull();
+    void endRow(); // appends a new row
+    void endRowReplacing(std::size_t row); // the built row replaces an existing one
+
+    // The cells of a row, decoded into `out` (size = column count).
+    void cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const;
+    std::size_t memoryBytes() const;
+
+private:
+    void putLength(std::uint32_t size);
+    std::vector<char> m_arena;
+    std::vector<std::uint64_t> m_rowStart;
+    std::uint64_t m_building = 0;
+};
+
+// Conversions of one stored value; `null` values read as empty text or 0.
+QString cellAsString(const ColumnInfo& column, const Cell& cell);
+std::int64_t cellAsInteger(const ColumnInfo& column, const Cell& cell);
+double cellAsFloat(const ColumnInfo& column, const Cell& cell);
+
+} // namespace rimo::db

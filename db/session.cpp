@@ -1,0 +1,299 @@
+#include "db/session.h"
+
+#include "platform/error.h"
+
+#include <sybdb.h>
+
+#include <QHostInfo>
+#include <QRegularExpression>
+
+namespace rimo::db {
+
+namespace {
+
+constexpr int kXsybNVarChar = 231; // nvarchar on the wire (TDS 7), converted from the client's UTF-8
+
+// Everything runs on the user-interface thread, one call at a time, so the messages of the
+// call in progress can be collected in one place.
+struct Messages
+{
+    QStringList server;  // severity > 10
+    QStringList library; // db-lib's own errors
+    bool timedOut = false;
+    void clear()
+    {
+        server.clear();
+        library.clear();
+        timedOut = false;
+    }
+};
+Messages g_messages;
+
+int messageHandler(DBPROCESS*, DBINT msgno, int, int severity, char* msgtext, char*, char*, int)
+{
+    if (severity > 10 || msgno == 18456)
+        g_messages.server << QString::fromUtf8(msgtext ? msgtext : "");
+    return 0;
+}
+
+int errorHandler(DBPROCESS*, int, int dberr, int, char* dberrstr, char* oserrstr)
+{
+    if (dberr == SYBESMSG)
+        return INT_CANCEL; // "check messages from the server": the message handler has the text
+    QString text = QString::fromUtf8(dberrstr ? dberrstr : "");
+    if (oserrstr && *oserrstr && qstrcmp(oserrstr, "Success") != 0)
+        text += QStringLiteral(" (%1)").arg(QString::fromUtf8(oserrstr));
+    g_messages.library << text;
+    if (dberr == SYBETIME)
+        g_messages.timedOut = true;
+    // Never INT_EXIT (that would end the process): the failing call returns FAIL instead.
+    return INT_CANCEL;
+}
+
+void initLibrary()
+{
+    static const bool done = [] {
+        if (dbinit() == FAIL)
+            throw Error(QStringLiteral("FreeTDS db-lib could not be initialised"));
+        dberrhandle(errorHandler);
+        dbmsghandle(messageHandler);
+        return true;
+    }();
+    (void)done;
+}
+
+QString collectedText(const QString& fallback)
+{
+    if (!g_messages.server.isEmpty())
+        return g_messages.server.join(u'\n');
+    if (!g_messages.library.isEmpty())
+        return g_messages.library.join(u'\n');
+    return fallback;
+}
+
+} // namespace
+
+QString freetdsServerName(const QString& server)
+{
+    QString s = server.trimmed();
+    static const QRegularExpression commaPort(QStringLiteral("^(.*),\\s*(\\d+)$"));
+    if (const auto m = commaPort.match(s); m.hasMatch())
+        s = m.captured(1).trimmed() + u':' + m.captured(2);
+    QString host = s;
+    QString rest;
+    const qsizetype sep = s.indexOf(QRegularExpression(QStringLiteral("[:\\\\]")));
+    if (sep >= 0) {
+        host = s.left(sep);
+        rest = s.mid(sep);
+    }
+    if (host == u"." || host.compare(u"(local)", Qt::CaseInsensitive) == 0)
+        host = QStringLiteral("127.0.0.1");
+    return host + rest;
+}
+
+std::unique_ptr<Session> Session::open(const LoginSettings& settings)
+{
+    if (settings.server.trimmed().isEmpty())
+        throw Error(QStringLiteral("No server name was given for the connection."));
+    if (settings.user.trimmed().isEmpty())
+        throw Error(QStringLiteral("No user name was given for the connection."));
+    initLibrary();
+    g_messages.clear();
+
+    LOGINREC* login = dblogin();
+    if (!login)
+        throw Error(collectedText(QStringLiteral("Out of memory creating a login record")));
+    const QByteArray user = settings.user.toUtf8();
+    const QByteArray password = settings.password.toUtf8();
+    const QByteArray database = settings.database.toUtf8();
+    const QByteArray host = QHostInfo::localHostName().toUtf8();
+    DBSETLUSER(login, user.constData());
+    DBSETLPWD(login, password.constData());
+    DBSETLAPP(login, "Rimo1");
+    DBSETLHOST(login, host.constData());
+    DBSETLCHARSET(login, "UTF-8");
+    if (!database.isEmpty())
+        DBSETLDBNAME(login, database.constData());
+    dbsetlversion(login, DBVERSION_74);
+    dbsetlogintime(settings.loginTimeoutSeconds);
+
+    const QByteArray server = freetdsServerName(settings.server).toUtf8();
+    DBPROCESS* proc = dbopen(login, server.constData());
+    dbloginfree(login);
+    if (!proc)
+        throw Error(collectedText(QStringLiteral("Cannot connect to the server %1").arg(settings.server)));
+
+    std::unique_ptr<Session> session(new Session);
+    session->m_proc = proc;
+    return session;
+}
+
+Session::~Session()
+{
+    if (m_proc)
+        dbclose(m_proc);
+}
+
+bool Session::dead() const
+{
+    return !m_proc || dbdead(m_proc);
+}
+
+void Session::fail(const QString& fallback)
+{
+    const QString text = collectedText(fallback);
+    if (m_proc && !dbdead(m_proc))
+        dbcancel(m_proc); // leave the connection ready for the next call
+    throw Error(text);
+}
+
+std::vector<ColumnInfo> describeColumns(DBPROCESS* proc)
+{
+    const int n = dbnumcols(proc);
+    std::vector<ColumnInfo> columns(static_cast<std::size_t>(n));
+    for (int i = 1; i <= n; ++i) {
+        ColumnInfo& c = columns[static_cast<std::size_t>(i - 1)];
+        c.name = QString::fromUtf8(dbcolname(proc, i));
+        c.type = dbcoltype(proc, i);
+        DBCOL2 info{};
+        info.SizeOfStruct = sizeof info;
+        if (dbcolinfo(proc, CI_REGULAR, i, 0, reinterpret_cast<DBCOL*>(&info)) == SUCCEED) {
+            c.serverType = info.ServerType;
+            c.maxLength = info.MaxLength;
+            c.nullable = info.Null != 0;
+            c.identity = info.Identity != 0;
+            c.timestamp = info.UserType == 80;
+        } else {
+            c.maxLength = dbcollen(proc, i);
+        }
+        // char and nchar (TDS 7 types 175 and 239, or the old fixed char 47 on the server)
+        c.fixedChar = c.serverType == 175 || c.serverType == 239 || c.serverType == SYBCHAR;
+    }
+    return columns;
+}
+
+qint64 Session::drainResults(ResultSink* sink)
+{
+    qint64 count = -1;
+    bool failed = false;
+    for (;;) {
+        const RETCODE rc = dbresults(m_proc);
+        if (rc == NO_MORE_RESULTS)
+            break;
+        if (rc == FAIL) {
+            failed = true;
+            if (dbdead(m_proc))
+                break;
+            continue;
+        }
+        const int ncols = dbnumcols(m_proc);
+        if (ncols > 0) {
+            if (sink)
+                sink->columns(describeColumns(m_proc));
+            for (;;) {
+                const STATUS st = dbnextrow(m_proc);
+                if (st == NO_MORE_ROWS)
+                    break;
+                if (st == FAIL || st == BUF_FULL) {
+                    failed = true;
+                    break;
+                }
+                if (st == REG_ROW && sink)
+                    sink->row(m_proc, ncols);
+            }
+            if (failed && dbdead(m_proc))
+                break;
+        }
+        const DBINT c = dbcount(m_proc);
+        if (c >= 0)
+            count = c;
+    }
+    if (failed || !g_messages.server.isEmpty() || dbdead(m_proc))
+        fail(dbdead(m_proc) ? QStringLiteral("The connection to the server was lost")
+                            : QStringLiteral("The statement failed"));
+    return count;
+}
+
+qint64 Session::execBatch(const QString& sql, ResultSink* sink)
+{
+    if (dead())
+        throw Error(QStringLiteral("The connection to the server is closed"));
+    g_messages.clear();
+    const QByteArray text = sql.toUtf8();
+    if (dbcmd(m_proc, text.constData()) == FAIL)
+        fail(QStringLiteral("The statement could not be prepared for sending"));
+    if (dbsqlexec(m_proc) == FAIL) {
+        // The first statement failed; later statements of the batch may still have results.
+        if (dbdead(m_proc))
+            fail(QStringLiteral("The connection to the server was lost"));
+        drainResults(nullptr);
+        fail(QStringLiteral("The statement failed"));
+    }
+    return drainResults(sink);
+}
+
+qint64 Session::execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
+                        ResultSink* sink)
+{
+    if (dead())
+        throw Error(QStringLiteral("The connection to the server is closed"));
+    g_messages.clear();
+    // The values must live until the call is sent.
+    std::vector<QByteArray> buffers;
+    buffers.reserve(params.size() + 2);
+    auto addText = [&](const char* name, const QString& value) {
+        buffers.push_back(value.toUtf8());
+        QByteArray& b = buffers.back();
+        return dbrpcparam(m_proc, name, 0, kXsybNVarChar, -1, static_cast<DBINT>(b.size()),
+                          reinterpret_cast<BYTE*>(b.data()));
+    };
+    if (dbrpcinit(m_proc, "sp_executesql", 0) == FAIL)
+        fail(QStringLiteral("The call could not be prepared"));
+    bool ok = addText("@stmt", statement) != FAIL;
+    if (ok && !params.empty())
+        ok = addText("@params", declarations) != FAIL;
+    std::vector<qint64> ints(params.size());
+    std::vector<double> reals(params.size());
+    for (std::size_t i = 0; ok && i < params.size(); ++i) {
+        const RpcParam& p = params[i];
+        const QByteArray name = QStringLiteral("@P%1").arg(i + 1).toUtf8();
+        buffers.push_back(name);
+        const char* pname = buffers.back().constData();
+        switch (p.kind) {
+        case RpcParam::Kind::Null:
+            ok = dbrpcparam(m_proc, pname, 0, kXsybNVarChar, -1, 0, nullptr) != FAIL;
+            break;
+        case RpcParam::Kind::Text:
+            ok = addText(pname, p.text) != FAIL;
+            break;
+        case RpcParam::Kind::Int:
+            ints[i] = p.integer;
+            ok = dbrpcparam(m_proc, pname, 0, SYBINT8, -1, -1, reinterpret_cast<BYTE*>(&ints[i])) != FAIL;
+            break;
+        case RpcParam::Kind::Float:
+            reals[i] = p.real;
+            ok = dbrpcparam(m_proc, pname, 0, SYBFLT8, -1, -1, reinterpret_cast<BYTE*>(&reals[i])) != FAIL;
+            break;
+        case RpcParam::Kind::Raw: {
+            buffers.push_back(p.raw);
+            QByteArray& b = buffers.back();
+            const bool fixed = p.rawType == SYBINT1 || p.rawType == SYBINT2 || p.rawType == SYBINT4 ||
+                               p.rawType == SYBINT8 || p.rawType == SYBBIT || p.rawType == SYBREAL ||
+                               p.rawType == SYBFLT8 || p.rawType == SYBDATETIME || p.rawType == SYBDATETIME4 ||
+                               p.rawType == SYBMONEY || p.rawType == SYBMONEY4;
+            ok = dbrpcparam(m_proc, pname, 0, p.rawType, -1, fixed ? -1 : static_cast<DBINT>(b.size()),
+                            reinterpret_cast<BYTE*>(b.data())) != FAIL;
+            break;
+        }
+        }
+    }
+    if (!ok || dbrpcsend(m_proc) == FAIL || dbsqlok(m_proc) == FAIL) {
+        if (!dbdead(m_proc))
+            drainResults(nullptr);
+        fail(dbdead(m_proc) ? QStringLiteral("The connection to the server was lost")
+                            : QStringLiteral("The call failed"));
+    }
+    return drainResults(sink);
+}
+
+} // namespace rimo::db

@@ -1,0 +1,81 @@
+#pragma once
+// One open connection to SQL Server through FreeTDS db-lib. Collects the server's and the
+// library's messages so that every failure becomes a rimo::Error carrying the server's own text.
+
+#include "db/rowstore.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct tds_dblib_dbprocess;
+
+namespace rimo::db {
+
+struct LoginSettings
+{
+    QString server; // host, host:port, host,port or host\instance
+    QString database;
+    QString user;
+    QString password;
+    int loginTimeoutSeconds = 5;
+};
+
+// "host,port" and "host:port" -> "host:port"; "(local)" and "." -> the loopback host.
+QString freetdsServerName(const QString& server);
+
+// A parameter of an RPC call: a typed value (QString, qint64, double, bool, raw bytes of a column).
+struct RpcParam
+{
+    enum class Kind { Null, Text, Int, Float, Raw } kind = Kind::Null;
+    QString text;
+    qint64 integer = 0;
+    double real = 0;
+    int rawType = 0;
+    QByteArray raw;
+};
+
+// Receives one result set: columns first, then the rows.
+class ResultSink
+{
+public:
+    virtual ~ResultSink() = default;
+    virtual void columns(const std::vector<ColumnInfo>& columns) = 0;
+    // Called per row; `dbproc` is positioned on the row (use dbdata/dbdatlen).
+    virtual void row(tds_dblib_dbprocess* dbproc, int columnCount) = 0;
+};
+
+class Session
+{
+public:
+    // Opens the connection; raises rimo::Error with the server's or library's message.
+    static std::unique_ptr<Session> open(const LoginSettings& settings);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool dead() const;
+
+    // Runs a batch. Every result set goes to `sink` (may be null: rows are skipped).
+    // Returns the affected-row count of the last statement that reported one (-1 when none).
+    qint64 execBatch(const QString& sql, ResultSink* sink);
+    // Runs sp_executesql with the statement, its parameter declarations and values.
+    qint64 execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
+                   ResultSink* sink);
+
+    tds_dblib_dbprocess* handle() const { return m_proc; }
+
+private:
+    Session() = default;
+    qint64 drainResults(ResultSink* sink);
+    [[noreturn]] void fail(const QString& fallback);
+    tds_dblib_dbprocess* m_proc = nullptr;
+};
+
+// Column descriptions of the current result of `dbproc`.
+std::vector<ColumnInfo> describeColumns(tds_dblib_dbprocess* dbproc);
+
+} // namespace rimo::db
