@@ -20,11 +20,11 @@ constexpr quint16 kLeapMonth[2] = {12, 2};
 // Days since 1970-01-01 of a proleptic Gregorian date (y >= 0, m 1..12, d 1..31).
 constexpr qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
 {
-    y -= m <= 2;                                                           // March-based year
-    const qint64 era = y / 400;                                            // y >= 0 here
-    const auto yoe = static_cast<unsigned>(y - era * 400);                 // [0, 399]
+    y -= m <= 2;                                                          // March-based year
+    const qint64 era = y / 400;                                           // y >= 0 here
+    const auto yoe = static_cast<unsigned>(y - era * 400);                // [0, 399]
     const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1; // [0, 365]
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;            // [0, 146096]
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;           // [0, 146096]
     return era * 146097 + static_cast<qint64>(doe) - 719468;
 }
 
@@ -38,14 +38,14 @@ struct Civil
 // Inverse of daysFromCivil for days on or after 0000-03-01.
 constexpr Civil civilFromDays(qint64 z)
 {
-    z += 719468;                                                                  // >= 0
+    z += 719468; // >= 0
     const qint64 era = z / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);                     // [0, 146096]
+    const auto doe = static_cast<unsigned>(z - era * 146097);                   // [0, 146096]
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // [0, 399]
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // [0, 365]
-    const unsigned mp = (5 * doy + 2) / 153;                                      // [0, 11], March = 0
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;                              // [1, 31]
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;                                 // [1, 12]
+    const unsigned mp = (5 * doy + 2) / 153;                                    // [0, 11], March = 0
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;                            // [1, 31]
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;                               // [1, 12]
     return {static_cast<qint64>(yoe) + era * 400 + (m <= 2), m, d};
 }
 

@@ -7,10 +7,14 @@ namespace rimo {
 namespace {
 
 // Indexed by digit; index 0 of units, tens and hundreds has no word.
-const char16_t* const kUnits[10] = {u"", u"يك ", u"دو ", u"سه ", u"چهار ", u"پنج ", u"شش ", u"هفت ", u"هشت ", u"نه "};
-const char16_t* const kTens[10] = {u"", u"", u"بيست ", u"سي ", u"چهل ", u"پنجاه ", u"شصت ", u"هفتاد ", u"هشتاد ", u"نود "};
-const char16_t* const kTeens[10] = {u"ده ", u"يازده ", u"دوازده ", u"سيزده ", u"چهارده ", u"پانزده ", u"شانزده ", u"هفده ", u"هجده ", u"نوزده "};
-const char16_t* const kHundreds[10] = {u"", u"صد ", u"دويست ", u"سيصد ", u"چهارصد ", u"پانصد ", u"ششصد ", u"هفتصد ", u"هشتصد ", u"نهصد "};
+const char16_t* const kUnits[10] = {u"",     u"يك ", u"دو ",  u"سه ",  u"چهار ",
+                                    u"پنج ", u"شش ", u"هفت ", u"هشت ", u"نه "};
+const char16_t* const kTens[10] = {u"",       u"",     u"بيست ",  u"سي ",    u"چهل ",
+                                   u"پنجاه ", u"شصت ", u"هفتاد ", u"هشتاد ", u"نود "};
+const char16_t* const kTeens[10] = {u"ده ",     u"يازده ",  u"دوازده ", u"سيزده ", u"چهارده ",
+                                    u"پانزده ", u"شانزده ", u"هفده ",   u"هجده ",  u"نوزده "};
+const char16_t* const kHundreds[10] = {u"",       u"صد ",   u"دويست ", u"سيصد ",  u"چهارصد ",
+                                       u"پانصد ", u"ششصد ", u"هفتصد ", u"هشتصد ", u"نهصد "};
 // Group 1 = thousands; a 32-bit integer has no group above 3.
 const char16_t* const kGroups[4] = {u"", u"هزار ", u"ميليون ", u"ميليارد "};
 constexpr char16_t kZero[] = u"صفر";
