@@ -1,6 +1,8 @@
 #include "app/program.h"
 
+#include "app/datamodule.h"
 #include "app/mainwindow.h"
+#include "app/repairs.h"
 #include "app/texts.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -15,6 +17,21 @@ Program::Program(ProgramOptions options)
     QCoreApplication::setApplicationName(rimo::texts::AppTitle);
     m_form = std::make_unique<TForm1>();
     m_tools = std::make_unique<TTools>(std::move(options.platform), options.appPath);
+    m_dm = std::make_unique<TDM>(*m_tools);
+    // Errors of the directory statements in multi-herd mode reach the error box; the program
+    // then goes on to its main window with the herd connection unset.
+    rimo::runGuarded([this] { m_dm->DataModuleCreate(); });
+
+    TForm1* form = m_form.get();
+    RepairDisplay display;
+    display.setTitle = [form](const QString& t) { form->setProgressText(t); };
+    display.appendLine = [form](const QString& l) { form->appendFailureLine(l); };
+    display.pumpEvents = [] { QCoreApplication::processEvents(); };
+    display.stopRequested = [form] { return form->stopRequested(); };
+    form->onRecordSequenceRebuild = [this, display] { RebuildRecordSequence(*m_dm->TSqlTable, display); };
+    form->onLactationRebuild = [this, display] {
+        RebuildLactationNumbers(*m_dm->TZayesh, *m_dm->QAskGeneral, display);
+    };
 }
 
 Program::~Program() = default;

@@ -9,6 +9,7 @@
 
 class TForm1;
 class TTools;
+class TDM;
 
 struct ProgramOptions
 {
@@ -28,8 +29,10 @@ public:
 
     TForm1* form() const { return m_form.get(); }
     TTools* tools() const { return m_tools.get(); }
+    TDM* dataModule() const { return m_dm.get(); }
 
 private:
     std::unique_ptr<TForm1> m_form;
     std::unique_ptr<TTools> m_tools;
+    std::unique_ptr<TDM> m_dm;
 };

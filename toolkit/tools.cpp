@@ -2,11 +2,14 @@
 
 #include "platform/dialogs.h"
 #include "platform/formatsettings.h"
+#include "platform/lifecycle.h"
+#include "toolkit/settingsfile.h"
 #include "toolkit/texts.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -110,6 +113,15 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     : QWidget(parent), m_platform(rimo::withLinuxDefaults(std::move(services)))
 {
     setWindowTitle(rimo::texts::ToolsCaption);
+    ServerConnection = new TMSConnection(this);
+    ServerConnection->setObjectName(QStringLiteral("ServerConnection"));
+    ServerConnection->Username = QStringLiteral("sa");
+    Multiconnection = new TMSConnection(this);
+    Multiconnection->setObjectName(QStringLiteral("Multiconnection"));
+    Multiconnection->LoginPrompt = true;
+    MultiQAsk = new TMSQuery(this);
+    MultiQAsk->setObjectName(QStringLiteral("MultiQAsk"));
+    MultiQAsk->Connection = Multiconnection;
     setAttribute(Qt::WA_DontShowOnScreen);
     AppPath = appPath;
     g_instance = this;
@@ -259,4 +271,24 @@ void TTools::SetKeyActivateJustClose(QWidget* Sender, int& Key, Qt::KeyboardModi
 bool TTools::boardOnScreen() const
 {
     return m_boardWindow && m_boardWindow->isVisible();
+}
+
+void TTools::FindConStr(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase)
+{
+    if (!rimo::findFileCaseInsensitive(AppPath, QStringLiteral("Multiusers.Dat")).isEmpty()) {
+        FindConStrMultiHerd(InUser, InPass, InServer, InDatabase);
+        return;
+    }
+    const QString path = rimo::findFileCaseInsensitive(AppPath, QStringLiteral("WTimes.DLL"));
+    if (path.isEmpty())
+        rimo::haltProcess(0);
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    const QStringList settings = rimo::readScrambledSettings(bytes);
+    InPass = settings[0];
+    InServer = settings[1];
+    InDatabase = settings[2];
+    InUser = settings[3];
 }

@@ -2,6 +2,7 @@
 // The toolkit object: the one program-wide service object (a hidden window) that carries the
 // shared connections and components and the services every window of the program can call.
 
+#include "db/msdataset.h"
 #include "platform/services.h"
 
 #include <QRect>
@@ -31,6 +32,15 @@ public:
     // Filled by the statement services; created with 50 empty entries.
     QStringList ReturnedParameters;
 
+    // Components: the toolkit's own connections and the query of the multi-herd selection.
+    TMSConnection* ServerConnection;
+    TMSConnection* Multiconnection;
+    TMSQuery* MultiQAsk;
+
+    // The four settings of the herd connection: from the single-herd settings file, or from the
+    // herd chosen in multi-herd mode. A missing single-herd file ends the process at once.
+    void FindConStr(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase);
+
     void SetConfigAgain(QObject* Sender);
     void _SetConfigAgain();
     void SwitchToFarsi();
@@ -53,6 +63,7 @@ public:
 
 private:
     void FormCreate();
+    void FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase);
 
     rimo::PlatformServices m_platform;
     TMessageBoardForm* m_board = nullptr;

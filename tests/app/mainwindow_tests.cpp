@@ -6,6 +6,7 @@
 #include "toolkit/tools.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -139,12 +140,20 @@ TEST(Program, StartupOrderAndEndRequestBeforeTheLoop)
     s.keyboard = std::make_shared<fakes::RecordingKeyboard>();
     s.osVersion = std::make_shared<fakes::FakeOsVersion>();
     s.beeper = std::make_shared<fakes::RecordingBeeper>();
+    // A settings file whose server is empty: the connection fails at once.
+    QFile settings(dir.filePath("WTimes.DLL"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("x\r\n\r\nherd\r\n");
+    settings.close();
+    fakes::ScopedFakeDialogs dialogs;
     Program program(ProgramOptions{s, dir.path()});
     ASSERT_NE(program.form(), nullptr);
     ASSERT_NE(program.tools(), nullptr);
     EXPECT_EQ(QCoreApplication::applicationName(), "Rimo1");
     EXPECT_EQ(applicationTitle(), "Rimo1");
-    requestTerminate(); // asked before the loop runs: must not be lost
+    EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("خطا در اتصال")});
+    // The end was asked for before the loop runs: it must not be lost.
+    EXPECT_TRUE(terminateRequested());
     EXPECT_EQ(program.exec(), 0);
     EXPECT_FALSE(program.form()->isVisible());
     resetTerminateRequest();

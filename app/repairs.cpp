@@ -1,0 +1,104 @@
+#include "app/repairs.h"
+
+#include "db/msdataset.h"
+
+namespace {
+// "رسمي" with the Arabic yeh (U+064A): the herd databases' mark of an official recording.
+const QString kOfficial = QStringLiteral("\u0631\u0633\u0645\u064A");
+const QString kDash = QStringLiteral("-");
+} // namespace
+
+QString quotedSqlText(const QString& text)
+{
+    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate)
+{
+    return QStringLiteral("Update Firstrec Set MilkPeriod=") + QString::number(milkPeriod + 1) +
+           QStringLiteral("Where Serial =") + quotedSqlText(serial) + QStringLiteral(" and Rdate>") +
+           quotedSqlText(calvingDate);
+}
+
+void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
+{
+    table.Close();
+    table.TableName = QStringLiteral("FirstRec");
+    table.OrderFields = QStringLiteral("Serial,MilkPeriod,RDate");
+    table.Open();
+    table.First();
+
+    TField& serial = table.FieldByName(QStringLiteral("Serial"));
+    TField& milkPeriod = table.FieldByName(QStringLiteral("MilkPeriod"));
+    TField& rDate = table.FieldByName(QStringLiteral("RDate"));
+    TField& recSeq = table.FieldByName(QStringLiteral("RecSeq"));
+    TField& recKind = table.FieldByName(QStringLiteral("RecKind"));
+    TField& stRecNo = table.FieldByName(QStringLiteral("StRecNo"));
+
+    QString animal = serial.AsString();
+    qint64 lactation = milkPeriod.AsInteger();
+    qint64 allCounter = 1;
+    qint64 officialCounter = 1;
+    qint64 step = 0;
+
+    while (!table.Eof()) {
+        if (display.stopRequested && display.stopRequested())
+            return;
+        const QString rowSerial = serial.AsString();
+        if (rowSerial != animal) { // exact, letter case included
+            lactation = milkPeriod.AsInteger();
+            animal = rowSerial;
+            allCounter = 1;
+            officialCounter = 1;
+        }
+        const qint64 rowLactation = milkPeriod.AsInteger();
+        if (rowLactation != lactation) {
+            lactation = rowLactation;
+            officialCounter = 1;
+        }
+        table.Edit();
+        recSeq.setAsInteger(allCounter++);
+        if (recKind.AsString() == kOfficial)
+            stRecNo.setAsInteger(officialCounter++);
+        table.Post();
+        table.Next();
+        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + rDate.AsString() + kDash +
+                         recSeq.AsString() + kDash + stRecNo.AsString());
+        if (step % 10 == 0 && display.pumpEvents)
+            display.pumpEvents();
+        ++step;
+    }
+}
+
+void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display)
+{
+    zayesh.Close();
+    zayesh.OrderFields = QStringLiteral("Serial,ZDate");
+    zayesh.FilterSQL = QStringLiteral("MilkPeriodchange=1");
+    zayesh.Open();
+    zayesh.First();
+
+    TField& serial = zayesh.FieldByName(QStringLiteral("Serial"));
+    TField& milkPeriod = zayesh.FieldByName(QStringLiteral("MilkPeriod"));
+    TField& zDate = zayesh.FieldByName(QStringLiteral("ZDate"));
+    qint64 step = 0;
+
+    while (!zayesh.Eof()) {
+        if (display.stopRequested && display.stopRequested())
+            return;
+        const QString statement =
+            lactationUpdateStatement(serial.AsString(), milkPeriod.AsInteger(), zDate.AsString());
+        ask.setSqlText(statement);
+        try {
+            ask.Execute();
+        } catch (const std::exception&) {
+            // The calving is listed and the run goes on; the error itself is not shown.
+            display.appendLine(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() + kDash);
+        }
+        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() + kDash);
+        if (step % 10 == 0 && display.pumpEvents)
+            display.pumpEvents();
+        ++step;
+        zayesh.Next();
+    }
+}

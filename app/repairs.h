@@ -1,0 +1,32 @@
+#pragma once
+// The two repairs of the herd database's recording numbers.
+
+#include <QString>
+#include <functional>
+
+class TMSTable;
+class TMSQuery;
+
+// Where a repair shows its progress and failures.
+struct RepairDisplay
+{
+    std::function<void(const QString&)> setTitle;
+    std::function<void(const QString&)> appendLine;
+    std::function<void()> pumpEvents;
+    std::function<bool()> stopRequested; // checked between rows
+};
+
+// Renumbers RecSeq (all recordings of an animal) and StRecNo (official recordings of one
+// lactation) over FirstRec, one row written at a time. Errors pass to the caller; rows
+// written before stay written.
+void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display);
+
+// Sets MilkPeriod of the recordings after each marked calving of zayesh to the calving's
+// number plus one. A failing statement adds a line to the failure list and the run goes on.
+void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display);
+
+// The update statement for one calving, in the exact form the herd databases are sent.
+QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate);
+
+// Text in single quotes with inner quotes doubled.
+QString quotedSqlText(const QString& text);
