@@ -1,0 +1,95 @@
+// tds-server: a development stand-in for SQL Server that speaks enough TDS 7.4 for FreeTDS over
+// loopback and keeps each database in one SQLite file.
+#include "server.h"
+#include "storage.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+rimo::tds::Server* g_server = nullptr;
+
+void onSignal(int)
+{
+    if (g_server)
+        g_server->requestStop();
+}
+
+void usage(FILE* out)
+{
+    std::fprintf(out,
+                 "Usage: tds-server --data-dir DIR --sa-password PASSWORD [--port N]\n"
+                 "\n"
+                 "A development stand-in for Microsoft SQL Server, NOT SQL Server: it speaks enough of\n"
+                 "the TDS 7.4 protocol for FreeTDS clients (db-lib, tsql) and translates the T-SQL\n"
+                 "forms Rimo1 and its tests send into SQLite. Each database is one SQLite file in DIR.\n"
+                 "\n"
+                 "  --port N           listen on 127.0.0.1:N (0 = a free port; default 1433)\n"
+                 "  --data-dir DIR     folder of the database files (created if missing)\n"
+                 "  --sa-password P    the password every login must give\n"
+                 "  --help             show this text\n"
+                 "\n"
+                 "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int port = 1433;
+    rimo::tds::ServerConfig config;
+    bool havePassword = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tds-server: %s needs a value\n", arg.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (arg == "--port") {
+            port = std::atoi(value().c_str());
+        } else if (arg == "--data-dir") {
+            config.dataDir = value();
+        } else if (arg == "--sa-password") {
+            config.password = value();
+            havePassword = true;
+        } else {
+            std::fprintf(stderr, "tds-server: unknown option %s\n", arg.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (config.dataDir.empty() || !havePassword) {
+        usage(stderr);
+        return 2;
+    }
+    try {
+        rimo::tds::ensureMaster(config.dataDir);
+        rimo::tds::Server server(config);
+        const int bound = server.listen(port);
+        g_server = &server;
+        struct sigaction sa {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+        std::signal(SIGPIPE, SIG_IGN);
+        std::printf("PORT %d\n", bound);
+        std::fflush(stdout);
+        server.serve();
+        g_server = nullptr;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tds-server: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

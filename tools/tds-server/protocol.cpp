@@ -1,0 +1,719 @@
+#include "protocol.h"
+
+#include "encoding.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace rimo::tds {
+
+namespace {
+
+class Cursor
+{
+public:
+    explicit Cursor(std::string_view data) : m_data(data) {}
+    size_t remaining() const { return m_data.size() - m_pos; }
+    size_t pos() const { return m_pos; }
+    void need(size_t n) const
+    {
+        if (remaining() < n)
+            throw ProtocolError("truncated message");
+    }
+    uint8_t u8()
+    {
+        need(1);
+        return static_cast<uint8_t>(m_data[m_pos++]);
+    }
+    uint16_t u16()
+    {
+        need(2);
+        const uint16_t v = static_cast<uint8_t>(m_data[m_pos]) | (static_cast<uint8_t>(m_data[m_pos + 1]) << 8);
+        m_pos += 2;
+        return v;
+    }
+    uint32_t u32()
+    {
+        need(4);
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<uint8_t>(m_data[m_pos + i]);
+        m_pos += 4;
+        return v;
+    }
+    uint64_t u64()
+    {
+        const uint64_t lo = u32();
+        const uint64_t hi = u32();
+        return lo | (hi << 32);
+    }
+    std::string_view bytes(size_t n)
+    {
+        need(n);
+        std::string_view v = m_data.substr(m_pos, n);
+        m_pos += n;
+        return v;
+    }
+    void skip(size_t n) { bytes(n); }
+
+private:
+    std::string_view m_data;
+    size_t m_pos = 0;
+};
+
+int64_t signExtend(uint64_t v, int bytes)
+{
+    if (bytes >= 8)
+        return static_cast<int64_t>(v);
+    const uint64_t sign = uint64_t(1) << (bytes * 8 - 1);
+    return static_cast<int64_t>((v ^ sign) - sign);
+}
+
+uint64_t readLe(std::string_view b)
+{
+    uint64_t v = 0;
+    for (size_t i = b.size(); i-- > 0;)
+        v = (v << 8) | static_cast<uint8_t>(b[i]);
+    return v;
+}
+
+std::string dateText(int64_t daysSince0001)
+{
+    int64_t y;
+    unsigned m, d;
+    civilFromDays(daysSince0001 + daysFromCivil(1, 1, 1), y, m, d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
+    return buf;
+}
+
+std::string timeText(uint64_t units, int scale)
+{
+    uint64_t div = 1;
+    for (int i = 0; i < scale; ++i)
+        div *= 10;
+    const uint64_t secs = units / div;
+    const uint64_t frac = units % div;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02llu:%02llu:%02llu", static_cast<unsigned long long>((secs / 3600) % 24),
+                  static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60));
+    std::string out = buf;
+    if (scale > 0) {
+        std::snprintf(buf, sizeof buf, ".%0*llu", scale, static_cast<unsigned long long>(frac));
+        out += buf;
+    }
+    return out;
+}
+
+Value numericValue(std::string_view data, int scale)
+{
+    Value v;
+    if (data.empty())
+        return v;
+    const bool negative = data[0] == 0;
+    const std::string_view mag = data.substr(1);
+    if (mag.size() > 16)
+        throw ProtocolError("numeric value too long");
+    unsigned __int128 m = 0;
+    for (size_t i = mag.size(); i-- > 0;)
+        m = (m << 8) | static_cast<uint8_t>(mag[i]);
+    if (scale == 0 && m <= static_cast<unsigned __int128>(INT64_MAX)) {
+        v.kind = Value::Int;
+        v.i = negative ? -static_cast<int64_t>(m) : static_cast<int64_t>(m);
+        return v;
+    }
+    v.kind = Value::Float;
+    v.d = std::strtod(scaledToText(m, scale, negative).c_str(), nullptr);
+    return v;
+}
+
+Value textValue(std::string_view bytes, bool unicode)
+{
+    Value v;
+    v.kind = Value::Text;
+    v.s = unicode ? utf16leToUtf8(bytes) : cp1256ToUtf8(bytes);
+    return v;
+}
+
+std::string readPlp(Cursor& c, bool& isNull)
+{
+    const uint64_t total = c.u64();
+    isNull = total == UINT64_MAX;
+    std::string out;
+    if (isNull)
+        return out;
+    for (;;) {
+        const uint32_t len = c.u32();
+        if (len == 0)
+            break;
+        out.append(c.bytes(len));
+        if (out.size() > kMaxMessageSize)
+            throw ProtocolError("PLP value too long");
+    }
+    return out;
+}
+
+Value readParamValue(Cursor& c)
+{
+    const uint8_t type = c.u8();
+    Value v;
+    auto fixedInt = [&](int n) {
+        v.kind = Value::Int;
+        const uint64_t raw = readLe(c.bytes(n));
+        v.i = n == 1 ? static_cast<int64_t>(raw) : signExtend(raw, n);
+    };
+    auto floatOf = [&](std::string_view b) {
+        v.kind = Value::Float;
+        if (b.size() == 4) {
+            float f;
+            const uint32_t raw = static_cast<uint32_t>(readLe(b));
+            std::memcpy(&f, &raw, 4);
+            v.d = f;
+        } else {
+            const uint64_t raw = readLe(b);
+            std::memcpy(&v.d, &raw, 8);
+        }
+    };
+    auto moneyOf = [&](std::string_view b) {
+        int64_t units;
+        if (b.size() == 4) {
+            units = signExtend(readLe(b), 4);
+        } else {
+            const uint64_t hi = readLe(b.substr(0, 4));
+            const uint64_t lo = readLe(b.substr(4, 4));
+            units = static_cast<int64_t>((hi << 32) | lo);
+        }
+        v.kind = Value::Float;
+        v.d = static_cast<double>(units) / 10000.0;
+    };
+    auto datetimeOf = [&](std::string_view b) {
+        v.kind = Value::Text;
+        if (b.size() == 4)
+            v.s = datetimeText(static_cast<int32_t>(readLe(b.substr(0, 2))),
+                               static_cast<uint32_t>(readLe(b.substr(2, 2)) * 60 * 300));
+        else
+            v.s = datetimeText(static_cast<int32_t>(signExtend(readLe(b.substr(0, 4)), 4)),
+                               static_cast<uint32_t>(readLe(b.substr(4, 4))));
+    };
+    switch (type) {
+    case 0x1F: // NULLTYPE
+        return v;
+    case 0x30:
+        fixedInt(1);
+        return v;
+    case 0x32:
+        fixedInt(1);
+        v.i = v.i != 0;
+        return v;
+    case 0x34:
+        fixedInt(2);
+        return v;
+    case 0x38:
+        fixedInt(4);
+        return v;
+    case 0x7F:
+        fixedInt(8);
+        return v;
+    case 0x3B:
+        floatOf(c.bytes(4));
+        return v;
+    case 0x3E:
+        floatOf(c.bytes(8));
+        return v;
+    case 0x3C:
+        moneyOf(c.bytes(8));
+        return v;
+    case 0x7A:
+        moneyOf(c.bytes(4));
+        return v;
+    case 0x3D:
+        datetimeOf(c.bytes(8));
+        return v;
+    case 0x3A:
+        datetimeOf(c.bytes(4));
+        return v;
+    case 0x26:
+    case 0x68:
+    case 0x6D:
+    case 0x6E:
+    case 0x6F:
+    case 0x24: {
+        c.u8(); // max length
+        const uint8_t len = c.u8();
+        if (len == 0)
+            return v;
+        const std::string_view b = c.bytes(len);
+        if (type == 0x26 || type == 0x68) {
+            if (len != 1 && len != 2 && len != 4 && len != 8)
+                throw ProtocolError("bad integer length");
+            v.kind = Value::Int;
+            v.i = len == 1 ? static_cast<int64_t>(readLe(b)) : signExtend(readLe(b), len);
+            if (type == 0x68)
+                v.i = v.i != 0;
+        } else if (type == 0x6D) {
+            if (len != 4 && len != 8)
+                throw ProtocolError("bad float length");
+            floatOf(b);
+        } else if (type == 0x6E) {
+            if (len != 4 && len != 8)
+                throw ProtocolError("bad money length");
+            moneyOf(b);
+        } else if (type == 0x6F) {
+            if (len != 4 && len != 8)
+                throw ProtocolError("bad datetime length");
+            datetimeOf(b);
+        } else {
+            if (len != 16)
+                throw ProtocolError("bad guid length");
+            char buf[40];
+            const auto* u = reinterpret_cast<const unsigned char*>(b.data());
+            std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                          u[3], u[2], u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13],
+                          u[14], u[15]);
+            v.kind = Value::Text;
+            v.s = buf;
+        }
+        return v;
+    }
+    case 0x6A:
+    case 0x6C: {
+        c.u8();
+        c.u8();
+        const uint8_t scale = c.u8();
+        if (scale > 38)
+            throw ProtocolError("bad scale");
+        const uint8_t len = c.u8();
+        return numericValue(c.bytes(len), scale);
+    }
+    case 0x28: {
+        const uint8_t len = c.u8();
+        if (len == 0)
+            return v;
+        if (len != 3)
+            throw ProtocolError("bad date length");
+        v.kind = Value::Text;
+        v.s = dateText(static_cast<int64_t>(readLe(c.bytes(3))));
+        return v;
+    }
+    case 0x29:
+    case 0x2A:
+    case 0x2B: {
+        const uint8_t scale = c.u8();
+        if (scale > 7)
+            throw ProtocolError("bad time scale");
+        const uint8_t len = c.u8();
+        if (len == 0)
+            return v;
+        const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+        const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
+        if (len != expect)
+            throw ProtocolError("bad time length");
+        const std::string_view b = c.bytes(len);
+        const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
+        v.kind = Value::Text;
+        v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
+        return v;
+    }
+    case 0xA7:
+    case 0xAF:
+    case 0xE7:
+    case 0xEF:
+    case 0xA5:
+    case 0xAD: {
+        const uint16_t maxLen = c.u16();
+        const bool hasCollation = type != 0xA5 && type != 0xAD;
+        if (hasCollation)
+            c.skip(5);
+        std::string data;
+        if (maxLen == 0xFFFF) {
+            bool isNull = false;
+            data = readPlp(c, isNull);
+            if (isNull)
+                return v;
+        } else {
+            const uint16_t len = c.u16();
+            if (len == 0xFFFF)
+                return v;
+            data = std::string(c.bytes(len));
+        }
+        if (!hasCollation) {
+            v.kind = Value::Blob;
+            v.s = std::move(data);
+            return v;
+        }
+        return textValue(data, type == 0xE7 || type == 0xEF);
+    }
+    case 0x23:
+    case 0x63:
+    case 0x22: {
+        c.u32();
+        if (type != 0x22)
+            c.skip(5);
+        const uint32_t len = c.u32();
+        if (len == 0xFFFFFFFF)
+            return v;
+        const std::string_view data = c.bytes(len);
+        if (type == 0x22) {
+            v.kind = Value::Blob;
+            v.s = std::string(data);
+            return v;
+        }
+        return textValue(data, type == 0x63);
+    }
+    default:
+        throw ProtocolError("unsupported parameter type");
+    }
+}
+
+} // namespace
+
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+std::string datetimeText(int32_t days1900, uint32_t ticks)
+{
+    int64_t y;
+    unsigned m, d;
+    civilFromDays(daysFromCivil(1900, 1, 1) + days1900, y, m, d);
+    const uint64_t ms = (static_cast<uint64_t>(ticks) * 10 + 1) / 3;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu.%03llu", static_cast<long long>(y), m, d,
+                  static_cast<unsigned long long>((ms / 3600000) % 24),
+                  static_cast<unsigned long long>((ms / 60000) % 60),
+                  static_cast<unsigned long long>((ms / 1000) % 60), static_cast<unsigned long long>(ms % 1000));
+    return buf;
+}
+
+std::string scaledToText(unsigned __int128 magnitude, int scale, bool negative)
+{
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude > 0);
+    while (static_cast<int>(digits.size()) <= scale)
+        digits.insert(digits.begin(), '0');
+    if (scale > 0)
+        digits.insert(digits.end() - scale, '.');
+    return (negative ? "-" : "") + digits;
+}
+
+bool MessageReader::next(Message& out)
+{
+    out = Message();
+    bool first = true;
+    for (;;) {
+        char header[8];
+        if (!m_read(header, 8)) {
+            if (first)
+                return false;
+            throw ProtocolError("connection closed inside a message");
+        }
+        const uint8_t type = static_cast<uint8_t>(header[0]);
+        const uint8_t status = static_cast<uint8_t>(header[1]);
+        const size_t length = (static_cast<uint8_t>(header[2]) << 8) | static_cast<uint8_t>(header[3]);
+        if (length < 8)
+            throw ProtocolError("bad packet length");
+        if (first) {
+            out.type = type;
+        } else if (type != out.type) {
+            throw ProtocolError("packet type changed inside a message");
+        }
+        first = false;
+        out.status = status;
+        const size_t body = length - 8;
+        if (out.payload.size() + body > kMaxMessageSize)
+            throw ProtocolError("message too large");
+        const size_t old = out.payload.size();
+        out.payload.resize(old + body);
+        if (body > 0 && !m_read(out.payload.data() + old, body))
+            throw ProtocolError("connection closed inside a packet");
+        if (status & 0x01)
+            return true;
+    }
+}
+
+LoginRequest parseLogin7(std::string_view payload)
+{
+    Cursor c(payload);
+    LoginRequest r;
+    const uint32_t length = c.u32();
+    if (length > payload.size() || length < 86)
+        throw ProtocolError("bad LOGIN7 length");
+    r.tdsVersion = c.u32();
+    r.packetSize = c.u32();
+    c.skip(12 + 4 + 8);
+    auto field = [&](bool password) {
+        const uint16_t ib = c.u16();
+        const uint16_t cch = c.u16();
+        const size_t begin = ib;
+        const size_t end = begin + 2u * cch;
+        if (end > length)
+            throw ProtocolError("LOGIN7 field out of range");
+        std::string raw(payload.substr(begin, end - begin));
+        if (password)
+            for (char& ch : raw) {
+                const uint8_t b = static_cast<uint8_t>(ch) ^ 0xA5;
+                ch = static_cast<char>(((b & 0x0F) << 4) | (b >> 4));
+            }
+        return utf16leToUtf8(raw);
+    };
+    r.hostName = field(false);
+    r.userName = field(false);
+    r.password = field(true);
+    r.appName = field(false);
+    r.serverName = field(false);
+    c.skip(4); // extension
+    field(false); // client interface name
+    r.language = field(false);
+    r.database = field(false);
+    return r;
+}
+
+std::string preloginReply(std::string_view request)
+{
+    // Walk the option table so that a garbled PRELOGIN is refused rather than answered.
+    Cursor c(request);
+    for (int guard = 0;; ++guard) {
+        const uint8_t token = c.u8();
+        if (token == 0xFF)
+            break;
+        const size_t offset = (static_cast<size_t>(c.u8()) << 8) | c.u8();
+        const size_t len = (static_cast<size_t>(c.u8()) << 8) | c.u8();
+        if (offset + len > request.size() || guard > 64)
+            throw ProtocolError("bad PRELOGIN option");
+    }
+    static const unsigned char reply[] = {0x00, 0x00, 0x1A, 0x00, 0x06, 0x01, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00,
+                                          0x21, 0x00, 0x01, 0x03, 0x00, 0x22, 0x00, 0x00, 0x04, 0x00, 0x22, 0x00,
+                                          0x01, 0xFF, 0x10, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02, 0x00, 0x00};
+    return std::string(reinterpret_cast<const char*>(reply), sizeof reply);
+}
+
+namespace {
+
+void skipHeaders(Cursor& c, std::string_view payload)
+{
+    const uint32_t total = c.u32();
+    if (total < 4 || total > payload.size())
+        throw ProtocolError("bad ALL_HEADERS length");
+    c.skip(total - 4);
+}
+
+} // namespace
+
+std::string parseSqlBatch(std::string_view payload, bool hasHeaders)
+{
+    Cursor c(payload);
+    if (hasHeaders)
+        skipHeaders(c, payload);
+    return utf16leToUtf8(payload.substr(c.pos()));
+}
+
+RpcRequest parseRpc(std::string_view payload, bool hasHeaders)
+{
+    Cursor c(payload);
+    if (hasHeaders)
+        skipHeaders(c, payload);
+    RpcRequest r;
+    const uint16_t nameLen = c.u16();
+    if (nameLen == 0xFFFF)
+        r.procId = c.u16();
+    else
+        r.procName = utf16leToUtf8(c.bytes(2u * nameLen));
+    c.u16(); // option flags
+    while (c.remaining() > 0) {
+        const uint8_t next = static_cast<uint8_t>(payload[c.pos()]);
+        if (next == 0x80 || next == 0xFF || next == 0xFE)
+            break; // a second RPC in the same message; only the first is run
+        RpcParam p;
+        const uint8_t len = c.u8();
+        p.name = utf16leToUtf8(c.bytes(2u * len));
+        c.u8(); // status flags
+        p.value = readParamValue(c);
+        r.params.push_back(std::move(p));
+        if (r.params.size() > 2100)
+            throw ProtocolError("too many parameters");
+    }
+    return r;
+}
+
+void ReplyWriter::u16(uint16_t v)
+{
+    m_buf.push_back(static_cast<char>(v & 0xFF));
+    m_buf.push_back(static_cast<char>(v >> 8));
+}
+
+void ReplyWriter::u32(uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        m_buf.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void ReplyWriter::u64(uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        m_buf.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void ReplyWriter::bVarchar(std::string_view utf8)
+{
+    std::string tmp;
+    size_t units = appendUtf16le(tmp, utf8);
+    if (units > 255) {
+        units = 255;
+        tmp.resize(510);
+    }
+    u8(static_cast<uint8_t>(units));
+    m_buf += tmp;
+}
+
+void ReplyWriter::usVarchar(std::string_view utf8)
+{
+    std::string tmp;
+    size_t units = appendUtf16le(tmp, utf8);
+    if (units > 32000) {
+        units = 32000;
+        tmp.resize(64000);
+    }
+    u16(static_cast<uint16_t>(units));
+    m_buf += tmp;
+}
+
+void ReplyWriter::done(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count)
+{
+    u8(token);
+    u16(status);
+    u16(curCmd);
+    if (m_version >= kTds72)
+        u64(count);
+    else
+        u32(static_cast<uint32_t>(count));
+}
+
+void ReplyWriter::message(bool error, int32_t number, uint8_t state, uint8_t severity, std::string_view text,
+                          std::string_view proc, int32_t line)
+{
+    std::string body;
+    ReplyWriter tmp([](const char*, size_t) {}, 0);
+    tmp.setVersion(m_version);
+    tmp.u32(static_cast<uint32_t>(number));
+    tmp.u8(state);
+    tmp.u8(severity);
+    tmp.usVarchar(text);
+    tmp.bVarchar("RIMO-TEST");
+    tmp.bVarchar(proc);
+    if (m_version >= kTds72)
+        tmp.u32(static_cast<uint32_t>(line));
+    else
+        tmp.u16(static_cast<uint16_t>(line));
+    u8(error ? 0xAA : 0xAB);
+    u16(static_cast<uint16_t>(tmp.buf().size()));
+    m_buf += tmp.buf();
+}
+
+void ReplyWriter::envChangeString(uint8_t type, std::string_view newValue, std::string_view oldValue)
+{
+    ReplyWriter tmp([](const char*, size_t) {}, 0);
+    tmp.u8(type);
+    tmp.bVarchar(newValue);
+    tmp.bVarchar(oldValue);
+    u8(0xE3);
+    u16(static_cast<uint16_t>(tmp.buf().size()));
+    m_buf += tmp.buf();
+}
+
+void ReplyWriter::envChangeBinary(uint8_t type, std::string_view newValue, std::string_view oldValue)
+{
+    u8(0xE3);
+    u16(static_cast<uint16_t>(3 + newValue.size() + oldValue.size()));
+    u8(type);
+    u8(static_cast<uint8_t>(newValue.size()));
+    m_buf += newValue;
+    u8(static_cast<uint8_t>(oldValue.size()));
+    m_buf += oldValue;
+}
+
+void ReplyWriter::envChangeCollation()
+{
+    envChangeBinary(7, std::string_view(reinterpret_cast<const char*>(kCollation), 5), {});
+}
+
+void ReplyWriter::loginAck(uint32_t version)
+{
+    const std::string_view name = "Microsoft SQL Server";
+    u8(0xAD);
+    u16(static_cast<uint16_t>(10 + 2 * name.size()));
+    u8(1);
+    for (int i = 3; i >= 0; --i)
+        u8(static_cast<uint8_t>((version >> (8 * i)) & 0xFF));
+    bVarchar(name);
+    u8(16);
+    u8(0);
+    u8(0x07);
+    u8(0xD0);
+}
+
+void ReplyWriter::returnStatus(int32_t value)
+{
+    u8(0x79);
+    u32(static_cast<uint32_t>(value));
+}
+
+void ReplyWriter::sendPacket(const char* data, size_t len, bool last)
+{
+    m_packet.resize(8 + len);
+    const size_t total = 8 + len;
+    m_packet[0] = static_cast<char>(packet::Reply);
+    m_packet[1] = static_cast<char>(last ? 0x01 : 0x00);
+    m_packet[2] = static_cast<char>(total >> 8);
+    m_packet[3] = static_cast<char>(total & 0xFF);
+    m_packet[4] = static_cast<char>(m_spid >> 8);
+    m_packet[5] = static_cast<char>(m_spid & 0xFF);
+    m_packet[6] = 1;
+    m_packet[7] = 0;
+    std::memcpy(m_packet.data() + 8, data, len);
+    m_send(m_packet.data(), m_packet.size());
+}
+
+void ReplyWriter::flushFull()
+{
+    const size_t chunk = m_packetSize - 8;
+    size_t off = 0;
+    while (m_buf.size() - off > chunk) {
+        sendPacket(m_buf.data() + off, chunk, false);
+        off += chunk;
+        if (!m_attention && m_check && m_check())
+            m_attention = true;
+    }
+    m_buf.erase(0, off);
+}
+
+void ReplyWriter::finish()
+{
+    flushFull();
+    sendPacket(m_buf.data(), m_buf.size(), true);
+    m_buf.clear();
+}
+
+} // namespace rimo::tds

@@ -1,0 +1,169 @@
+// TDS 7.x message framing and the request/reply encodings the test server needs: packet assembly,
+// PRELOGIN, LOGIN7, SQL batch and RPC parsing, and a token writer that splits replies into packets no
+// larger than the negotiated size. Parsers throw ProtocolError on malformed input; the session then
+// closes that one connection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rimo::tds {
+
+class ProtocolError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+namespace packet {
+constexpr uint8_t SqlBatch = 0x01;
+constexpr uint8_t Rpc = 0x03;
+constexpr uint8_t Reply = 0x04;
+constexpr uint8_t Attention = 0x06;
+constexpr uint8_t TransactionManager = 0x0E;
+constexpr uint8_t Login7 = 0x10;
+constexpr uint8_t Prelogin = 0x12;
+} // namespace packet
+
+constexpr uint32_t kTds71 = 0x71000001;
+constexpr uint32_t kTds72 = 0x72090002;
+constexpr uint32_t kTds73A = 0x730A0003;
+constexpr uint32_t kTds73B = 0x730B0003;
+constexpr uint32_t kTds74 = 0x74000004;
+
+// Persian_100_CI_AI: LCID 0x0429, ignore case/accent/kana/width, version 1, sort id 0 (code page 1256).
+constexpr uint8_t kCollation[5] = {0x29, 0x04, 0xF0, 0x10, 0x00};
+
+struct Message
+{
+    uint8_t type = 0;
+    uint8_t status = 0;
+    std::string payload;
+};
+
+// Largest request the server accepts; bigger ones close the connection.
+constexpr size_t kMaxMessageSize = 64u << 20;
+
+// Reads whole messages (packets up to EOM) from a byte source. read(buf, n) fills exactly n bytes or
+// returns false at end of stream.
+class MessageReader
+{
+public:
+    using ReadFn = std::function<bool(char*, size_t)>;
+    explicit MessageReader(ReadFn read) : m_read(std::move(read)) {}
+    // False on a clean end of stream before a message starts; throws ProtocolError otherwise.
+    bool next(Message& out);
+
+private:
+    ReadFn m_read;
+};
+
+struct LoginRequest
+{
+    uint32_t tdsVersion = 0;
+    uint32_t packetSize = 4096;
+    std::string hostName, userName, password, appName, serverName, language, database;
+};
+
+LoginRequest parseLogin7(std::string_view payload);
+// Checks the PRELOGIN options for structure; returns the canned reply payload.
+std::string preloginReply(std::string_view request);
+// The query text of a SQL batch as UTF-8; ALL_HEADERS are skipped when the version has them.
+std::string parseSqlBatch(std::string_view payload, bool hasHeaders);
+
+struct Value
+{
+    enum Kind { Null, Int, Float, Text, Blob };
+    Kind kind = Null;
+    int64_t i = 0;
+    double d = 0;
+    std::string s; // UTF-8 for Text, bytes for Blob
+};
+
+struct RpcParam
+{
+    std::string name; // as sent, e.g. "@P1"; may be empty
+    Value value;
+};
+
+struct RpcRequest
+{
+    std::string procName; // empty when sent by id
+    uint16_t procId = 0;
+    std::vector<RpcParam> params;
+};
+
+RpcRequest parseRpc(std::string_view payload, bool hasHeaders);
+
+// Decimal text of a scaled integer magnitude; used for NUMERIC/MONEY parameters.
+std::string scaledToText(unsigned __int128 magnitude, int scale, bool negative);
+
+// Collects reply tokens and sends them as type-4 packets of at most packetSize bytes.
+class ReplyWriter
+{
+public:
+    using SendFn = std::function<void(const char*, size_t)>;
+    ReplyWriter(SendFn send, uint16_t spid) : m_send(std::move(send)), m_spid(spid) {}
+
+    void setPacketSize(size_t size) { m_packetSize = size; }
+    void setVersion(uint32_t v) { m_version = v; }
+    uint32_t version() const { return m_version; }
+    // Called between packets; returns true when the client sent an attention meanwhile.
+    void setAttentionCheck(std::function<bool()> check) { m_check = std::move(check); }
+    bool attention() const { return m_attention; }
+    void clearAttention() { m_attention = false; }
+
+    std::string& buf() { return m_buf; }
+    void maybeFlush()
+    {
+        if (m_buf.size() >= m_packetSize - 8)
+            flushFull();
+    }
+    void finish(); // sends everything, last packet with EOM
+    void discard() { m_buf.clear(); }
+
+    void u8(uint8_t v) { m_buf.push_back(static_cast<char>(v)); }
+    void u16(uint16_t v);
+    void u32(uint32_t v);
+    void u64(uint64_t v);
+    void bVarchar(std::string_view utf8);  // 1-byte count of UTF-16 units
+    void usVarchar(std::string_view utf8); // 2-byte count of UTF-16 units
+
+    void done(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count);
+    void message(bool error, int32_t number, uint8_t state, uint8_t severity, std::string_view text,
+                 std::string_view proc = {}, int32_t line = 1);
+    void envChangeString(uint8_t type, std::string_view newValue, std::string_view oldValue);
+    void envChangeCollation();
+    void envChangeBinary(uint8_t type, std::string_view newValue, std::string_view oldValue);
+    void loginAck(uint32_t version);
+    void returnStatus(int32_t value);
+
+private:
+    void flushFull();
+    void sendPacket(const char* data, size_t len, bool last);
+
+    SendFn m_send;
+    uint16_t m_spid;
+    size_t m_packetSize = 4096;
+    uint32_t m_version = kTds74;
+    std::function<bool()> m_check;
+    bool m_attention = false;
+    std::string m_buf;
+    std::string m_packet;
+};
+
+} // namespace rimo::tds
+
+namespace rimo::tds {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d);
+void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d);
+// "YYYY-MM-DD HH:MM:SS.mmm" for a datetime value (days since 1900-01-01, 1/300 s ticks).
+std::string datetimeText(int32_t days1900, uint32_t ticks);
+
+} // namespace rimo::tds

@@ -1,0 +1,122 @@
+// One client connection of the test server: login, then SQL batches, RPCs and attentions, each run on
+// the connection's own SQLite handle with translated statements cached by their text.
+#pragma once
+
+#include "protocol.h"
+#include "servererror.h"
+#include "storage.h"
+#include "translator.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+struct sqlite3_stmt;
+
+namespace rimo::tds {
+
+struct ServerConfig
+{
+    std::string dataDir;
+    std::string password;
+};
+
+// Which databases sessions have open, so that DROP DATABASE refuses one in use.
+class DatabaseUsage
+{
+public:
+    void acquire(const std::string& name);
+    void release(const std::string& name);
+    bool inUse(const std::string& name);
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, int> m_count;
+};
+
+struct ColumnMeta;
+
+class Session
+{
+public:
+    // The transport: read exactly n bytes (false at end), write all bytes (throws on failure), and a
+    // non-blocking check whether an attention packet is waiting (consuming it when it is).
+    struct Transport
+    {
+        std::function<bool(char*, size_t)> read;
+        std::function<void(const char*, size_t)> write;
+        std::function<bool()> pollAttention;
+    };
+
+    Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid);
+    ~Session();
+    // Serves the connection until the client leaves; throws ProtocolError on malformed input.
+    void run();
+
+private:
+    struct CachedStatement;
+    struct CachedBatch;
+
+    bool login(const Message& m);
+    void handleBatch(const Message& m);
+    void handleRpc(const Message& m);
+    void handleTransaction(const Message& m);
+    void acknowledgeAttention();
+
+    std::shared_ptr<CachedBatch> translate(const std::string& text);
+    // Runs a batch; returns false when a statement failed.
+    bool runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc);
+    void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
+    void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
+    sqlite3_stmt* prepare(CachedStatement& cs);
+    void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
+    ServerError mapStepError(int rc, const CachedStatement& cs);
+    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
+
+    void openDatabase(const std::string& name);
+    void useDatabase(const std::string& name);
+    void createDatabase(const std::string& name);
+    void dropDatabase(const std::string& name);
+    void refreshSysDatabases();
+
+    void pendingDone(uint16_t status, uint16_t curCmd, uint64_t count, bool inRpc);
+    void flushDone(bool more);
+    void sendError(const ServerError& e);
+
+    Transport m_transport;
+    ServerConfig m_config;
+    DatabaseUsage& m_usage;
+    uint16_t m_spid;
+    ReplyWriter m_writer;
+    std::unique_ptr<Database> m_db;
+    std::string m_dbName;
+    uint32_t m_version = kTds74;
+    bool m_noCount = false;
+    std::string m_identityInsert; // table with IDENTITY_INSERT on
+    bool m_batchFailed = false;
+    bool m_schemaChanged = false;
+
+    struct Done
+    {
+        uint8_t token;
+        uint16_t status;
+        uint16_t curCmd;
+        uint64_t count;
+    };
+    std::optional<Done> m_pending;
+
+    std::unordered_map<std::string, std::shared_ptr<CachedBatch>> m_cache;
+
+public:
+    // Values behind @@SPID, SCOPE_IDENTITY() and @@ROWCOUNT.
+    int64_t m_lastIdentity = 0;
+    bool m_hasIdentity = false;
+    int64_t m_lastRowCount = 0;
+};
+
+} // namespace rimo::tds

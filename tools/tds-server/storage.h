@@ -1,0 +1,141 @@
+// One database of the test server: a SQLite file with the SQL Server types of its columns kept in side
+// tables (rimo_tables, rimo_columns, rimo_constraints) and INFORMATION_SCHEMA views over them.
+// Used by the server and by the sample-herd generator, so both write the same layout.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace rimo::tds {
+
+enum class SqlType {
+    Int, BigInt, SmallInt, TinyInt, Bit, Float, Real, Decimal, Numeric, Money, SmallMoney,
+    NVarChar, VarChar, NChar, Char, NText, Text, DateTime, SmallDateTime, Date, VarBinary, Binary, Image
+};
+
+struct ColumnType
+{
+    SqlType type = SqlType::Int;
+    int length = 0; // characters for text, bytes for binary; -1 = max
+    int precision = 0;
+    int scale = 0;
+
+    bool isText() const;
+    bool isUnicode() const;
+    std::string sqlName() const; // e.g. "nvarchar(20)"
+};
+
+// The type named `name` with its optional arguments (args[i] = -1 for "max"); nullopt when unknown.
+std::optional<ColumnType> makeColumnType(std::string_view name, const std::vector<int>& args);
+// Parses a declared type text such as "nvarchar(20)" or "decimal(10, 2)".
+std::optional<ColumnType> parseTypeText(std::string_view text);
+
+struct ColumnDef
+{
+    std::string name;
+    ColumnType type;
+    bool nullable = true;
+    bool identity = false;
+    int64_t seed = 1;
+    std::string defaultSql; // SQLite expression, already translated
+    std::string defaultText; // as the client wrote it, for INFORMATION_SCHEMA
+};
+
+struct ConstraintDef
+{
+    enum Kind { PrimaryKey, Unique, Check };
+    std::string name;
+    Kind kind = PrimaryKey;
+    std::vector<std::string> columns;
+    std::string checkSql; // SQLite expression for CHECK
+};
+
+struct TableDef
+{
+    std::string name;
+    std::vector<ColumnDef> columns;
+    std::vector<ConstraintDef> constraints;
+};
+
+struct ColumnInfo
+{
+    std::string table;
+    std::string name;
+    ColumnType type;
+    bool nullable = true;
+    bool identity = false;
+};
+
+struct TableInfo
+{
+    std::string name;
+    std::vector<ColumnInfo> columns;
+    std::vector<ConstraintDef> constraints;
+};
+
+// Case-insensitive, trailing-blank-insensitive comparison of UTF-8 texts, as the server's collation.
+int compareCi(std::string_view a, std::string_view b);
+
+class Database
+{
+public:
+    // Opens (creating if asked) the file; registers the collation and helper functions, sets WAL and a
+    // busy timeout, and makes sure the side tables and views exist. Throws ServerError.
+    static std::unique_ptr<Database> open(const std::string& path, const std::string& name, bool create);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return m_db; }
+    const std::string& name() const { return m_name; }
+
+    // Runs SQL that returns no rows; throws ServerError with the SQLite text on failure.
+    void exec(const std::string& sql);
+    void createTable(const TableDef& def);
+    void dropTable(std::string_view name);
+    std::optional<TableInfo> table(std::string_view name);
+    const ColumnInfo* column(std::string_view table, std::string_view column);
+    // Reloads cached column facts when the schema changed (also by another connection's DDL);
+    // returns true when it did.
+    bool checkSchema();
+
+private:
+    Database(sqlite3* db, std::string name) : m_db(db), m_name(std::move(name)) {}
+    void loadColumns();
+
+    sqlite3* m_db;
+    std::string m_name;
+    int m_schemaVersion = -1;
+    sqlite3_stmt* m_versionStmt = nullptr;
+    std::map<std::string, ColumnInfo> m_columns; // key: lower(table) + '\0' + lower(column)
+};
+
+// The data folder: one file per database, named after the lowercased database name.
+std::string lowerAscii(std::string_view s);
+bool validDatabaseName(std::string_view name);
+std::string databasePath(const std::string& dataDir, std::string_view name);
+bool databaseExists(const std::string& dataDir, std::string_view name);
+
+struct DatabaseEntry
+{
+    std::string name;
+    int dbid = 0;
+};
+// Registry of database names (original letter case, dbid) kept in master; files found in the folder
+// without an entry (written by the generator) are added.
+std::vector<DatabaseEntry> listDatabases(const std::string& dataDir);
+void registerDatabase(const std::string& dataDir, std::string_view name);
+void unregisterDatabase(const std::string& dataDir, std::string_view name);
+// Creates master if missing.
+void ensureMaster(const std::string& dataDir);
+
+} // namespace rimo::tds
