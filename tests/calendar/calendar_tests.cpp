@@ -79,9 +79,10 @@ TEST(SolarCalendar, MonthLengthsAndValidity)
         TDateKind kind;
         int year, month, days;
     } cases[] = {
-        {dkSolar, 1387, 12, 30}, {dkSolar, 1388, 12, 29}, {dkSolar, 1403, 12, 30},   {dkSolar, 1404, 12, 29},
-        {dkSolar, 1389, 1, 31},  {dkSolar, 1389, 6, 31},  {dkSolar, 1389, 7, 30},    {dkSolar, 0, 1, 0},
-        {dkSolar, 1389, 0, 0},   {dkSolar, 1389, 13, 0},  {dkGregorian, 1900, 2, 28}, {dkGregorian, 2000, 2, 29},
+        {dkSolar, 1387, 12, 30},    {dkSolar, 1388, 12, 29},     {dkSolar, 1403, 12, 30},
+        {dkSolar, 1404, 12, 29},    {dkSolar, 1389, 1, 31},      {dkSolar, 1389, 6, 31},
+        {dkSolar, 1389, 7, 30},     {dkSolar, 0, 1, 0},          {dkSolar, 1389, 0, 0},
+        {dkSolar, 1389, 13, 0},     {dkGregorian, 1900, 2, 28},  {dkGregorian, 2000, 2, 29},
         {dkGregorian, 2011, 4, 30}, {dkGregorian, 2011, 12, 31}, {dkGregorian, 0, 1, 0},
     };
     for (const auto& c : cases) {
@@ -127,13 +128,22 @@ TEST(SolarCalendar, ConversionExamples)
     {
         Ymd gregorian, solar;
     } cases[] = {
-        {{2011, 1, 24}, {1389, 11, 4}}, {{2012, 3, 20}, {1391, 1, 1}},  {{2009, 3, 20}, {1387, 12, 30}},
-        {{2010, 3, 20}, {1388, 12, 29}}, {{2010, 3, 21}, {1389, 1, 1}}, {{1992, 3, 20}, {1370, 12, 30}},
+        {{2011, 1, 24}, {1389, 11, 4}},
+        {{2012, 3, 20}, {1391, 1, 1}},
+        {{2009, 3, 20}, {1387, 12, 30}},
+        {{2010, 3, 20}, {1388, 12, 29}},
+        {{2010, 3, 21}, {1389, 1, 1}},
+        {{1992, 3, 20}, {1370, 12, 30}},
         // Around the leap year 1403 and today.
-        {{2025, 3, 20}, {1403, 12, 30}}, {{2025, 3, 21}, {1404, 1, 1}}, {{2026, 3, 20}, {1404, 12, 29}},
-        {{2026, 3, 21}, {1405, 1, 1}},  {{2026, 12, 9}, {1405, 9, 18}},
+        {{2025, 3, 20}, {1403, 12, 30}},
+        {{2025, 3, 21}, {1404, 1, 1}},
+        {{2026, 3, 20}, {1404, 12, 29}},
+        {{2026, 3, 21}, {1405, 1, 1}},
+        {{2026, 12, 9}, {1405, 9, 18}},
         // Far from the present, where a fixed offset between the calendars no longer holds.
-        {{1911, 1, 24}, {1289, 11, 3}}, {{1900, 1, 1}, {1278, 10, 11}}, {{2100, 12, 31}, {1479, 10, 10}},
+        {{1911, 1, 24}, {1289, 11, 3}},
+        {{1900, 1, 1}, {1278, 10, 11}},
+        {{2100, 12, 31}, {1479, 10, 10}},
         {{622, 3, 21}, {1, 1, 1}},
     };
     for (const auto& c : cases) {
@@ -164,7 +174,7 @@ TEST(SolarCalendar, LastGregorianDayIsTheUpperEnd)
     EXPECT_EQ(toGregorian(last), (Ymd{65535, 12, 31}));
     // The next solar day would be in Gregorian year 65536.
     Ymd next = last.d < DaysOfMonth(dkSolar, last.y, last.m) ? Ymd{last.y, last.m, last.d + 1}
-                                                               : Ymd{last.y, last.m + 1, 1};
+                                                             : Ymd{last.y, last.m + 1, 1};
     const auto [ok, out] = convert(SolarToGregorian, next);
     EXPECT_FALSE(ok);
     EXPECT_EQ(out, next);
@@ -213,11 +223,20 @@ TEST(SolarCalendar, SplitAndJoinDateTexts)
         const char* text;
         Ymd parts;
     } cases[] = {
-        {"1389/11/04", {1389, 11, 4}}, {"2011/1/24", {2011, 1, 24}}, {"   ", {0, 0, 0}},    {"", {0, 0, 0}},
-        {"89/11/04", {0, 11, 4}},      {"0999/11/04", {0, 11, 4}},   {"1389/13/04", {1389, 0, 4}},
-        {"1389/11/32", {1389, 11, 0}}, {" 1389/11/04", {1389, 11, 4}}, {"65535/1/1", {65535, 1, 1}},
+        {"1389/11/04", {1389, 11, 4}},
+        {"2011/1/24", {2011, 1, 24}},
+        {"   ", {0, 0, 0}},
+        {"", {0, 0, 0}},
+        {"89/11/04", {0, 11, 4}},
+        {"0999/11/04", {0, 11, 4}},
+        {"1389/13/04", {1389, 0, 4}},
+        {"1389/11/32", {1389, 11, 0}},
+        {" 1389/11/04", {1389, 11, 4}},
+        {"65535/1/1", {65535, 1, 1}},
         // Parts a 16-bit number cannot hold count as out of range.
-        {"65536/1/1", {0, 1, 1}},      {"-1389/1/1", {0, 1, 1}},     {"1389/-1/-5", {1389, 0, 0}},
+        {"65536/1/1", {0, 1, 1}},
+        {"-1389/1/1", {0, 1, 1}},
+        {"1389/-1/-5", {1389, 0, 0}},
     };
     for (const auto& c : cases) {
         quint16 y = 7, m = 7, d = 7;
@@ -251,13 +270,18 @@ TEST(SolarCalendar, ConvertDateText)
         TDateKind kind;
         const char* result;
     } cases[] = {
-        {"1389/11/04", dkSolar, "2011/01/24"},     {"2011/01/24", dkGregorian, "1389/11/04"},
-        {"1403/12/30", dkSolar, "2025/03/20"},     {"2026/12/09", dkGregorian, "1405/09/18"},
+        {"1389/11/04", dkSolar, "2011/01/24"},
+        {"2011/01/24", dkGregorian, "1389/11/04"},
+        {"1403/12/30", dkSolar, "2025/03/20"},
+        {"2026/12/09", dkGregorian, "1405/09/18"},
         // Invalid dates come back with their numbers unchanged.
-        {"1389/07/31", dkSolar, "1389/07/31"},     {"1388/12/30", dkSolar, "1388/12/30"},
-        {"89/11/04", dkSolar, "0/11/04"},          {"2011/02/29", dkGregorian, "2011/02/29"},
+        {"1389/07/31", dkSolar, "1389/07/31"},
+        {"1388/12/30", dkSolar, "1388/12/30"},
+        {"89/11/04", dkSolar, "0/11/04"},
+        {"2011/02/29", dkGregorian, "2011/02/29"},
         {"", dkSolar, "0/00/00"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ConvertDateText(QString::fromLatin1(c.text), c.kind), QString::fromLatin1(c.result)) << c.text;
+        EXPECT_EQ(ConvertDateText(QString::fromLatin1(c.text), c.kind), QString::fromLatin1(c.result))
+            << c.text;
 }

@@ -507,18 +507,17 @@ int TDateServices::DateToInt(const QString& St)
 
 QString TDateServices::NDayFromDate(const QString& FarDate, int N)
 {
-    const QString gregorian = ToEnglishDate(FarDate);
-    const QStringList parts = gregorian.split(u'/');
+    // The Gregorian side as ToEnglishDate finds it, but a text that names no real solar day
+    // (1388/12/30, year 89) is refused rather than read back as a Gregorian date of its own.
     QDate date;
-    if (parts.size() == 3) {
-        const auto d = rimo::readInteger(parts[0]);
-        const auto m = rimo::readInteger(parts[1]);
-        const auto y = rimo::readInteger(parts[2]);
-        if (d && m && y)
-            date = QDate(*y, *m, *d);
+    if (IsValidDate(FarDate)) {
+        quint16 y = 0, m = 0, d = 0;
+        rimo::SplitDate(trimmedText(FarDate), y, m, d);
+        if (rimo::SolarToGregorian(y, m, d))
+            date = QDate(y, m, d);
     }
     if (!date.isValid())
-        throw rimo::Error(QStringLiteral("'%1' is not a valid date").arg(gregorian.left(40)));
+        throw rimo::Error(QStringLiteral("'%1' is not a valid date").arg(FarDate.left(40)));
     return ToFarsiDate(date.addDays(N).toString(QStringLiteral("dd/MM/yyyy")));
 }
 
