@@ -3,6 +3,8 @@
 #include "platform/dialogs.h"
 #include "platform/formatsettings.h"
 #include "platform/lifecycle.h"
+#include "toolkit/msconnectdialog2.h"
+#include "toolkit/multiuserform.h"
 #include "toolkit/settingsfile.h"
 #include "toolkit/texts.h"
 
@@ -119,6 +121,8 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     Multiconnection = new TMSConnection(this);
     Multiconnection->setObjectName(QStringLiteral("Multiconnection"));
     Multiconnection->LoginPrompt = true;
+    MSConnectDialog2 = rimo::createMSConnectDialog2(this);
+    Multiconnection->ConnectDialog = MSConnectDialog2;
     MultiQAsk = new TMSQuery(this);
     MultiQAsk->setObjectName(QStringLiteral("MultiQAsk"));
     MultiQAsk->Connection = Multiconnection;

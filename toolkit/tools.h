@@ -12,6 +12,8 @@
 #include <memory>
 
 class TMessageBoardForm;
+class TConnectDialog;
+class TMultiUserForm;
 
 class TTools : public QWidget
 {
@@ -36,6 +38,8 @@ public:
     TMSConnection* ServerConnection;
     TMSConnection* Multiconnection;
     TMSQuery* MultiQAsk;
+    // The connect dialog of Multiconnection, with Persian captions.
+    TConnectDialog* MSConnectDialog2;
 
     // The four settings of the herd connection: from the single-herd settings file, or from the
     // herd chosen in multi-herd mode. A missing single-herd file ends the process at once.
@@ -60,6 +64,8 @@ public:
     const rimo::PlatformServices& platform() const { return m_platform; }
 
     bool unloadedForTest() const { return m_unLoaded; }
+    // The herd chooser, made at its first use by multi-herd mode; nullptr before.
+    TMultiUserForm* multiUserForm() const { return m_multiUserForm.get(); }
 
 private:
     void FormCreate();
@@ -70,6 +76,7 @@ private:
     QWidget* m_boardWindow = nullptr; // the same window, for visibility checks
     bool m_unLoaded = false;
     bool m_lastIniFound = false;
+    std::unique_ptr<TMultiUserForm> m_multiUserForm;
 };
 
 namespace rimo {
