@@ -85,13 +85,16 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     QHeaderView* rowsHeader = MessageList->verticalHeader();
     rowsHeader->hide();
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
-    rowsHeader->setDefaultSectionSize(fontMetrics().height() + 4);
+    const int rowHeight = fontMetrics().height() + 1;
+    rowsHeader->setMinimumSectionSize(1);
+    rowsHeader->setDefaultSectionSize(rowHeight);
     QHeaderView* titles = MessageList->horizontalHeader();
     titles->setSectionResizeMode(QHeaderView::Interactive);
     titles->setHighlightSections(false);
     titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: rgb(217, 255, 217);"
                                          " border: 0px; border-right: 1px solid silver;"
                                          " border-bottom: 1px solid silver; }"));
+    titles->setFixedHeight(rowHeight);
     titles->resizeSection(0, 188);
     titles->resizeSection(1, 357);
 

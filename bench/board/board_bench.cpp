@@ -1,0 +1,60 @@
+// Time per PostThisMessage with 10 and with 10,000 rows already on the board. Each post
+// advances the bar five steps with a 1 ms pause each, so 5 ms is the floor; BM_BarTickOnly
+// measures what those pauses really cost here, and the difference is the board's own work.
+#include "board/boardrows.h"
+#include "board/messageboardform.h"
+#include "widgets/tprprogressbar.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_BarTickOnly(benchmark::State& state)
+{
+    TtprProgressBar bar;
+    bar.resize(547, 13);
+    bar.setTickWidth(200);
+    bar.setTickJump(1);
+    bar.setTickCount(5);
+    bar.setStyle(tprBouncer);
+    for (auto _ : state)
+        bar.Tick();
+}
+BENCHMARK(BM_BarTickOnly)->Unit(benchmark::kMicrosecond);
+
+void BM_Post(benchmark::State& state)
+{
+    const int rows = int(state.range(0));
+    TMessageBoardForm board(nullptr);
+    board.StartRecording(true, QStringLiteral("گزارش"));
+    QList<rimo::board::Row> fill;
+    for (int i = 0; i < rows; ++i)
+        fill.append({QStringLiteral("سطر %1").arg(i), QStringLiteral("value of row %1").arg(i)});
+    board.rowModel().append(fill);
+    QCoreApplication::processEvents();
+
+    const QString value = QStringLiteral("مقدار يك سطر گزارش با متن فارسي and some English");
+    for (auto _ : state) {
+        board.PostThisMessage(QStringLiteral("عنوان"), value);
+        state.PauseTiming();
+        // Back to the measured size, so every post meets the same number of rows.
+        board.rowModel().removeRows(rows, board.rowModel().rowCount() - rows);
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = rows;
+}
+BENCHMARK(BM_Post)->Arg(10)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
