@@ -1,5 +1,6 @@
 #include "toolkit/tools.h"
 
+#include "board/messageboardform.h"
 #include "platform/dialogs.h"
 #include "platform/formatsettings.h"
 #include "platform/lifecycle.h"
@@ -192,6 +193,12 @@ void TTools::FormCreate()
     WinVer = GetWinVersion().left(3).toInt();
 
     // Creation step 10: the message board.
+    if (!m_board) {
+        m_board = new TMessageBoardForm(m_platform.shellOpener, this);
+        m_boardWindow = m_board;
+        // Every showing of the board re-imposes the formats and the Persian keyboard.
+        m_board->setShowHook([this] { _SetConfigAgain(); });
+    }
 
     // Creation step 11.
     m_lastIniFound = false;
