@@ -439,35 +439,57 @@ void TMSTable::Open()
 
 void TMSTable::readKeyColumns()
 {
-    m_keyColumns.clear();
-    struct Keys : ResultSink
+    // db-lib reports char and varchar alike, so the table's own description tells which
+    // columns are fixed-width (their trailing blanks are padding), and which form its key.
+    struct Text : ResultSink
     {
-        QStringList* out;
+        QList<QStringList> rows;
         void columns(const std::vector<ColumnInfo>&) override {}
-        void row(tds_dblib_dbprocess* proc, int) override
+        void row(tds_dblib_dbprocess* proc, int count) override
         {
-            const BYTE* d = dbdata(proc, 1);
-            if (d)
-                *out << QString::fromUtf8(reinterpret_cast<const char*>(d), dbdatlen(proc, 1)).trimmed();
+            QStringList r;
+            for (int i = 1; i <= count; ++i) {
+                const BYTE* d = dbdata(proc, i);
+                r << (d ? QString::fromUtf8(reinterpret_cast<const char*>(d), dbdatlen(proc, i)).trimmed()
+                        : QString());
+            }
+            rows << r;
         }
-    } keys;
-    keys.out = &m_keyColumns;
+    };
     RpcParam table;
     table.kind = RpcParam::Kind::Text;
     table.text = bareTableName(TableName);
+    const QString declaration = QStringLiteral("@P1 nvarchar(256)");
+
+    Text types;
+    session().execSql(QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS "
+                                     "WHERE TABLE_NAME = @P1"),
+                      declaration, {table}, &types);
+    for (const QStringList& r : types.rows) {
+        const QString type = r.value(1).toLower();
+        if (TField* f = FindField(r.value(0)))
+            m_columns[static_cast<std::size_t>(f->index())].fixedChar = type == u"char" || type == u"nchar";
+    }
+
+    Text keys;
     session().execSql(
         QStringLiteral("SELECT k.COLUMN_NAME FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t "
                        "JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE k ON k.CONSTRAINT_NAME = t.CONSTRAINT_NAME "
                        "AND k.TABLE_NAME = t.TABLE_NAME WHERE t.CONSTRAINT_TYPE = 'PRIMARY KEY' "
                        "AND t.TABLE_NAME = @P1 ORDER BY k.ORDINAL_POSITION"),
-        QStringLiteral("@P1 nvarchar(256)"), {table}, &keys);
-    // A key column missing from the result cannot identify rows: fall back to all values.
-    for (const QString& k : m_keyColumns) {
-        if (!FindField(k)) {
+        declaration, {table}, &keys);
+    m_keyColumns.clear();
+    for (const QStringList& r : keys.rows) {
+        // A key column missing from the result cannot identify rows: fall back to all values.
+        if (!FindField(r.value(0))) {
             m_keyColumns.clear();
             break;
         }
+        m_keyColumns << r.value(0);
     }
+    m_cellsRow = static_cast<std::size_t>(-1);
+    if (m_filtered && !Filter.trimmed().isEmpty())
+        rebuildView(); // the filter compares trimmed texts
 }
 
 void TMSTable::Edit()

@@ -166,8 +166,8 @@ std::vector<ColumnInfo> describeColumns(DBPROCESS* proc)
         } else {
             c.maxLength = dbcollen(proc, i);
         }
-        // char and nchar (TDS 7 types 175 and 239, or the old fixed char 47 on the server)
-        c.fixedChar = c.serverType == 175 || c.serverType == 239 || c.serverType == SYBCHAR;
+        // db-lib does not tell char from varchar; tables learn it from the server's catalogue
+        c.fixedChar = false;
     }
     return columns;
 }
