@@ -94,6 +94,7 @@ TEST(TdsTranslator, UnsupportedOrBrokenTextGivesServerErrors)
                           {"exec sp_who", 2812},
                           {"create table t (a widget)", 2715},
                           {"select * from INFORMATION_SCHEMA.ROUTINES", 208},
+                          {"create table t (ID int IDENTITY(.0,1))", 102},
                           {"select @x", 137}};
     for (const auto& c : cases) {
         try {

@@ -746,7 +746,8 @@ private:
             if (word("IDENTITY")) {
                 if (op("(")) {
                     const bool neg = op("-");
-                    if (at().kind != TokenKind::Number)
+                    if (at().kind != TokenKind::Number || at().text.size() > 17 ||
+                        at().text.find_first_not_of("0123456789") != std::string::npos)
                         fail();
                     c.seed = std::stoll(at().text) * (neg ? -1 : 1);
                     advance();
