@@ -35,18 +35,19 @@ struct Civil
     unsigned day;
 };
 
-// Inverse of daysFromCivil for days on or after 0000-03-01.
-constexpr Civil civilFromDays(qint64 z)
+// Inverse of daysFromCivil for days from 0000-03-01 to beyond year 65535 (32-bit arithmetic
+// suffices there and is cheaper).
+constexpr Civil civilFromDays(qint64 days)
 {
-    z += 719468; // >= 0
-    const qint64 era = z / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);                   // [0, 146096]
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // [0, 399]
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // [0, 365]
-    const unsigned mp = (5 * doy + 2) / 153;                                    // [0, 11], March = 0
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;                            // [1, 31]
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;                               // [1, 12]
-    return {static_cast<qint64>(yoe) + era * 400 + (m <= 2), m, d};
+    const auto z = static_cast<quint32>(days + 719468); // >= 0
+    const quint32 era = z / 146097;
+    const quint32 doe = z - era * 146097;                                      // [0, 146096]
+    const quint32 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365; // [0, 399]
+    const quint32 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);               // [0, 365]
+    const quint32 mp = (5 * doy + 2) / 153;                                    // [0, 11], March = 0
+    const quint32 d = doy - (153 * mp + 2) / 5 + 1;                            // [1, 31]
+    const quint32 m = mp < 10 ? mp + 3 : mp - 9;                               // [1, 12]
+    return {static_cast<qint64>(yoe + era * 400 + (m <= 2)), m, d};
 }
 
 // Days from solar 0001/01/01 to the first day of solar year y (y >= 1): 8 leap years in 33.
@@ -129,12 +130,9 @@ bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day)
     const qint64 n = daysFromCivil(Year, Month, Day) - kSolarEpoch;
     if (n < 0)
         return false; // before solar year 1
-    // Estimate the year from the mean year of 12053/33 days; the estimate is off by one at most.
-    qint64 y = (33 * n + 3) / 12053 + 1;
-    while (solarYearStart(y + 1) <= n)
-        ++y;
-    while (solarYearStart(y) > n)
-        --y;
+    // The year from the mean year of 12053/33 days: exact for every day of years 1..65535, as
+    // the first and last day of each year, the extremes, show (tested in calendar_tests).
+    const qint64 y = (33 * n + 3) / 12053 + 1;
     // Gregorian years fit 16 bits, and solar years are 621 or 622 smaller, so y fits too.
     const auto dayOfYear = static_cast<unsigned>(n - solarYearStart(y)); // [0, 365]
     // Six months of 31 days, then months of 30 (Esfand's 30th day is day 365).

@@ -180,6 +180,21 @@ TEST(SolarCalendar, LastGregorianDayIsTheUpperEnd)
     EXPECT_EQ(out, next);
 }
 
+// The first and last day of every solar year that has a Gregorian counterpart convert there
+// and back, so the year found from a day count is right across the whole range.
+TEST(SolarCalendar, EveryYearBoundaryRoundTrips)
+{
+    for (int y = 1; y <= 64913; ++y) {
+        for (const Ymd s : {Ymd{y, 1, 1}, Ymd{y, 12, DaysOfMonth(dkSolar, y, 12)}}) {
+            const auto [ok, g] = convert(SolarToGregorian, s);
+            ASSERT_TRUE(ok) << s;
+            const auto [back, again] = convert(GregorianToSolar, g);
+            ASSERT_TRUE(back) << g;
+            ASSERT_EQ(again, s) << g;
+        }
+    }
+}
+
 // Every Gregorian day of two centuries maps to one solar day, back again, and the solar days
 // follow each other without gaps or repeats.
 TEST(SolarCalendar, WholeRangeRoundTripAndContinuity)
