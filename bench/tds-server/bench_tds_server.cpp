@@ -64,8 +64,8 @@ int main(int argc, char** argv)
     char tmpl[] = "/tmp/rimo-bench-XXXXXX";
     const std::string root = mkdtemp(tmpl);
     const std::string data = root + "/data";
-    const std::string gen = std::string(RIMO_HERDGEN_BINARY) + " --data-dir " + data + " --database herd --rows " +
-                            std::to_string(rows);
+    const std::string gen = std::string(RIMO_HERDGEN_BINARY) + " --data-dir " + data +
+                            " --database herd --rows " + std::to_string(rows);
     if (std::system(gen.c_str()) != 0)
         return 1;
 
@@ -75,8 +75,8 @@ int main(int argc, char** argv)
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
-        execl(RIMO_TDS_SERVER_BINARY, "tds-server", "--port", "0", "--data-dir", data.c_str(), "--sa-password", "b",
-              static_cast<char*>(nullptr));
+        execl(RIMO_TDS_SERVER_BINARY, "tds-server", "--port", "0", "--data-dir", data.c_str(),
+              "--sa-password", "b", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);
@@ -112,12 +112,12 @@ int main(int argc, char** argv)
     // The same rows read in-process from SQLite: the floor the server cannot beat.
     sqlite3* db = nullptr;
     sqlite3_open_v2((data + "/herd.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_create_collation(db, "RIMO_CI", SQLITE_UTF8, nullptr,
-                             [](void*, int la, const void* a, int lb, const void* b) {
-                                 const int r = strncasecmp(static_cast<const char*>(a), static_cast<const char*>(b),
-                                                           static_cast<size_t>(la < lb ? la : lb));
-                                 return r != 0 ? r : la - lb;
-                             });
+    sqlite3_create_collation(
+        db, "RIMO_CI", SQLITE_UTF8, nullptr, [](void*, int la, const void* a, int lb, const void* b) {
+            const int r = strncasecmp(static_cast<const char*>(a), static_cast<const char*>(b),
+                                      static_cast<size_t>(la < lb ? la : lb));
+            return r != 0 ? r : la - lb;
+        });
     sqlite3_stmt* st = nullptr;
     t0 = now();
     sqlite3_prepare_v2(db, "SELECT * FROM FirstRec ORDER BY Serial, MilkPeriod, RDate", -1, &st, nullptr);

@@ -115,8 +115,9 @@ void fuzzParsers(std::string_view data)
 
 void fuzzSession(std::string_view data)
 {
-    std::string input = packetOf(packet::Prelogin, std::string("\x00\x00\x06\x00\x06\xFF\x09\x00\x00\x00\x00\x00", 12)) +
-                        packetOf(packet::Login7, login7());
+    std::string input =
+        packetOf(packet::Prelogin, std::string("\x00\x00\x06\x00\x06\xFF\x09\x00\x00\x00\x00\x00", 12)) +
+        packetOf(packet::Login7, login7());
     input.append(data);
     size_t pos = 0;
     Session::Transport t;

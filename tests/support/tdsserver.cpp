@@ -84,8 +84,8 @@ bool TdsServer::launch(int port)
         if (log >= 0)
             dup2(log, STDERR_FILENO);
         const std::string portText = std::to_string(port);
-        execl(RIMO_TDS_SERVER_BINARY, "tds-server", "--port", portText.c_str(), "--data-dir", m_dataDir.c_str(),
-              "--sa-password", m_password.c_str(), static_cast<char*>(nullptr));
+        execl(RIMO_TDS_SERVER_BINARY, "tds-server", "--port", portText.c_str(), "--data-dir",
+              m_dataDir.c_str(), "--sa-password", m_password.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);

@@ -118,8 +118,9 @@ public:
                     }
                     std::array<char, 8192> buf{};
                     const int type = dbcoltype(m_proc, c);
-                    const DBINT got = dbconvert(m_proc, type, data, len, SYBCHAR, reinterpret_cast<BYTE*>(buf.data()),
-                                                static_cast<DBINT>(buf.size() - 1));
+                    const DBINT got =
+                        dbconvert(m_proc, type, data, len, SYBCHAR, reinterpret_cast<BYTE*>(buf.data()),
+                                  static_cast<DBINT>(buf.size() - 1));
                     row.emplace_back(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
                 }
                 rs.rows.push_back(std::move(row));
@@ -142,16 +143,18 @@ protected:
     {
         s_server = new TdsServer();
         s_server->exec("CREATE DATABASE herd");
-        s_server->exec("CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20) NOT NULL, "
-                       "MilkPeriod int NULL CHECK (MilkPeriod < 100), RDate char(10), RecKind nvarchar(10), "
-                       "Note varchar(20), Milk float, Fat decimal(5,2), Born datetime);"
-                       "CREATE TABLE Pair (a int NOT NULL, b nvarchar(5) NOT NULL, v bit, CONSTRAINT PK_Pair "
-                       "PRIMARY KEY (a, b));"
-                       "INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecKind, Note, Milk, Fat, Born) VALUES "
-                       "('1024', 1, '1389/11/04', N'\u0631\u0633\u0645\u064A', 'abc', 12.5, 3.25, '2010-01-02 03:04:05'),"
-                       "('1024', 1, '1389/12/04', N'x', NULL, 13, 3.5, NULL), ('2000', NULL, '1390/01/01', N'x', "
-                       "NULL, NULL, NULL, NULL)",
-                       "herd");
+        s_server->exec(
+            "CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20) NOT NULL, "
+            "MilkPeriod int NULL CHECK (MilkPeriod < 100), RDate char(10), RecKind nvarchar(10), "
+            "Note varchar(20), Milk float, Fat decimal(5,2), Born datetime);"
+            "CREATE TABLE Pair (a int NOT NULL, b nvarchar(5) NOT NULL, v bit, CONSTRAINT PK_Pair "
+            "PRIMARY KEY (a, b));"
+            "INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecKind, Note, Milk, Fat, Born) VALUES "
+            "('1024', 1, '1389/11/04', N'\u0631\u0633\u0645\u064A', 'abc', 12.5, 3.25, '2010-01-02 "
+            "03:04:05'),"
+            "('1024', 1, '1389/12/04', N'x', NULL, 13, 3.5, NULL), ('2000', NULL, '1390/01/01', N'x', "
+            "NULL, NULL, NULL, NULL)",
+            "herd");
     }
     static void TearDownTestSuite()
     {
@@ -169,7 +172,8 @@ TEST_F(TdsServerTest, SelectReturnsTypedRowsPaddedCharAndNulls)
     ASSERT_TRUE(c.proc());
     EXPECT_STREQ(dbname(c.proc()), "herd");
     std::vector<ResultSet> rs;
-    ASSERT_TRUE(c.run("SELECT ID, Serial, MilkPeriod, RDate, Milk, Fat, Born FROM FirstRec ORDER BY ID", &rs));
+    ASSERT_TRUE(
+        c.run("SELECT ID, Serial, MilkPeriod, RDate, Milk, Fat, Born FROM FirstRec ORDER BY ID", &rs));
     ASSERT_EQ(rs.size(), 1u);
     EXPECT_EQ(rs[0].count, 3);
     ASSERT_EQ(rs[0].rows.size(), 3u);
@@ -228,14 +232,18 @@ TEST_F(TdsServerTest, ErrorsCarrySqlServerNumbersAndTexts)
         {"INSERT INTO Pair VALUES (1, 'a', 1), (1, 'A', 0)", 2627,
          "Violation of PRIMARY KEY constraint 'PK_Pair'. Cannot insert duplicate key in object 'dbo.Pair'."},
         {"INSERT INTO FirstRec (Serial) VALUES (NULL)", 515,
-         "Cannot insert the value NULL into column 'Serial', table 'herd.dbo.FirstRec'; column does not allow nulls. "
+         "Cannot insert the value NULL into column 'Serial', table 'herd.dbo.FirstRec'; column does not "
+         "allow nulls. "
          "INSERT fails."},
         {"UPDATE FirstRec SET MilkPeriod = 500 WHERE Serial = '2000'", 547,
-         "The UPDATE statement conflicted with the CHECK constraint \"CK__FirstRec__MilkPeriod__1\". The conflict "
+         "The UPDATE statement conflicted with the CHECK constraint \"CK__FirstRec__MilkPeriod__1\". The "
+         "conflict "
          "occurred in database \"herd\", table \"dbo.FirstRec\", column 'MilkPeriod'."},
         {"INSERT INTO FirstRec (ID, Serial) VALUES (99, 'x')", 544,
-         "Cannot insert explicit value for identity column in table 'FirstRec' when IDENTITY_INSERT is set to OFF."},
-        {"USE nosuchdb", 911, "Database 'nosuchdb' does not exist. Make sure that the name is entered correctly."},
+         "Cannot insert explicit value for identity column in table 'FirstRec' when IDENTITY_INSERT is set "
+         "to OFF."},
+        {"USE nosuchdb", 911,
+         "Database 'nosuchdb' does not exist. Make sure that the name is entered correctly."},
         {"INSERT INTO FirstRec (Serial) VALUES ('123456789012345678901')", 8152,
          "String or binary data would be truncated."},
     };
@@ -248,7 +256,8 @@ TEST_F(TdsServerTest, ErrorsCarrySqlServerNumbersAndTexts)
     }
     // The failed statements changed nothing and the connection still works.
     std::vector<ResultSet> rs;
-    ASSERT_TRUE(c.run("SELECT COUNT(*) FROM Pair; SELECT MilkPeriod FROM FirstRec WHERE Serial = '2000'", &rs));
+    ASSERT_TRUE(
+        c.run("SELECT COUNT(*) FROM Pair; SELECT MilkPeriod FROM FirstRec WHERE Serial = '2000'", &rs));
     EXPECT_EQ(rs[0].rows[0][0], "0");
     EXPECT_EQ(rs[1].rows[0][0], "NULL");
 }
@@ -294,7 +303,8 @@ TEST_F(TdsServerTest, RpcExecuteSqlBindsTypedParameters)
 {
     Client c(*s_server, "herd");
     DBPROCESS* p = c.proc();
-    const std::string stmt = "UPDATE [FirstRec] SET [Note]=@P1,[MilkPeriod]=@P2 WHERE [Serial]=@P3 AND [RDate]=@P4";
+    const std::string stmt =
+        "UPDATE [FirstRec] SET [Note]=@P1,[MilkPeriod]=@P2 WHERE [Serial]=@P3 AND [RDate]=@P4";
     const std::string decl = "@P1 nvarchar(20),@P2 int,@P3 nvarchar(20),@P4 nvarchar(10)";
     const std::string note = "\u0634\u06A9\u0645";
     DBINT period = 7;
@@ -306,7 +316,8 @@ TEST_F(TdsServerTest, RpcExecuteSqlBindsTypedParameters)
     dbrpcparam(p, const_cast<char*>("@P1"), 0, SYBVARCHAR, -1, static_cast<DBINT>(note.size()),
                reinterpret_cast<BYTE*>(const_cast<char*>(note.data())));
     dbrpcparam(p, const_cast<char*>("@P2"), 0, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&period));
-    dbrpcparam(p, const_cast<char*>("@P3"), 0, SYBVARCHAR, -1, 4, reinterpret_cast<BYTE*>(const_cast<char*>("1024")));
+    dbrpcparam(p, const_cast<char*>("@P3"), 0, SYBVARCHAR, -1, 4,
+               reinterpret_cast<BYTE*>(const_cast<char*>("1024")));
     dbrpcparam(p, const_cast<char*>("@P4"), 0, SYBVARCHAR, -1, 10,
                reinterpret_cast<BYTE*>(const_cast<char*>("1389/12/04")));
     ASSERT_EQ(dbrpcsend(p), kSucceed);
@@ -323,7 +334,8 @@ TEST_F(TdsServerTest, RpcExecuteSqlBindsTypedParameters)
 
     // The key-column query the access layer sends, with the table name in any letter case.
     const std::string keyQuery =
-        "SELECT k.COLUMN_NAME FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE k "
+        "SELECT k.COLUMN_NAME FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t JOIN "
+        "INFORMATION_SCHEMA.KEY_COLUMN_USAGE k "
         "ON k.CONSTRAINT_NAME = t.CONSTRAINT_NAME AND k.TABLE_NAME = t.TABLE_NAME WHERE t.CONSTRAINT_TYPE = "
         "'PRIMARY KEY' AND t.TABLE_NAME = @P1 ORDER BY k.ORDINAL_POSITION";
     const std::string keyDecl = "@P1 nvarchar(128)";
@@ -332,7 +344,8 @@ TEST_F(TdsServerTest, RpcExecuteSqlBindsTypedParameters)
                reinterpret_cast<BYTE*>(const_cast<char*>(keyQuery.data())));
     dbrpcparam(p, const_cast<char*>("@params"), 0, SYBVARCHAR, -1, static_cast<DBINT>(keyDecl.size()),
                reinterpret_cast<BYTE*>(const_cast<char*>(keyDecl.data())));
-    dbrpcparam(p, const_cast<char*>("@P1"), 0, SYBVARCHAR, -1, 4, reinterpret_cast<BYTE*>(const_cast<char*>("pAIR")));
+    dbrpcparam(p, const_cast<char*>("@P1"), 0, SYBVARCHAR, -1, 4,
+               reinterpret_cast<BYTE*>(const_cast<char*>("pAIR")));
     ASSERT_EQ(dbrpcsend(p), kSucceed);
     ASSERT_EQ(dbsqlok(p), kSucceed);
     rs.clear();
@@ -346,10 +359,11 @@ TEST_F(TdsServerTest, RpcExecuteSqlBindsTypedParameters)
 TEST_F(TdsServerTest, DirectoryQueriesAnswerFromMaster)
 {
     s_server->exec("CREATE DATABASE Masters");
-    s_server->exec("CREATE TABLE Masters (DName nvarchar(50), SName nvarchar(50), EngDName nvarchar(50), SPass "
-                   "nvarchar(50)); INSERT INTO Masters VALUES (N'b''s herd', 's1', 'herd', 'p'), (N'A herd', 's2', "
-                   "'h2', 'q')",
-                   "Masters");
+    s_server->exec(
+        "CREATE TABLE Masters (DName nvarchar(50), SName nvarchar(50), EngDName nvarchar(50), SPass "
+        "nvarchar(50)); INSERT INTO Masters VALUES (N'b''s herd', 's1', 'herd', 'p'), (N'A herd', 's2', "
+        "'h2', 'q')",
+        "Masters");
     Client c(*s_server, "master");
     std::vector<ResultSet> rs;
     ASSERT_TRUE(c.run("SELECT * FROM sysdatabases WHERE (name = 'Masters')", &rs));
@@ -400,11 +414,12 @@ int rawConnect(int port)
 TEST_F(TdsServerTest, MalformedPacketsCloseOnlyThatConnection)
 {
     const std::vector<std::string> garbage = {
-        std::string("\x12\x01\x00\x04\x00\x00\x00\x00", 8),                 // length below the header
-        std::string("\x10\x01\x00\x10\x00\x00\x00\x00\xFF\xFF\xFF\xFF\x00\x00\x00\x74", 16), // LOGIN7 too short
+        std::string("\x12\x01\x00\x04\x00\x00\x00\x00", 8), // length below the header
+        std::string("\x10\x01\x00\x10\x00\x00\x00\x00\xFF\xFF\xFF\xFF\x00\x00\x00\x74",
+                    16),                                                         // LOGIN7 too short
         std::string("\x12\x01\x00\x0D\x00\x00\x00\x00\x00\x00\xFF\x00\x06", 13), // option beyond the packet
-        std::string("\x12\x00\x00\x40\x00\x00", 6),                          // truncated, then closed
-        std::string("\x01\x01\x00\x0A\x00\x00\x00\x00ab", 10),               // batch before login
+        std::string("\x12\x00\x00\x40\x00\x00", 6),                              // truncated, then closed
+        std::string("\x01\x01\x00\x0A\x00\x00\x00\x00ab", 10),                   // batch before login
     };
     for (const auto& g : garbage) {
         const int fd = rawConnect(s_server->port());
@@ -423,10 +438,10 @@ TEST_F(TdsServerTest, MalformedPacketsCloseOnlyThatConnection)
 
 TEST_F(TdsServerTest, TsqlLogsInSelectsAndShowsErrors)
 {
-    const std::string cmd = "printf 'select Serial, RecKind from FirstRec order by ID\\ngo\\nselect * from Nowhere\\ngo\\n"
-                            "exit\\n' | LANG=C.UTF-8 tsql -H 127.0.0.1 -p " +
-                            std::to_string(s_server->port()) + " -U sa -P " + s_server->password() +
-                            " -D herd -o q 2>&1";
+    const std::string cmd =
+        "printf 'select Serial, RecKind from FirstRec order by ID\\ngo\\nselect * from Nowhere\\ngo\\n"
+        "exit\\n' | LANG=C.UTF-8 tsql -H 127.0.0.1 -p " +
+        std::to_string(s_server->port()) + " -U sa -P " + s_server->password() + " -D herd -o q 2>&1";
     FILE* f = popen(cmd.c_str(), "r");
     ASSERT_TRUE(f);
     std::string out;

@@ -44,12 +44,14 @@ TEST(TdsTranslator, SupportedFormsTranslate)
         {"Update Firstrec Set MilkPeriod=3Where Serial ='1024' and Rdate>'1389/11/04'",
          "UPDATE \"Firstrec\" SET \"MilkPeriod\" = 3 WHERE \"Serial\" = '1024' AND \"Rdate\" > '1389/11/04'"},
         {"UPDATE TOP (1) [T] SET [a]=@P1 WHERE [c1]=@P2 AND [c2] IS NULL",
-         "UPDATE \"T\" SET \"a\" = @P1 WHERE rowid IN (SELECT rowid FROM \"T\" WHERE \"c1\" = @P2 AND \"c2\" IS NULL "
+         "UPDATE \"T\" SET \"a\" = @P1 WHERE rowid IN (SELECT rowid FROM \"T\" WHERE \"c1\" = @P2 AND \"c2\" "
+         "IS NULL "
          "LIMIT 1)"},
         {"SELECT TOP 5 * FROM [dbo].[T] WHERE (x = N'a') ORDER BY a DESC, b",
          "SELECT * FROM \"T\" AS \"T\" WHERE (\"x\" = 'a') ORDER BY \"a\" DESC, \"b\" LIMIT 5"},
         {"select * from herd..T", "SELECT * FROM \"T\" AS \"T\""},
-        {"SELECT * FROM Masters Where DName='a''b'", "SELECT * FROM \"Masters\" AS \"Masters\" WHERE \"DName\" = 'a''b'"},
+        {"SELECT * FROM Masters Where DName='a''b'",
+         "SELECT * FROM \"Masters\" AS \"Masters\" WHERE \"DName\" = 'a''b'"},
         {"INSERT INTO [T] ([a],[b]) VALUES (@P1,@P2), (1, NULL)",
          "INSERT INTO \"T\" (\"a\", \"b\") VALUES (@P1, @P2), (1, NULL)"},
         {"delete from dbo.T where a in (1, 2) and not b like 'x%'",
@@ -64,9 +66,10 @@ TEST(TdsTranslator, SupportedFormsTranslate)
 
 TEST(TdsTranslator, BatchSplitsIntoStatementsWithTheirOwnText)
 {
-    const auto st = translateBatch("SET TEXTSIZE 2147483647 SELECT 1 update t set a = 1\nUSE herd; create table t2 "
-                                   "(ID int IDENTITY(1,1) PRIMARY KEY, s nvarchar(20) NOT NULL, c char(10) "
-                                   "CHECK (c <> 'x'), CONSTRAINT PK2 UNIQUE (s))");
+    const auto st =
+        translateBatch("SET TEXTSIZE 2147483647 SELECT 1 update t set a = 1\nUSE herd; create table t2 "
+                       "(ID int IDENTITY(1,1) PRIMARY KEY, s nvarchar(20) NOT NULL, c char(10) "
+                       "CHECK (c <> 'x'), CONSTRAINT PK2 UNIQUE (s))");
     ASSERT_EQ(st.size(), 5u);
     EXPECT_EQ(st[0].kind, Statement::Ignored);
     EXPECT_EQ(st[1].kind, Statement::Query);

@@ -71,9 +71,9 @@ TableDef firstRecTable()
 {
     TableDef t;
     t.name = "FirstRec";
-    t.columns = {identity("ID"),         col("Serial", "nvarchar(20)"), col("MilkPeriod", "int"),
-                 col("RDate", "char(10)"), col("RecSeq", "int"),        col("RecKind", "nvarchar(10)"),
-                 col("StRecNo", "int"),  col("Milk", "float"),          col("Fat", "float"),
+    t.columns = {identity("ID"),           col("Serial", "nvarchar(20)"), col("MilkPeriod", "int"),
+                 col("RDate", "char(10)"), col("RecSeq", "int"),          col("RecKind", "nvarchar(10)"),
+                 col("StRecNo", "int"),    col("Milk", "float"),          col("Fat", "float"),
                  col("Protein", "float")};
     t.constraints = {{"PK_FirstRec", ConstraintDef::PrimaryKey, {"ID"}, {}}};
     return t;
@@ -83,17 +83,18 @@ TableDef zayeshTable()
 {
     TableDef t;
     t.name = "zayesh";
-    t.columns = {identity("ID"), col("Serial", "nvarchar(20)"), col("ZDate", "char(10)"), col("MilkPeriod", "int"),
-                 col("MilkPeriodchange", "int")};
+    t.columns = {identity("ID"), col("Serial", "nvarchar(20)"), col("ZDate", "char(10)"),
+                 col("MilkPeriod", "int"), col("MilkPeriodchange", "int")};
     t.constraints = {{"PK_zayesh", ConstraintDef::PrimaryKey, {"ID"}, {}}};
     return t;
 }
 
 void usage(FILE* out)
 {
-    std::fprintf(out, "Usage: herdgen --data-dir DIR --database NAME (--rows N [--seed S] | --empty)\n"
-                      "Writes a sample herd (tables FirstRec and zayesh) for the TDS test server; an existing\n"
-                      "database of that name is replaced.\n");
+    std::fprintf(out,
+                 "Usage: herdgen --data-dir DIR --database NAME (--rows N [--seed S] | --empty)\n"
+                 "Writes a sample herd (tables FirstRec and zayesh) for the TDS test server; an existing\n"
+                 "database of that name is replaced.\n");
 }
 
 void check(int rc, sqlite3* db)
@@ -138,7 +139,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (dataDir.empty() || !validDatabaseName(database) || (!empty && rows < 0) || lowerAscii(database) == "master") {
+    if (dataDir.empty() || !validDatabaseName(database) || (!empty && rows < 0) ||
+        lowerAscii(database) == "master") {
         usage(stderr);
         return 2;
     }
@@ -157,13 +159,16 @@ int main(int argc, char** argv)
         db->exec("PRAGMA synchronous=OFF; BEGIN");
         sqlite3_stmt* rec = nullptr;
         sqlite3_stmt* calving = nullptr;
-        check(sqlite3_prepare_v2(h,
-                                 "INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo, Milk, "
-                                 "Fat, Protein) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
-                                 -1, &rec, nullptr),
+        check(sqlite3_prepare_v2(
+                  h,
+                  "INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo, Milk, "
+                  "Fat, Protein) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+                  -1, &rec, nullptr),
               h);
-        check(sqlite3_prepare_v2(h, "INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (?1, ?2, ?3, ?4)",
-                                 -1, &calving, nullptr),
+        check(sqlite3_prepare_v2(
+                  h,
+                  "INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (?1, ?2, ?3, ?4)",
+                  -1, &calving, nullptr),
               h);
         std::mt19937_64 rng(seed);
         auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
@@ -230,11 +235,11 @@ int main(int argc, char** argv)
         db->exec("COMMIT");
         db.reset();
         registerDatabase(dataDir, database);
-        const double secs =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::printf("herdgen: database %s in %s: %lld FirstRec rows, %lld zayesh rows, %lld animals, seed %llu, "
-                    "%.2f s\n",
-                    database.c_str(), dataDir.c_str(), written, calvings, animals, seed, secs);
+        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::printf(
+            "herdgen: database %s in %s: %lld FirstRec rows, %lld zayesh rows, %lld animals, seed %llu, "
+            "%.2f s\n",
+            database.c_str(), dataDir.c_str(), written, calvings, animals, seed, secs);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "herdgen: %s\n", e.what());
         return 1;

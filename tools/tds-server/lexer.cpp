@@ -107,8 +107,9 @@ std::vector<Token> lex(std::string_view sql)
             size_t j = i + 1;
             for (;;) {
                 if (j >= n)
-                    throw ServerError(105, 15, "Unclosed quotation mark after the character string '" +
-                                                   std::string(sql.substr(i + 1)) + "'.");
+                    throw ServerError(105, 15,
+                                      "Unclosed quotation mark after the character string '" +
+                                          std::string(sql.substr(i + 1)) + "'.");
                 if (sql[j] == close) {
                     if (j + 1 < n && sql[j + 1] == close) {
                         t.text += close;

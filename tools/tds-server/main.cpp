@@ -21,19 +21,18 @@ void onSignal(int)
 
 void usage(FILE* out)
 {
-    std::fprintf(out,
-                 "Usage: tds-server --data-dir DIR --sa-password PASSWORD [--port N]\n"
-                 "\n"
-                 "A development stand-in for Microsoft SQL Server, NOT SQL Server: it speaks enough of\n"
-                 "the TDS 7.4 protocol for FreeTDS clients (db-lib, tsql) and translates the T-SQL\n"
-                 "forms Rimo1 and its tests send into SQLite. Each database is one SQLite file in DIR.\n"
-                 "\n"
-                 "  --port N           listen on 127.0.0.1:N (0 = a free port; default 1433)\n"
-                 "  --data-dir DIR     folder of the database files (created if missing)\n"
-                 "  --sa-password P    the password every login must give\n"
-                 "  --help             show this text\n"
-                 "\n"
-                 "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n");
+    std::fprintf(out, "Usage: tds-server --data-dir DIR --sa-password PASSWORD [--port N]\n"
+                      "\n"
+                      "A development stand-in for Microsoft SQL Server, NOT SQL Server: it speaks enough of\n"
+                      "the TDS 7.4 protocol for FreeTDS clients (db-lib, tsql) and translates the T-SQL\n"
+                      "forms Rimo1 and its tests send into SQLite. Each database is one SQLite file in DIR.\n"
+                      "\n"
+                      "  --port N           listen on 127.0.0.1:N (0 = a free port; default 1433)\n"
+                      "  --data-dir DIR     folder of the database files (created if missing)\n"
+                      "  --sa-password P    the password every login must give\n"
+                      "  --help             show this text\n"
+                      "\n"
+                      "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n");
 }
 
 } // namespace
@@ -77,7 +76,9 @@ int main(int argc, char** argv)
         rimo::tds::Server server(config);
         const int bound = server.listen(port);
         g_server = &server;
-        struct sigaction sa {};
+        struct sigaction sa
+        {
+        };
         sa.sa_handler = onSignal;
         sigemptyset(&sa.sa_mask);
         sigaction(SIGTERM, &sa, nullptr);

@@ -28,7 +28,8 @@ public:
     uint16_t u16()
     {
         need(2);
-        const uint16_t v = static_cast<uint8_t>(m_data[m_pos]) | (static_cast<uint8_t>(m_data[m_pos + 1]) << 8);
+        const uint16_t v =
+            static_cast<uint8_t>(m_data[m_pos]) | (static_cast<uint8_t>(m_data[m_pos + 1]) << 8);
         m_pos += 2;
         return v;
     }
@@ -95,8 +96,9 @@ std::string timeText(uint64_t units, int scale)
     const uint64_t secs = units / div;
     const uint64_t frac = units % div;
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%02llu:%02llu:%02llu", static_cast<unsigned long long>((secs / 3600) % 24),
-                  static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60));
+    std::snprintf(
+        buf, sizeof buf, "%02llu:%02llu:%02llu", static_cast<unsigned long long>((secs / 3600) % 24),
+        static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60));
     std::string out = buf;
     if (scale > 0) {
         std::snprintf(buf, sizeof buf, ".%0*llu", scale, static_cast<unsigned long long>(frac));
@@ -267,9 +269,10 @@ Value readParamValue(Cursor& c)
                 throw ProtocolError("bad guid length");
             char buf[40];
             const auto* u = reinterpret_cast<const unsigned char*>(b.data());
-            std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                          u[3], u[2], u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13],
-                          u[14], u[15]);
+            std::snprintf(buf, sizeof buf,
+                          "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", u[3], u[2],
+                          u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13], u[14],
+                          u[15]);
             v.kind = Value::Text;
             v.s = buf;
         }
@@ -398,10 +401,11 @@ std::string datetimeText(int32_t days1900, uint32_t ticks)
     civilFromDays(daysFromCivil(1900, 1, 1) + days1900, y, m, d);
     const uint64_t ms = (static_cast<uint64_t>(ticks) * 10 + 1) / 3;
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu.%03llu", static_cast<long long>(y), m, d,
-                  static_cast<unsigned long long>((ms / 3600000) % 24),
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu.%03llu", static_cast<long long>(y),
+                  m, d, static_cast<unsigned long long>((ms / 3600000) % 24),
                   static_cast<unsigned long long>((ms / 60000) % 60),
-                  static_cast<unsigned long long>((ms / 1000) % 60), static_cast<unsigned long long>(ms % 1000));
+                  static_cast<unsigned long long>((ms / 1000) % 60),
+                  static_cast<unsigned long long>(ms % 1000));
     return buf;
 }
 
@@ -484,7 +488,7 @@ LoginRequest parseLogin7(std::string_view payload)
     r.password = field(true);
     r.appName = field(false);
     r.serverName = field(false);
-    c.skip(4); // extension
+    c.skip(4);    // extension
     field(false); // client interface name
     r.language = field(false);
     r.database = field(false);
@@ -504,9 +508,10 @@ std::string preloginReply(std::string_view request)
         if (offset + len > request.size() || guard > 64)
             throw ProtocolError("bad PRELOGIN option");
     }
-    static const unsigned char reply[] = {0x00, 0x00, 0x1A, 0x00, 0x06, 0x01, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00,
-                                          0x21, 0x00, 0x01, 0x03, 0x00, 0x22, 0x00, 0x00, 0x04, 0x00, 0x22, 0x00,
-                                          0x01, 0xFF, 0x10, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02, 0x00, 0x00};
+    static const unsigned char reply[] = {0x00, 0x00, 0x1A, 0x00, 0x06, 0x01, 0x00, 0x20, 0x00,
+                                          0x01, 0x02, 0x00, 0x21, 0x00, 0x01, 0x03, 0x00, 0x22,
+                                          0x00, 0x00, 0x04, 0x00, 0x22, 0x00, 0x01, 0xFF, 0x10,
+                                          0x00, 0x07, 0xD0, 0x00, 0x00, 0x02, 0x00, 0x00};
     return std::string(reinterpret_cast<const char*>(reply), sizeof reply);
 }
 

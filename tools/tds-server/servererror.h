@@ -17,7 +17,10 @@ public:
     int severity() const { return m_severity; }
     int state() const { return m_state; }
     // Errors the server raises while compiling a statement end the whole batch, as SQL Server's do.
-    bool abortsBatch() const { return m_number == 102 || m_number == 207 || m_number == 208 || m_number == 156; }
+    bool abortsBatch() const
+    {
+        return m_number == 102 || m_number == 207 || m_number == 208 || m_number == 156;
+    }
 
 private:
     int m_number;

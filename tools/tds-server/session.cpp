@@ -66,7 +66,11 @@ Wire wireFor(const ColumnType& t, uint32_t version)
     case SqlType::Numeric: {
         const int p = t.precision;
         w = {static_cast<uint8_t>(t.type == SqlType::Decimal ? 0x6A : 0x6C),
-             static_cast<uint32_t>(p <= 9 ? 5 : p <= 19 ? 9 : p <= 28 ? 13 : 17), Enc::Decimal};
+             static_cast<uint32_t>(p <= 9    ? 5
+                                   : p <= 19 ? 9
+                                   : p <= 28 ? 13
+                                             : 17),
+             Enc::Decimal};
         break;
     }
     case SqlType::Money:
@@ -344,7 +348,8 @@ bool Session::login(const Message& m)
         return refuse(std::nullopt);
     const std::string db = r.database.empty() ? "master" : r.database;
     if (!databaseExists(m_config.dataDir, db))
-        return refuse(ServerError(4060, 11, "Cannot open database \"" + db + "\" requested by the login. The login failed."));
+        return refuse(ServerError(
+            4060, 11, "Cannot open database \"" + db + "\" requested by the login. The login failed."));
     try {
         openDatabase(db);
     } catch (const ServerError& e) {
@@ -395,7 +400,8 @@ void Session::openDatabase(const std::string& name)
             sqlite3_result_int(c, sqlite3_get_autocommit(sqlite3_context_db_handle(c)) ? 0 : 1);
         },
         nullptr, nullptr);
-    db->exec("CREATE TEMP TABLE IF NOT EXISTS rimo_sysdatabases(name nvarchar(128) COLLATE RIMO_CI, dbid smallint, "
+    db->exec("CREATE TEMP TABLE IF NOT EXISTS rimo_sysdatabases(name nvarchar(128) COLLATE RIMO_CI, dbid "
+             "smallint, "
              "database_id int, crdate datetime, cmptlevel tinyint, filename nvarchar(260))");
     // Attention is also noticed while SQLite works on a long statement.
     sqlite3_progress_handler(
@@ -482,9 +488,11 @@ void Session::handleRpc(const Message& m)
     const std::string proc = lowerAscii(r.procName);
     bool ok = false;
     m_batchFailed = false;
-    if (r.procId == 10 || proc == "sp_executesql" || proc == "sys.sp_executesql" || proc == "dbo.sp_executesql") {
+    if (r.procId == 10 || proc == "sp_executesql" || proc == "sys.sp_executesql" ||
+        proc == "dbo.sp_executesql") {
         if (r.params.empty() || r.params[0].value.kind != Value::Text) {
-            sendError(ServerError(214, 16, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
+            sendError(ServerError(
+                214, 16, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
             pendingDone(kDoneError, 0, 0, true);
         } else {
             // Parameters sent without names take the names declared in @params, in order.
@@ -495,7 +503,8 @@ void Session::handleRpc(const Message& m)
                     if (decl[i] != '@')
                         continue;
                     size_t j = i + 1;
-                    while (j < decl.size() && (std::isalnum(static_cast<unsigned char>(decl[j])) || decl[j] == '_'))
+                    while (j < decl.size() &&
+                           (std::isalnum(static_cast<unsigned char>(decl[j])) || decl[j] == '_'))
                         ++j;
                     declared.push_back(decl.substr(i, j - i));
                     i = j;
@@ -536,7 +545,8 @@ void Session::handleTransaction(const Message& m)
     if (p.size() < 4)
         throw ProtocolError("short transaction request");
     const uint32_t headers = static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8) |
-                             (static_cast<uint8_t>(p[2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24);
+                             (static_cast<uint8_t>(p[2]) << 16) |
+                             (static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24);
     if (headers < 4 || headers + 2 > p.size())
         throw ProtocolError("bad transaction request");
     const uint16_t type = static_cast<uint8_t>(p[headers]) | (static_cast<uint8_t>(p[headers + 1]) << 8);
@@ -636,8 +646,9 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
         cs.resolved = true;
     }
     sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare_v3(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    const int rc =
+        sqlite3_prepare_v3(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()),
+                           SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         std::string msg = sqlite3_errmsg(m_db->handle());
@@ -656,12 +667,14 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
             throw ServerError(207, 16, "Invalid column name '" + *c + "'.");
         if (auto c = after("ambiguous column name: "))
             throw ServerError(209, 16, "Ambiguous column name '" + *c + "'.");
-        if (msg.find("values were supplied") != std::string::npos || msg.find("values for") != std::string::npos)
+        if (msg.find("values were supplied") != std::string::npos ||
+            msg.find("values for") != std::string::npos)
             throw ServerError(213, 16,
                               "Column name or number of supplied values does not match table definition.");
         if (msg.find("misuse of aggregate") != std::string::npos)
-            throw ServerError(8120, 16, "Column is invalid in the select list because it is not contained in "
-                                        "either an aggregate function or the GROUP BY clause.");
+            throw ServerError(8120, 16,
+                              "Column is invalid in the select list because it is not contained in "
+                              "either an aggregate function or the GROUP BY clause.");
         throw ServerError(8180, 16, "Statement(s) could not be prepared by the test server: " + msg);
     }
     cs.stmt = stmt;
@@ -680,7 +693,8 @@ void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* param
                 v = &it->second;
         }
         if (!v)
-            throw ServerError(137, 15, std::string("Must declare the scalar variable \"") + (name ? name : "?") + "\".");
+            throw ServerError(
+                137, 15, std::string("Must declare the scalar variable \"") + (name ? name : "?") + "\".");
         switch (v->kind) {
         case Value::Null:
             sqlite3_bind_null(stmt, i);
@@ -723,8 +737,8 @@ ServerError Session::mapStepError(int rc, const CachedStatement& cs)
         if (dot != std::string::npos)
             col = col.substr(dot + 1);
         return ServerError(515, 16,
-                           "Cannot insert the value NULL into column '" + col + "', table '" + m_dbName + ".dbo." +
-                               table + "'; column does not allow nulls. " + verb + " fails.",
+                           "Cannot insert the value NULL into column '" + col + "', table '" + m_dbName +
+                               ".dbo." + table + "'; column does not allow nulls. " + verb + " fails.",
                            2);
     }
     case SQLITE_CONSTRAINT_UNIQUE:
@@ -750,16 +764,18 @@ ServerError Session::mapStepError(int rc, const CachedStatement& cs)
                 std::vector<std::string> kc;
                 for (const auto& c : k.columns)
                     kc.push_back(lowerAscii(c));
-                if (kc == cols || (cols.size() == 1 && cols[0] == lowerAscii(cs.identityColumn) &&
-                                   k.kind == ConstraintDef::PrimaryKey && kc.size() == 1 && kc[0] == cols[0])) {
+                if (kc == cols ||
+                    (cols.size() == 1 && cols[0] == lowerAscii(cs.identityColumn) &&
+                     k.kind == ConstraintDef::PrimaryKey && kc.size() == 1 && kc[0] == cols[0])) {
                     name = k.name;
                     primary = k.kind == ConstraintDef::PrimaryKey;
                 }
             }
         }
         return ServerError(2627, 14,
-                           std::string("Violation of ") + (primary ? "PRIMARY KEY" : "UNIQUE KEY") + " constraint '" +
-                               name + "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
+                           std::string("Violation of ") + (primary ? "PRIMARY KEY" : "UNIQUE KEY") +
+                               " constraint '" + name + "'. Cannot insert duplicate key in object 'dbo." +
+                               table + "'.");
     }
     case SQLITE_CONSTRAINT_CHECK: {
         const std::string name = tail("CHECK constraint failed: ");
@@ -768,10 +784,12 @@ ServerError Session::mapStepError(int rc, const CachedStatement& cs)
         std::string column;
         if (auto info = m_db->table(table))
             for (const auto& k : info->constraints)
-                if (k.kind == ConstraintDef::Check && lowerAscii(k.name) == lowerAscii(name) && !k.columns.empty())
+                if (k.kind == ConstraintDef::Check && lowerAscii(k.name) == lowerAscii(name) &&
+                    !k.columns.empty())
                     column = k.columns[0];
         std::string text = "The " + verb + " statement conflicted with the CHECK constraint \"" + name +
-                           "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." + table + "\"";
+                           "\". The conflict occurred in database \"" + m_dbName + "\", table \"dbo." +
+                           table + "\"";
         text += column.empty() ? "." : ", column '" + column + "'.";
         return ServerError(547, 16, text, 0);
     }
@@ -796,14 +814,15 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
                 for (const auto& c : st.columns)
                     if (lowerAscii(c) == lowerAscii(cs.identityColumn))
                         throw ServerError(544, 16,
-                                          "Cannot insert explicit value for identity column in table '" + st.table +
-                                              "' when IDENTITY_INSERT is set to OFF.");
+                                          "Cannot insert explicit value for identity column in table '" +
+                                              st.table + "' when IDENTITY_INSERT is set to OFF.");
         }
         if (st.kind == Statement::Modify && st.verb == Statement::Insert && st.insertNeedsColumns &&
             lowerAscii(m_identityInsert) == lowerAscii(st.table))
-            throw ServerError(8101, 16,
-                              "An explicit value for the identity column in table '" + st.table +
-                                  "' can only be specified when a column list is used and IDENTITY_INSERT is ON.");
+            throw ServerError(
+                8101, 16,
+                "An explicit value for the identity column in table '" + st.table +
+                    "' can only be specified when a column list is used and IDENTITY_INSERT is ON.");
         sqlite3_stmt* stmt = prepare(cs);
         if (st.kind == Statement::Modify && st.verb == Statement::Update && !cs.identityColumn.empty())
             for (const auto& c : st.columns)
@@ -822,13 +841,15 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
                                  : st.verb == Statement::Update ? kCmdUpdate
                                                                 : kCmdDelete;
             const bool count = !m_noCount && st.reportsCount;
-            pendingDone(count ? kDoneCount : 0, cmd, count ? static_cast<uint64_t>(m_lastRowCount) : 0, inRpc);
+            pendingDone(count ? kDoneCount : 0, cmd, count ? static_cast<uint64_t>(m_lastRowCount) : 0,
+                        inRpc);
         } else {
             const int rc = sqlite3_step(stmt);
             sqlite3_reset(stmt);
             if (rc != SQLITE_DONE)
-                throw ServerError(50000, 16, std::string("The test server could not run the statement: ") +
-                                                 sqlite3_errmsg(m_db->handle()));
+                throw ServerError(50000, 16,
+                                  std::string("The test server could not run the statement: ") +
+                                      sqlite3_errmsg(m_db->handle()));
             m_schemaChanged = true;
             pendingDone(0, 0, 0, inRpc);
         }
@@ -865,9 +886,11 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
     case Statement::Rollback: {
         const bool open = !sqlite3_get_autocommit(m_db->handle());
         if (st.kind == Statement::Commit && !open)
-            throw ServerError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+            throw ServerError(3902, 16,
+                              "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
         if (st.kind == Statement::Rollback && !open)
-            throw ServerError(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+            throw ServerError(3903, 16,
+                              "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
         if (st.kind == Statement::Begin && open)
             throw notSupported("A nested BEGIN TRANSACTION");
         // Prepared statements of this connection must not hold the transaction open.
@@ -875,7 +898,9 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
             for (auto& s : batch->statements)
                 if (s->stmt)
                     sqlite3_reset(s->stmt);
-        const char* sql = st.kind == Statement::Begin ? "BEGIN" : st.kind == Statement::Commit ? "COMMIT" : "ROLLBACK";
+        const char* sql = st.kind == Statement::Begin    ? "BEGIN"
+                          : st.kind == Statement::Commit ? "COMMIT"
+                                                         : "ROLLBACK";
         if (sqlite3_exec(m_db->handle(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
             throw mapStepError(sqlite3_extended_errcode(m_db->handle()), cs);
         pendingDone(0, 0, 0, inRpc);
@@ -929,7 +954,8 @@ std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& s
     std::vector<ColumnMeta> cols(n);
     // Map result columns to select-list items when a single * (or none) makes that possible.
     std::vector<const SelectItem*> items(n, nullptr);
-    const int stars = static_cast<int>(std::count_if(st.items.begin(), st.items.end(), [](const SelectItem& i) { return i.star; }));
+    const int stars = static_cast<int>(
+        std::count_if(st.items.begin(), st.items.end(), [](const SelectItem& i) { return i.star; }));
     if (stars <= 1) {
         const int starWidth = n - (static_cast<int>(st.items.size()) - stars);
         int col = 0;
@@ -1103,8 +1129,9 @@ void encodeValue(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i)
                           (w.byteLen == 2 && v >= INT16_MIN && v <= INT16_MAX) ||
                           (w.byteLen == 1 && v >= 0 && v <= 255);
         if (!fits)
-            throw ServerError(8115, 16, "Arithmetic overflow error converting expression to data type " +
-                                            m.type.sqlName() + ".");
+            throw ServerError(8115, 16,
+                              "Arithmetic overflow error converting expression to data type " +
+                                  m.type.sqlName() + ".");
         out.push_back(static_cast<char>(w.byteLen));
         putLe(out, static_cast<uint64_t>(v), static_cast<int>(w.byteLen));
         break;
@@ -1162,7 +1189,8 @@ void encodeValue(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i)
         } else {
             const std::string text = sqliteText(st, i);
             if (!parseDateTime(text, days, ms))
-                throw ServerError(241, 16, "Conversion failed when converting date and/or time from character string.");
+                throw ServerError(
+                    241, 16, "Conversion failed when converting date and/or time from character string.");
         }
         if (w.enc == Enc::Date) {
             out.push_back(3);
@@ -1271,8 +1299,9 @@ void Session::refreshSysDatabases()
     sqlite3* h = m_db->handle();
     sqlite3_exec(h, "DELETE FROM temp.rimo_sysdatabases", nullptr, nullptr, nullptr);
     sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(h, "INSERT INTO temp.rimo_sysdatabases VALUES(?1, ?2, ?2, '2024-01-01 00:00:00.000', 150, ?3)",
-                       -1, &ins, nullptr);
+    sqlite3_prepare_v2(
+        h, "INSERT INTO temp.rimo_sysdatabases VALUES(?1, ?2, ?2, '2024-01-01 00:00:00.000', 150, ?3)", -1,
+        &ins, nullptr);
     for (const auto& d : listDatabases(m_config.dataDir)) {
         const std::string path = databasePath(m_config.dataDir, d.name);
         sqlite3_bind_text(ins, 1, d.name.c_str(), -1, SQLITE_TRANSIENT);
@@ -1287,8 +1316,8 @@ void Session::refreshSysDatabases()
 void Session::useDatabase(const std::string& name)
 {
     if (!databaseExists(m_config.dataDir, name))
-        throw ServerError(911, 16,
-                          "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+        throw ServerError(
+            911, 16, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
     if (!sqlite3_get_autocommit(m_db->handle()))
         throw notSupported("Changing the database inside a transaction");
     const std::string old = m_dbName;
@@ -1303,7 +1332,8 @@ void Session::createDatabase(const std::string& name)
     if (!validDatabaseName(name))
         throw ServerError(102, 15, "Incorrect syntax near '" + name + "'.");
     if (databaseExists(m_config.dataDir, name))
-        throw ServerError(1801, 16, "Database '" + name + "' already exists. Choose a different database name.");
+        throw ServerError(1801, 16,
+                          "Database '" + name + "' already exists. Choose a different database name.");
     Database::open(databasePath(m_config.dataDir, name), name, true);
     registerDatabase(m_config.dataDir, name);
 }
@@ -1314,8 +1344,9 @@ void Session::dropDatabase(const std::string& name)
         throw ServerError(3708, 16, "Cannot drop the database 'master' because it is a system database.");
     if (!databaseExists(m_config.dataDir, name))
         throw ServerError(3701, 11,
-                          "Cannot drop the database '" + name + "', because it does not exist or you do not have "
-                          "permission.");
+                          "Cannot drop the database '" + name +
+                              "', because it does not exist or you do not have "
+                              "permission.");
     if (m_usage.inUse(name))
         throw ServerError(3702, 16, "Cannot drop database \"" + name + "\" because it is currently in use.");
     const std::string path = databasePath(m_config.dataDir, name);

@@ -254,7 +254,8 @@ std::optional<ColumnType> makeColumnType(std::string_view name, const std::vecto
         ct.length = args.empty() ? (lower == "sysname" ? 128 : 1) : args[0];
         const int limit = ct.isUnicode() ? 4000 : 8000;
         if (args.size() > 1 || ct.length == 0 || ct.length > limit ||
-            (ct.length < 0 && (ct.type == SqlType::NChar || ct.type == SqlType::Char || ct.type == SqlType::Binary)))
+            (ct.length < 0 &&
+             (ct.type == SqlType::NChar || ct.type == SqlType::Char || ct.type == SqlType::Binary)))
             return std::nullopt;
         break;
     }
@@ -262,7 +263,8 @@ std::optional<ColumnType> makeColumnType(std::string_view name, const std::vecto
     case SqlType::Numeric:
         ct.precision = args.empty() ? 18 : args[0];
         ct.scale = args.size() > 1 ? args[1] : 0;
-        if (args.size() > 2 || ct.precision < 1 || ct.precision > 38 || ct.scale < 0 || ct.scale > ct.precision)
+        if (args.size() > 2 || ct.precision < 1 || ct.precision > 38 || ct.scale < 0 ||
+            ct.scale > ct.precision)
             return std::nullopt;
         break;
     case SqlType::Float:
@@ -352,7 +354,8 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        throw ServerError(911, 16, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+        throw ServerError(
+            911, 16, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
     }
     std::unique_ptr<Database> self(new Database(db, name));
     sqlite3_extended_result_codes(db, 1);
@@ -361,9 +364,10 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, 10000);
     sqlite3_create_collation(db, "RIMO_CI", SQLITE_UTF8, nullptr, collateCi);
-    sqlite3_create_function(db, "rimo_db_name", 0, SQLITE_UTF8, &self->m_name, dbNameFunction, nullptr, nullptr);
-    sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction, nullptr,
+    sqlite3_create_function(db, "rimo_db_name", 0, SQLITE_UTF8, &self->m_name, dbNameFunction, nullptr,
                             nullptr);
+    sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction,
+                            nullptr, nullptr);
     self->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
     self->exec(std::string("BEGIN IMMEDIATE;") + kSideTables + "COMMIT;");
     return self;
@@ -419,12 +423,12 @@ void Database::createTable(const TableDef& def)
         if (!c.defaultSql.empty())
             ddl += " DEFAULT (" + c.defaultSql + ")";
         if (c.type.isText() && c.type.length > 0)
-            ddl += " CONSTRAINT " + quoteIdent("rimo_len_" + c.name) + " CHECK (length(" + quoteIdent(c.name) +
-                   ") <= " + std::to_string(c.type.length) + ")";
+            ddl += " CONSTRAINT " + quoteIdent("rimo_len_" + c.name) + " CHECK (length(" +
+                   quoteIdent(c.name) + ") <= " + std::to_string(c.type.length) + ")";
         side += "INSERT INTO rimo_columns VALUES(" + quoteText(def.name) + "," + quoteText(c.name) + "," +
                 std::to_string(ordinal) + "," + quoteText(c.type.sqlName()) + "," +
-                std::to_string(c.type.isText() || c.type.type == SqlType::VarBinary ? c.type.length : 0) + "," +
-                std::to_string(c.type.precision) + "," + std::to_string(c.type.scale) + "," +
+                std::to_string(c.type.isText() || c.type.type == SqlType::VarBinary ? c.type.length : 0) +
+                "," + std::to_string(c.type.precision) + "," + std::to_string(c.type.scale) + "," +
                 (c.nullable ? "1" : "0") + "," + (c.identity ? "1" : "0") + "," +
                 (c.defaultText.empty() ? std::string("NULL") : quoteText(c.defaultText)) + ");";
     }
@@ -432,7 +436,8 @@ void Database::createTable(const TableDef& def)
         if (k.kind == ConstraintDef::Check) {
             ddl += ", CONSTRAINT " + quoteIdent(k.name) + " CHECK (" + k.checkSql + ")";
             side += "INSERT INTO rimo_constraints VALUES(" + quoteText(k.name) + "," + quoteText(def.name) +
-                    ",'CHECK'," + (k.columns.empty() ? std::string("NULL") : quoteText(k.columns[0])) + ",1);";
+                    ",'CHECK'," + (k.columns.empty() ? std::string("NULL") : quoteText(k.columns[0])) +
+                    ",1);";
             continue;
         }
         const bool identityKey = k.kind == ConstraintDef::PrimaryKey && k.columns.size() == 1 &&
@@ -444,8 +449,8 @@ void Database::createTable(const TableDef& def)
             ddl += ")";
         }
         for (size_t i = 0; i < k.columns.size(); ++i)
-            side += "INSERT INTO rimo_constraints VALUES(" + quoteText(k.name) + "," + quoteText(def.name) + "," +
-                    (k.kind == ConstraintDef::PrimaryKey ? "'PRIMARY KEY'" : "'UNIQUE'") + "," +
+            side += "INSERT INTO rimo_constraints VALUES(" + quoteText(k.name) + "," + quoteText(def.name) +
+                    "," + (k.kind == ConstraintDef::PrimaryKey ? "'PRIMARY KEY'" : "'UNIQUE'") + "," +
                     quoteText(k.columns[i]) + "," + std::to_string(i + 1) + ");";
     }
     ddl += ");";
@@ -473,9 +478,9 @@ void Database::dropTable(std::string_view name)
                           "Cannot drop the table '" + std::string(name) +
                               "', because it does not exist or you do not have permission.");
     const std::string q = quoteText(info->name);
-    exec("SAVEPOINT rimo_ddl; DROP TABLE " + quoteIdent(info->name) + "; DELETE FROM rimo_tables WHERE table_name=" +
-         q + "; DELETE FROM rimo_columns WHERE table_name=" + q + "; DELETE FROM rimo_constraints WHERE table_name=" +
-         q + "; RELEASE rimo_ddl;");
+    exec("SAVEPOINT rimo_ddl; DROP TABLE " + quoteIdent(info->name) +
+         "; DELETE FROM rimo_tables WHERE table_name=" + q + "; DELETE FROM rimo_columns WHERE table_name=" +
+         q + "; DELETE FROM rimo_constraints WHERE table_name=" + q + "; RELEASE rimo_ddl;");
     m_schemaVersion = -1;
 }
 
@@ -498,8 +503,9 @@ void Database::loadColumns()
 {
     m_columns.clear();
     sqlite3_stmt* st = nullptr;
-    const char* sql = "SELECT t.table_name, c.column_name, c.type_name, c.nullable, c.is_identity "
-                      "FROM rimo_columns c JOIN rimo_tables t ON t.table_name = c.table_name ORDER BY c.ordinal";
+    const char* sql =
+        "SELECT t.table_name, c.column_name, c.type_name, c.nullable, c.is_identity "
+        "FROM rimo_columns c JOIN rimo_tables t ON t.table_name = c.table_name ORDER BY c.ordinal";
     if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         return;
@@ -531,10 +537,11 @@ const ColumnInfo* Database::column(std::string_view table, std::string_view colu
 std::optional<TableInfo> Database::table(std::string_view name)
 {
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(m_db,
-                       "SELECT c.table_name, c.column_name, c.type_name, c.nullable, c.is_identity FROM rimo_tables t "
-                       "JOIN rimo_columns c ON c.table_name = t.table_name WHERE t.table_name = ?1 ORDER BY c.ordinal",
-                       -1, &st, nullptr);
+    sqlite3_prepare_v2(
+        m_db,
+        "SELECT c.table_name, c.column_name, c.type_name, c.nullable, c.is_identity FROM rimo_tables t "
+        "JOIN rimo_columns c ON c.table_name = t.table_name WHERE t.table_name = ?1 ORDER BY c.ordinal",
+        -1, &st, nullptr);
     sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
     std::optional<TableInfo> info;
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -625,7 +632,8 @@ std::vector<DatabaseEntry> listDatabases(const std::string& dataDir)
     std::lock_guard lock(g_registryMutex);
     auto master = openMaster(dataDir);
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(master->handle(), "SELECT name, dbid FROM rimo_databases ORDER BY dbid", -1, &st, nullptr);
+    sqlite3_prepare_v2(master->handle(), "SELECT name, dbid FROM rimo_databases ORDER BY dbid", -1, &st,
+                       nullptr);
     while (sqlite3_step(st) == SQLITE_ROW)
         out.push_back({reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int(st, 1)});
     sqlite3_finalize(st);
@@ -641,8 +649,8 @@ std::vector<DatabaseEntry> listDatabases(const std::string& dataDir)
         const bool known = std::any_of(live.begin(), live.end(),
                                        [&](const DatabaseEntry& d) { return lowerAscii(d.name) == f; });
         if (!known) {
-            master->exec("INSERT OR IGNORE INTO rimo_databases VALUES(" + quoteText(f) + "," + std::to_string(next) +
-                         ")");
+            master->exec("INSERT OR IGNORE INTO rimo_databases VALUES(" + quoteText(f) + "," +
+                         std::to_string(next) + ")");
             live.push_back({f, next++});
         }
     }

@@ -18,8 +18,29 @@ struct sqlite3_stmt;
 namespace rimo::tds {
 
 enum class SqlType {
-    Int, BigInt, SmallInt, TinyInt, Bit, Float, Real, Decimal, Numeric, Money, SmallMoney,
-    NVarChar, VarChar, NChar, Char, NText, Text, DateTime, SmallDateTime, Date, VarBinary, Binary, Image
+    Int,
+    BigInt,
+    SmallInt,
+    TinyInt,
+    Bit,
+    Float,
+    Real,
+    Decimal,
+    Numeric,
+    Money,
+    SmallMoney,
+    NVarChar,
+    VarChar,
+    NChar,
+    Char,
+    NText,
+    Text,
+    DateTime,
+    SmallDateTime,
+    Date,
+    VarBinary,
+    Binary,
+    Image
 };
 
 struct ColumnType
@@ -46,7 +67,7 @@ struct ColumnDef
     bool nullable = true;
     bool identity = false;
     int64_t seed = 1;
-    std::string defaultSql; // SQLite expression, already translated
+    std::string defaultSql;  // SQLite expression, already translated
     std::string defaultText; // as the client wrote it, for INFORMATION_SCHEMA
 };
 

@@ -10,19 +10,20 @@ namespace rimo::tds {
 
 namespace {
 
-constexpr std::array kStatementStarts = {"SELECT", "INSERT", "UPDATE",  "DELETE", "CREATE",   "DROP",
-                                         "USE",    "SET",    "BEGIN",   "COMMIT", "ROLLBACK", "SAVE",
-                                         "DECLARE", "EXEC",  "EXECUTE", "IF",     "PRINT",    "ALTER",
-                                         "TRUNCATE", "WHILE", "RETURN", "GRANT",  "WITH",     "ELSE"};
+constexpr std::array kStatementStarts = {"SELECT",   "INSERT", "UPDATE",  "DELETE", "CREATE",   "DROP",
+                                         "USE",      "SET",    "BEGIN",   "COMMIT", "ROLLBACK", "SAVE",
+                                         "DECLARE",  "EXEC",   "EXECUTE", "IF",     "PRINT",    "ALTER",
+                                         "TRUNCATE", "WHILE",  "RETURN",  "GRANT",  "WITH",     "ELSE"};
 
 constexpr std::array kReserved = {
-    "WHERE", "ORDER",  "GROUP",   "HAVING", "JOIN",  "INNER", "LEFT",     "RIGHT",  "FULL",     "CROSS",
-    "ON",    "UNION",  "SET",     "VALUES", "SELECT", "INSERT", "UPDATE", "DELETE", "FROM",     "AS",
-    "WITH",  "OUTER",  "AND",     "OR",     "NOT",   "CREATE", "DROP",    "USE",    "BEGIN",    "COMMIT",
-    "ROLLBACK", "DECLARE", "EXEC", "EXECUTE", "IF",  "ELSE",   "PRINT",   "ALTER",  "TRUNCATE", "OPTION",
-    "FOR",   "INTO",   "END",     "COLLATE", "THEN", "WHEN",   "ASC",     "DESC",   "BY",       "IS",
-    "NULL",  "LIKE",   "IN",      "BETWEEN", "EXISTS", "CASE", "TOP",     "DISTINCT", "ALL",    "WHILE",
-    "RETURN", "GRANT", "EXCEPT",  "INTERSECT", "ESCAPE", "OUTPUT", "SAVE"};
+    "WHERE",     "ORDER",  "GROUP",    "HAVING",   "JOIN",    "INNER",  "LEFT",    "RIGHT",   "FULL",
+    "CROSS",     "ON",     "UNION",    "SET",      "VALUES",  "SELECT", "INSERT",  "UPDATE",  "DELETE",
+    "FROM",      "AS",     "WITH",     "OUTER",    "AND",     "OR",     "NOT",     "CREATE",  "DROP",
+    "USE",       "BEGIN",  "COMMIT",   "ROLLBACK", "DECLARE", "EXEC",   "EXECUTE", "IF",      "ELSE",
+    "PRINT",     "ALTER",  "TRUNCATE", "OPTION",   "FOR",     "INTO",   "END",     "COLLATE", "THEN",
+    "WHEN",      "ASC",    "DESC",     "BY",       "IS",      "NULL",   "LIKE",    "IN",      "BETWEEN",
+    "EXISTS",    "CASE",   "TOP",      "DISTINCT", "ALL",     "WHILE",  "RETURN",  "GRANT",   "EXCEPT",
+    "INTERSECT", "ESCAPE", "OUTPUT",   "SAVE"};
 
 std::string upper(std::string_view s)
 {
@@ -73,7 +74,8 @@ public:
             Statement st = statement();
             const size_t end = at().kind == TokenKind::End ? m_src.size() : at().offset;
             st.text = std::string(m_src.substr(start, end - start));
-            while (!st.text.empty() && (st.text.back() == ' ' || st.text.back() == '\n' || st.text.back() == '\r'))
+            while (!st.text.empty() &&
+                   (st.text.back() == ' ' || st.text.back() == '\n' || st.text.back() == '\r'))
                 st.text.pop_back();
             out.push_back(std::move(st));
         }
@@ -142,7 +144,8 @@ private:
     }
     bool isName(const Token& tok) const
     {
-        return tok.kind == TokenKind::QuotedIdentifier || (tok.kind == TokenKind::Identifier && !isReserved(tok));
+        return tok.kind == TokenKind::QuotedIdentifier ||
+               (tok.kind == TokenKind::Identifier && !isReserved(tok));
     }
     std::string name()
     {
@@ -208,7 +211,8 @@ private:
             return r;
         }
         if (!schema.empty() && schema != "DBO")
-            throw ServerError(208, 16, "Invalid object name '" + parts[parts.size() - 2] + "." + table + "'.");
+            throw ServerError(208, 16,
+                              "Invalid object name '" + parts[parts.size() - 2] + "." + table + "'.");
         if (lt.rfind("rimo_", 0) == 0 || lt.rfind("sqlite_", 0) == 0)
             throw ServerError(208, 16, "Invalid object name '" + table + "'.");
         r.sql = sqliteIdent(table);
@@ -346,7 +350,8 @@ private:
                 std::string alias;
                 bool hasAlias = false;
                 if (word("AS")) {
-                    if (at().kind == TokenKind::String || isName(at()) || at().kind == TokenKind::Identifier) {
+                    if (at().kind == TokenKind::String || isName(at()) ||
+                        at().kind == TokenKind::Identifier) {
                         alias = at().text;
                         advance();
                         hasAlias = true;
@@ -562,8 +567,8 @@ private:
             where = expr();
         st.sql = "UPDATE " + r.sql + " SET " + sets;
         if (!top.empty())
-            st.sql += " WHERE rowid IN (SELECT rowid FROM " + r.sql + (where.empty() ? "" : " WHERE " + where) +
-                      " LIMIT " + top + ")";
+            st.sql += " WHERE rowid IN (SELECT rowid FROM " + r.sql +
+                      (where.empty() ? "" : " WHERE " + where) + " LIMIT " + top + ")";
         else if (!where.empty())
             st.sql += " WHERE " + where;
         return st;
@@ -586,8 +591,8 @@ private:
             where = expr();
         st.sql = "DELETE FROM " + r.sql;
         if (!top.empty())
-            st.sql += " WHERE rowid IN (SELECT rowid FROM " + r.sql + (where.empty() ? "" : " WHERE " + where) +
-                      " LIMIT " + top + ")";
+            st.sql += " WHERE rowid IN (SELECT rowid FROM " + r.sql +
+                      (where.empty() ? "" : " WHERE " + where) + " LIMIT " + top + ")";
         else if (!where.empty())
             st.sql += " WHERE " + where;
         return st;
@@ -617,7 +622,8 @@ private:
         if (!ct) {
             if (makeColumnType(typeName, {}) || makeColumnType(typeName, {1}))
                 throw ServerError(131, 15, "The size given to the type '" + typeName + "' is not valid.");
-            throw ServerError(2715, 16, "Column, parameter, or variable #1: Cannot find data type " + typeName + ".");
+            throw ServerError(2715, 16,
+                              "Column, parameter, or variable #1: Cannot find data type " + typeName + ".");
         }
         return *ct;
     }
@@ -719,10 +725,12 @@ private:
             if (k.kind != ConstraintDef::PrimaryKey)
                 continue;
             for (const auto& kc : k.columns) {
-                auto it = std::find_if(def.columns.begin(), def.columns.end(),
-                                       [&](const ColumnDef& c) { return lowerAscii(c.name) == lowerAscii(kc); });
+                auto it = std::find_if(def.columns.begin(), def.columns.end(), [&](const ColumnDef& c) {
+                    return lowerAscii(c.name) == lowerAscii(kc);
+                });
                 if (it == def.columns.end())
-                    throw ServerError(1911, 16, "Column name '" + kc + "' does not exist in the target table or view.");
+                    throw ServerError(1911, 16,
+                                      "Column name '" + kc + "' does not exist in the target table or view.");
                 it->nullable = false;
             }
         }
@@ -761,11 +769,12 @@ private:
                 }
                 if (c.type.type != SqlType::Int && c.type.type != SqlType::BigInt &&
                     c.type.type != SqlType::SmallInt && c.type.type != SqlType::TinyInt)
-                    throw ServerError(2749, 16,
-                                      "Identity column '" + c.name +
-                                          "' must be of data type int, bigint, smallint, tinyint, or decimal or "
-                                          "numeric with a scale of 0, encrypted with a deterministic encryption "
-                                          "key, and constrained to be nonnullable.");
+                    throw ServerError(
+                        2749, 16,
+                        "Identity column '" + c.name +
+                            "' must be of data type int, bigint, smallint, tinyint, or decimal or "
+                            "numeric with a scale of 0, encrypted with a deterministic encryption "
+                            "key, and constrained to be nonnullable.");
                 c.identity = true;
                 c.nullable = false;
             } else if (word("NOT")) {
@@ -800,8 +809,9 @@ private:
                 k.checkSql = expr();
                 expectOp(")");
                 k.columns = {c.name};
-                k.name = constraintName.empty() ? "CK__" + def.name + "__" + c.name + "__" + std::to_string(++checkCount)
-                                                : constraintName;
+                k.name = constraintName.empty()
+                             ? "CK__" + def.name + "__" + c.name + "__" + std::to_string(++checkCount)
+                             : constraintName;
                 def.constraints.push_back(k);
             } else if (word("COLLATE")) {
                 name();
@@ -973,7 +983,8 @@ private:
             expectWord("NULL");
             return left + (negate ? " IS NOT NULL" : " IS NULL");
         }
-        const bool negate = at().isWord("NOT") && (at(1).isWord("LIKE") || at(1).isWord("IN") || at(1).isWord("BETWEEN"));
+        const bool negate =
+            at().isWord("NOT") && (at(1).isWord("LIKE") || at(1).isWord("IN") || at(1).isWord("BETWEEN"));
         if (negate)
             advance();
         if (word("LIKE")) {
@@ -1074,7 +1085,7 @@ private:
             return "~" + unary(nullptr, nullptr, nullptr);
         const Token tok = at();
         if (shape)
-            *shape = tok.kind == TokenKind::String ? Shape::Text
+            *shape = tok.kind == TokenKind::String   ? Shape::Text
                      : tok.kind == TokenKind::Number ? Shape::Number
                                                      : Shape::Other;
         return primary(hint, plainColumn);

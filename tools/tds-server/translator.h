@@ -20,8 +20,21 @@ struct SelectItem
 struct Statement
 {
     enum Kind {
-        Query, Modify, CreateTable, DropTable, CreateDatabase, DropDatabase, Use, Ignored, Begin, Commit,
-        Rollback, IdentityInsert, NoCount, Ddl, Print
+        Query,
+        Modify,
+        CreateTable,
+        DropTable,
+        CreateDatabase,
+        DropDatabase,
+        Use,
+        Ignored,
+        Begin,
+        Commit,
+        Rollback,
+        IdentityInsert,
+        NoCount,
+        Ddl,
+        Print
     };
     enum Verb { None, Insert, Update, Delete };
 
@@ -33,7 +46,7 @@ struct Statement
     std::vector<std::string> databases; // database prefixes named in the statement (db..t, db.dbo.t)
 
     Verb verb = None;
-    std::string table;                // target of INSERT/UPDATE/DELETE, CREATE/DROP TABLE, SET IDENTITY_INSERT
+    std::string table; // target of INSERT/UPDATE/DELETE, CREATE/DROP TABLE, SET IDENTITY_INSERT
     std::vector<std::string> columns; // INSERT column list or UPDATE SET columns
     bool insertNeedsColumns = false;  // INSERT without a column list: columns go in at insertPos
     size_t insertPos = 0;
