@@ -60,3 +60,16 @@ rimo::db::Session& TMSConnection::session()
         throw rimo::Error(QStringLiteral("Connection is not open"));
     return *m_session;
 }
+
+rimo::db::Session& TMSConnection::sessionForRead()
+{
+    if (m_session && m_session->dead()) {
+        // The server went away since the last call (restart, network): a new read opens a fresh
+        // session with the same settings, so the program is usable again once the server is back.
+        // Statements sent in a loop do not, so a dead server fails them at once.
+        m_session.reset();
+        rimo::db::LoginSettings s{Server, Database, Username, Password, LoginTimeoutSeconds};
+        m_session = rimo::db::Session::open(s);
+    }
+    return session();
+}

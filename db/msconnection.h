@@ -43,6 +43,9 @@ public:
 
     // The open session; raises when the connection is not open.
     rimo::db::Session& session();
+    // The same, but a session the server dropped is first opened again with the same settings
+    // (raising when that fails). Opening a table or query goes through here.
+    rimo::db::Session& sessionForRead();
 
 Q_SIGNALS:
     void disconnected();

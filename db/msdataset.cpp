@@ -145,7 +145,14 @@ void TMSDataSet::openFromSession(const std::function<qint64(ResultSink*)>& run)
 
 void TMSDataSet::openWithSql(const QString& sql)
 {
-    openFromSession([&](ResultSink* sink) { return session().execBatch(sql, sink); });
+    openFromSession([&](ResultSink* sink) { return readSession().execBatch(sql, sink); });
+}
+
+Session& TMSDataSet::readSession()
+{
+    if (!Connection)
+        throw Error(QStringLiteral("%1: missing connection").arg(objectName()));
+    return Connection->sessionForRead();
 }
 
 void TMSDataSet::buildFields()
@@ -335,7 +342,7 @@ void TMSQuery::Open()
 {
     m_rowsAffected = -1;
     openFromSession([&](ResultSink* sink) {
-        m_rowsAffected = session().execBatch(sqlText(), sink);
+        m_rowsAffected = readSession().execBatch(sqlText(), sink);
         return m_rowsAffected;
     });
     if (m_columns.empty()) {

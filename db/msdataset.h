@@ -78,6 +78,7 @@ protected:
     void openWithSql(const QString& sql);
     void openFromSession(const std::function<qint64(rimo::db::ResultSink*)>& run);
     rimo::db::Session& session();
+    rimo::db::Session& readSession(); // reopens a session the server dropped
     void requireActive() const;
     const rimo::db::Cell& cell(int column) const;
     std::size_t currentRow() const;
