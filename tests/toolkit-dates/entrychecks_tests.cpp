@@ -167,6 +167,7 @@ TEST(EntryChecks, CheckTheDateCompletesOrKeepsTheFocus)
     EXPECT_TRUE(s.fieldWrites.isEmpty());
 
     w.date->setText("1389/13/01");
+    ASSERT_TRUE(w.other->hasFocus());
     EXPECT_FALSE(s.CheckTheDate(w.date, nullptr));
     EXPECT_EQ(w.date->text(), "1389/13/01");
     EXPECT_EQ(s.takeMessage(), msg::date("1389/13/01", msg::Month));
@@ -203,6 +204,7 @@ TEST(EntryChecks, CheckTheTime)
     EXPECT_TRUE(s.CheckTheTime(w.date));
     EXPECT_EQ(w.date->text(), "08:05");
     w.date->setText("8:61");
+    ASSERT_TRUE(w.other->hasFocus());
     EXPECT_FALSE(s.CheckTheTime(w.date));
     EXPECT_EQ(w.date->text(), "8:61");
     EXPECT_EQ(s.takeMessage(), msg::time("8:61", msg::Minute));
