@@ -135,6 +135,18 @@ TMultiUserForm::TMultiUserForm(QWidget* parent) : QDialog(parent)
     RadioGroup1->setGridSize(QSize(481 / kColumns, kRowHeight));
     RadioGroup1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RadioGroup1->viewport()->installEventFilter(this);
+    // The view keeps room for a scroll bar it might need, which costs a row in every column; a
+    // list that fits the three columns therefore gets none, like a multi-column list box.
+    const auto fitScrollBar = [this] {
+        const int fits = kColumns * (RadioGroup1->height() / kRowHeight);
+        RadioGroup1->setHorizontalScrollBarPolicy(RadioGroup1->count() > fits ? Qt::ScrollBarAsNeeded
+                                                                              : Qt::ScrollBarAlwaysOff);
+    };
+    QAbstractItemModel* model = RadioGroup1->model();
+    connect(model, &QAbstractItemModel::rowsInserted, this, fitScrollBar);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, fitScrollBar);
+    connect(model, &QAbstractItemModel::modelReset, this, fitScrollBar);
+    fitScrollBar();
 
     dxContainer1 = new GreenBorderStrip(this);
     dxContainer1->setObjectName(QStringLiteral("dxContainer1"));
