@@ -24,7 +24,9 @@ public:
     virtual void ShowMsg(const QString& St) = 0;
 
     // --- Conversions ---
-    // Gregorian "dd/mm/yyyy" to solar yyyy/mm/dd; the empty text for a text it cannot read.
+    // Gregorian "dd/mm/yyyy" to solar yyyy/mm/dd; the empty text for a text it cannot read, a
+    // date that does not exist outside the day arithmetic's span, or a date before 622-03-21.
+    // What the day arithmetic assembles from odd days or months goes through CompleateDate.
     QString ToFarsiDate(const QString& eng_date);
     // Solar date text to Gregorian "dd/mm/yyyy" through the library; "//" after a failed check.
     QString ToEnglishDate(const QString& FarDate);
