@@ -159,6 +159,7 @@ void TTools::FormCreate()
     SwitchToFarsi();
 
     // Creation step 4: the today slot (solar calendar).
+    fillTodaySlot();
 
     // Creation step 5.
     ReturnedParameters = QStringList(50, QString());

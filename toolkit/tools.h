@@ -4,6 +4,8 @@
 
 #include "db/msdataset.h"
 #include "platform/services.h"
+#include "toolkit/dates/dateservices.h"
+#include "toolkit/dates/valueservices.h"
 
 #include <QRect>
 #include <QString>
@@ -15,7 +17,7 @@ class TMessageBoardForm;
 class TConnectDialog;
 class TMultiUserForm;
 
-class TTools : public QWidget
+class TTools : public QWidget, public TDateServices, public TValueServices
 {
     Q_OBJECT
 public:
@@ -50,7 +52,8 @@ public:
     void SwitchToFarsi();
     void SwitchToEnglish();
     QString GetWinVersion();
-    virtual void ShowMsg(const QString& St);
+    void ShowMsg(const QString& St) override;
+    rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }
 
     // Key handlers a dialog can attach (with key preview on). `Key` is a Windows virtual-key code;
     // it is set to 0 when consumed.

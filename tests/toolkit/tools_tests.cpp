@@ -1,5 +1,6 @@
 #include "platform/formatsettings.h"
 #include "platform/testing/doubles.h"
+#include "calendar/solarcalendar.h"
 #include "toolkit/tools.h"
 
 #include <QDialog>
@@ -64,6 +65,14 @@ TEST(Tools, CreationSetsFormatsFoldersAndVersion)
     EXPECT_TRUE(tools->ViewCanBeDroped);
     EXPECT_EQ(tools->WinVer, 510);
     EXPECT_EQ(TTools::instance(), tools.get());
+
+    // The today slot holds today's solar date, as the calendar library converts it.
+    const QDate today = QDate::currentDate();
+    quint16 y = static_cast<quint16>(today.year()), m = static_cast<quint16>(today.month()),
+            d = static_cast<quint16>(today.day());
+    ASSERT_TRUE(GregorianToSolar(y, m, d));
+    EXPECT_EQ(tools->FarsiToday(), JoinDate(y, m, d));
+    EXPECT_EQ(tools->FarsiToday().size(), 10);
 }
 
 TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
