@@ -3,6 +3,7 @@
 #include "app/texts.h"
 #include "platform/guard.h"
 #include "platform/lifecycle.h"
+#include "platform/uifont.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -10,14 +11,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-QFont rimoDefaultFont()
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans"),
-                   QStringLiteral("DejaVu Sans")});
-    f.setPointSize(8);
-    return f;
-}
 
 namespace {
 void setBackground(QWidget* w, const QColor& c)
@@ -35,7 +28,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     // Fixed frame with a title bar and no buttons at all: no system menu, minimise, maximise or close.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     setLayoutDirection(Qt::LeftToRight);
-    setFont(rimoDefaultFont());
+    setFont(rimo::tahomaFont());
     setFixedSize(572, 367);
     setWindowTitle(QString());
 

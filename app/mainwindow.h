@@ -49,6 +49,3 @@ private:
     bool m_running = false;
     bool m_exitRequested = false;
 };
-
-// Tahoma 8 pt, falling back to fonts that have Arabic glyphs.
-QFont rimoDefaultFont();

@@ -4,6 +4,7 @@
 #include "board/boardtexts.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/uifont.h"
 #include "widgets/tprprogressbar.h"
 
 #include <QCloseEvent>
@@ -62,11 +63,7 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     setLayoutDirection(Qt::RightToLeft);
     // Closing the board hides it; it must never end the program as a last window would.
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font;
-    font.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic"), QStringLiteral("DejaVu Sans")});
-    font.setPointSize(8);
-    setFont(font);
+    setFont(rimo::tahomaFont());
 
     MessageList = new QTableView(this);
     MessageList->setObjectName(QStringLiteral("MessageList"));

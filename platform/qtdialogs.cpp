@@ -1,5 +1,7 @@
 #include "platform/qtdialogs.h"
 
+#include "platform/uifont.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -80,9 +82,7 @@ int QtDialogs::messageBox(const MessageBoxRequest& request)
     if (request.rightToLeft)
         box.setLayoutDirection(Qt::RightToLeft);
     if (request.arabicCharset) {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPointSize(8);
-        box.setFont(f);
+        box.setFont(tahomaFont());
     }
     QList<QPushButton*> buttons;
     for (const QString& caption : request.buttons)
