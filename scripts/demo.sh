@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 ROWS=${DEMO_ROWS:-20000}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" --target rimo1 tds-server herdgen make-wtimes
