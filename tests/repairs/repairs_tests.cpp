@@ -28,6 +28,7 @@ const char* kZayesh = "CREATE TABLE zayesh (ID int IDENTITY(1,1) PRIMARY KEY, Se
 // Official recording kind with the Arabic yeh, and the same word with the Persian yeh.
 const QString kOfficial = QStringLiteral("رسمي");
 const QString kOfficialPersianYeh = QStringLiteral("رسمی");
+constexpr int kMilkPeriod = 1, kRecSeq = 3;
 
 class Repairs : public ::testing::Test
 {
@@ -77,11 +78,12 @@ protected:
         return out;
     }
 
-    QStringList column(const char* name)
+    // One column of recordings() by its place: 1 MilkPeriod, 3 RecSeq, 4 StRecNo.
+    QStringList column(int place)
     {
         QStringList out;
         for (const QString& r : recordings())
-            out << r.section(u'/', QString::fromLatin1(name) == "MilkPeriod" ? 1 : QString::fromLatin1(name) == "RecSeq" ? 3 : 4, QString::fromLatin1(name) == "MilkPeriod" ? 1 : QString::fromLatin1(name) == "RecSeq" ? 3 : 4);
+            out << r.section(u'/', place, place);
         return out;
     }
 
@@ -93,12 +95,22 @@ protected:
     std::unique_ptr<Program> program;
 };
 
-std::string insertRecording(const QString& serial, const char* period, const char* date, const QString& kind,
-                            const char* stRecNo = "99")
+struct Recording
 {
-    return QStringLiteral("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES "
-                          "(N'%1', %2, '%3', -1, N'%4', %5)")
-        .arg(QString(serial).replace("'", "''"), period, date, kind, stRecNo)
+    QString serial;
+    const char* period;
+    const char* date;
+    QString kind;
+};
+
+// One INSERT of recordings with RecSeq -1 and StRecNo 99, numbers the repairs must change or keep.
+std::string insertRecordings(const std::vector<Recording>& rows)
+{
+    QStringList values;
+    for (const Recording& r : rows)
+        values << QStringLiteral("(N'%1', %2, '%3', -1, N'%4', 99)")
+                      .arg(QString(r.serial).replace("'", "''"), r.period, r.date, r.kind);
+    return ("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values.join(","))
         .toStdString();
 }
 
@@ -107,24 +119,26 @@ std::string insertRecording(const QString& serial, const char* period, const cha
 TEST_F(Repairs, RecordSequenceNumbersEveryAnimal)
 {
     const QString other = QStringLiteral("آزمايشي");
-    // The worked example: (1, official) (1, other) (1, official) (2, official) (2, official).
-    sql(insertRecording("A1", "1", "1390/01/01", kOfficial));
-    sql(insertRecording("A1", "1", "1390/02/01", other));
-    sql(insertRecording("A1", "1", "1390/03/01", kOfficial));
-    sql(insertRecording("A1", "2", "1391/01/01", kOfficial));
-    sql(insertRecording("A1", "2", "1391/02/01", kOfficial));
-    // A new animal whose first lactation number equals the last one of A1, starting with a
-    // non-official row and a row whose kind has the Persian yeh.
-    sql(insertRecording("B2", "2", "1390/01/01", other));
-    sql(insertRecording("B2", "2", "1390/02/01", kOfficialPersianYeh));
-    sql(insertRecording("B2", "2", "1390/03/01", kOfficial));
-    // A null lactation number reads as 0 and forms a lactation of its own (sorted first).
-    sql(insertRecording("C3", "NULL", "1390/05/01", kOfficial));
-    sql(insertRecording("C3", "1", "1390/01/01", kOfficial));
-    // Keys differing only in letter case: the server sorts them together, the client tells them apart.
-    sql(insertRecording("d4", "1", "1390/01/01", kOfficial));
-    sql(insertRecording("D4", "1", "1390/02/01", kOfficial));
-    sql(insertRecording("d4", "1", "1390/03/01", kOfficial));
+    sql(insertRecordings({
+        // The worked example: (1, official) (1, other) (1, official) (2, official) (2, official).
+        {"A1", "1", "1390/01/01", kOfficial},
+        {"A1", "1", "1390/02/01", other},
+        {"A1", "1", "1390/03/01", kOfficial},
+        {"A1", "2", "1391/01/01", kOfficial},
+        {"A1", "2", "1391/02/01", kOfficial},
+        // A new animal whose first lactation number equals the last one of A1, starting with a
+        // non-official row and a row whose kind has the Persian yeh.
+        {"B2", "2", "1390/01/01", other},
+        {"B2", "2", "1390/02/01", kOfficialPersianYeh},
+        {"B2", "2", "1390/03/01", kOfficial},
+        // A null lactation number reads as 0 and forms a lactation of its own (sorted first).
+        {"C3", "NULL", "1390/05/01", kOfficial},
+        {"C3", "1", "1390/01/01", kOfficial},
+        // Keys differing only in letter case: the server sorts them together, the client tells them apart.
+        {"d4", "1", "1390/01/01", kOfficial},
+        {"D4", "1", "1390/02/01", kOfficial},
+        {"d4", "1", "1390/03/01", kOfficial},
+    }));
     start();
 
     form().dxButton9->click();
@@ -158,8 +172,7 @@ TEST_F(Repairs, OfficialKindInAFixedWidthColumnCountsWithoutItsPadding)
     sql("DROP TABLE FirstRec");
     sql("CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), MilkPeriod int NULL, "
         "RDate char(10), RecSeq int NULL, RecKind nchar(10) NULL, StRecNo int NULL)");
-    sql(insertRecording("A1", "1", "1390/01/01", kOfficial));
-    sql(insertRecording("A1", "1", "1390/02/01", kOfficial));
+    sql(insertRecordings({{"A1", "1", "1390/01/01", kOfficial}, {"A1", "1", "1390/02/01", kOfficial}}));
     start();
     form().dxButton9->click();
     EXPECT_EQ(recordings(), (QStringList{"A1/1/1390/01/01/1/1", "A1/1/1390/02/01/2/2"}));
@@ -190,7 +203,7 @@ TEST_F(Repairs, RefusedRowEndsTheRunAndKeepsEarlierRows)
         ASSERT_EQ(dialogs.messages.size(), run);
         EXPECT_EQ(dialogs.messages.last().caption, "Rimo1");
         EXPECT_TRUE(dialogs.messages.last().text.contains("CHECK constraint")) << run;
-        const QStringList seq = column("RecSeq");
+        const QStringList seq = column(kRecSeq);
         EXPECT_EQ(seq.value(898), "899");
         EXPECT_EQ(seq.value(899), "-1") << "the refused row keeps its number";
         EXPECT_EQ(seq.value(904), "-1");
@@ -218,13 +231,15 @@ TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)
         "(N'O''K', '1390/01/01', 4, 1), "        // a quote in the key
         "(N'N', '1390/01/01', NULL, 1), "        // a null number counts as 0
         "(N'T', '1390/01/01', 3, 1), (N'T', '1390/01/01', 5, 1)"); // two on one date: the second stays
+    std::vector<Recording> rows;
     for (const auto& [serial, date] : std::vector<std::pair<QString, const char*>>{
              {"A", "1389/12/01"}, {"A", "1390/01/10"}, {"A", "1390/02/01"}, {"A", "1391/01/10"}, {"A", "1391/02/01"},
              {"O'K", "1390/02/01"}, {"N", "1390/02/01"}, {"T", "1390/02/01"}})
-        sql(insertRecording(serial, "9", date, kOfficial));
+        rows.push_back({serial, "9", date, kOfficial});
+    sql(insertRecordings(rows));
     start();
     form().btn1->click();
-    EXPECT_EQ(column("MilkPeriod"), (QStringList{"9", "9", "2", "2", "3", "5", "1", "6"}));
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "9", "2", "2", "3", "5", "1", "6"}));
     EXPECT_EQ(form().memoLines(), QStringList{QString()}) << "no failure";
     EXPECT_EQ(form().windowTitle(), "T-5-1390/01/01-");
 }
@@ -234,24 +249,23 @@ TEST_F(Repairs, FailedLactationStatementIsListedAndTheRunGoesOn)
     // MilkPeriod must stay below 50: the calving numbered 60 cannot be applied.
     sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES "
         "(N'A', '1390/01/01', 60, 1), (N'A', '1391/01/01', 2, 1)");
-    sql(insertRecording("A", "9", "1390/06/01", kOfficial));
-    sql(insertRecording("A", "9", "1391/06/01", kOfficial));
+    sql(insertRecordings({{"A", "9", "1390/06/01", kOfficial}, {"A", "9", "1391/06/01", kOfficial}}));
     start();
     form().btn1->click();
     EXPECT_EQ(form().memoLines(), (QStringList{QString(), "A-60-1390/01/01-"}));
-    EXPECT_EQ(column("MilkPeriod"), (QStringList{"9", "3"})) << "later calvings still apply";
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "3"})) << "later calvings still apply";
     EXPECT_TRUE(dialogs.messages.isEmpty()) << "the error itself is not shown";
 }
 
 TEST_F(Repairs, NoMarkedCalvingSendsNothing)
 {
     sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'A', '1390/01/01', 1, 0)");
-    sql(insertRecording("A", "9", "1390/06/01", kOfficial));
+    sql(insertRecordings({{"A", "9", "1390/06/01", kOfficial}}));
     start();
     form().setProgressText("before");
     form().btn1->click();
     EXPECT_EQ(form().windowTitle(), "before");
-    EXPECT_EQ(column("MilkPeriod"), QStringList{"9"});
+    EXPECT_EQ(column(kMilkPeriod), QStringList{"9"});
 }
 
 TEST_F(Repairs, ServerStoppedMidRecordSequence)
@@ -275,7 +289,7 @@ TEST_F(Repairs, ServerStoppedMidRecordSequence)
     EXPECT_TRUE(form().dxButton9->isEnabled());
 
     server->start();
-    const QStringList seq = column("RecSeq"); // the connection is opened again
+    const QStringList seq = column(kRecSeq); // the connection is opened again
     ASSERT_EQ(seq.size(), 3000);
     for (int i = 0; i < 1500; ++i)
         ASSERT_NE(seq[i], "-1") << i;
