@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     const ssize_t n = read(out[0], line, sizeof line - 1);
     if (n <= 5)
         return 1;
-    const std::string spec = "127.0.0.1:" + std::to_string(std::atoi(line + 5));
+    const std::string address = "127.0.0.1:" + std::to_string(std::atoi(line + 5));
 
     dbinit();
     dbmsghandle(msg);
@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     DBSETLCHARSET(login, "UTF-8");
     DBSETLDBNAME(login, "herd");
     dbsetlversion(login, DBVERSION_74);
-    DBPROCESS* p = dbopen(login, spec.c_str());
+    DBPROCESS* p = dbopen(login, address.c_str());
     if (!p)
         return 1;
 
