@@ -5,6 +5,7 @@
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/rowstore.h"
+#include "db/sqlparams.h"
 
 #include <QHash>
 #include <QObject>
@@ -107,6 +108,27 @@ private:
     QHash<QString, int> m_fieldIndex; // lower-case name -> index
 };
 
+// A value for a ":name" parameter of a query: null until set, then text, a whole number or a
+// real number. The value goes to the server as a typed parameter, never inside the SQL text.
+class TParam
+{
+public:
+    explicit TParam(QString name) : m_name(std::move(name)) {}
+    const QString& Name() const { return m_name; }
+    void setAsString(const QString& value);
+    void setAsInteger(qint64 value) { m_value = QVariant(value); }
+    void setAsFloat(double value) { m_value = QVariant(value); }
+    void Clear() { m_value = QVariant(); }
+    // Null reads as empty text.
+    QString AsString() const;
+    bool IsNull() const { return !m_value.isValid(); }
+    const QVariant& value() const { return m_value; }
+
+private:
+    QString m_name;
+    QVariant m_value;
+};
+
 class TMSQuery : public TMSDataSet
 {
     Q_OBJECT
@@ -116,7 +138,18 @@ public:
     QStringList SQL;
     void setSqlText(const QString& text) { SQL = text.split(u'\n'); }
     QString sqlText() const { return SQL.join(u'\n'); }
+    // Writes the lines, each ended by CR LF, in UTF-8; raises when the file cannot be written.
+    void saveSqlToFile(const QString& path) const;
 
+    // The parameters written as ":name" in SQL, rebuilt when SQL has changed; parameters whose
+    // names are still used keep their values (and references to them stay valid).
+    int ParamCount();
+    TParam& Params(int index);
+    // Raises when the statement has no parameter of that name (letter case does not matter).
+    TParam& ParamByName(const QString& name);
+
+    // Has the server compile the statement without running it; raises the server's error.
+    void Prepare();
     // Runs a statement that returns rows and positions on the first row.
     void Open();
     // Runs the statement; a statement that returns rows leaves its result open as after Open.
@@ -124,7 +157,15 @@ public:
     qint64 RowsAffected() const { return m_rowsAffected; }
 
 private:
+    struct Call;
+    void syncParams();
+    Call buildCall();
+    qint64 run(rimo::db::Session& session, rimo::db::ResultSink* sink);
+
     qint64 m_rowsAffected = -1;
+    QStringList m_paramsSql; // the SQL the parameters were taken from
+    rimo::db::ParamSql m_parsed;
+    std::vector<std::unique_ptr<TParam>> m_params;
 };
 
 class TMSTable : public TMSDataSet

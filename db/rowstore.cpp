@@ -10,9 +10,6 @@
 namespace rimo::db {
 
 namespace {
-constexpr int kXsybChar = 175;   // char on the server (TDS 7)
-constexpr int kXsybNChar = 239;  // nchar
-constexpr int kSybTimestampUserType = 80;
 
 template <typename T>
 T load(const char* p)

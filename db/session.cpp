@@ -7,6 +7,8 @@
 #include <QHostInfo>
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace rimo::db {
 
 namespace {
@@ -162,12 +164,11 @@ std::vector<ColumnInfo> describeColumns(DBPROCESS* proc)
             c.maxLength = info.MaxLength;
             c.nullable = info.Null != 0;
             c.identity = info.Identity != 0;
-            c.timestamp = info.UserType == 80;
+            c.timestamp = info.UserType == 80; // timestamp/rowversion columns
         } else {
             c.maxLength = dbcollen(proc, i);
         }
-        // db-lib does not tell char from varchar; tables learn it from the server's catalogue
-        c.fixedChar = false;
+        // db-lib does not tell char from varchar (fixedChar): tables learn it from the catalogue
     }
     return columns;
 }
@@ -232,8 +233,21 @@ qint64 Session::execBatch(const QString& sql, ResultSink* sink)
     return drainResults(sink);
 }
 
+qint64 Session::finishRpc(bool paramsOk, ResultSink* sink)
+{
+    if (!paramsOk || dbrpcsend(m_proc) == FAIL || dbsqlok(m_proc) == FAIL) {
+        if (!paramsOk)
+            dbrpcinit(m_proc, "", DBRPCRESET); // drop the half-built call
+        else if (!dbdead(m_proc))
+            drainResults(nullptr);
+        fail(dbdead(m_proc) ? QStringLiteral("The connection to the server was lost")
+                            : QStringLiteral("The call failed"));
+    }
+    return drainResults(sink);
+}
+
 qint64 Session::execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
-                        ResultSink* sink)
+                        ResultSink* sink, const QStringList& names)
 {
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
@@ -256,7 +270,9 @@ qint64 Session::execSql(const QString& statement, const QString& declarations, c
     std::vector<double> reals(params.size());
     for (std::size_t i = 0; ok && i < params.size(); ++i) {
         const RpcParam& p = params[i];
-        const QByteArray name = QStringLiteral("@P%1").arg(i + 1).toUtf8();
+        const QByteArray name = (i < static_cast<std::size_t>(names.size()) ? names[static_cast<qsizetype>(i)]
+                                                                            : QStringLiteral("@P%1").arg(i + 1))
+                                    .toUtf8();
         buffers.push_back(name);
         const char* pname = buffers.back().constData();
         switch (p.kind) {
@@ -287,13 +303,46 @@ qint64 Session::execSql(const QString& statement, const QString& declarations, c
         }
         }
     }
-    if (!ok || dbrpcsend(m_proc) == FAIL || dbsqlok(m_proc) == FAIL) {
-        if (!dbdead(m_proc))
-            drainResults(nullptr);
-        fail(dbdead(m_proc) ? QStringLiteral("The connection to the server was lost")
-                            : QStringLiteral("The call failed"));
+    return finishRpc(ok, sink);
+}
+
+void Session::prepareSql(const QString& statement, const QString& declarations)
+{
+    if (dead())
+        throw Error(QStringLiteral("The connection to the server is closed"));
+    g_messages.clear();
+    const QByteArray stmt = statement.toUtf8();
+    const QByteArray decl = declarations.toUtf8();
+    DBINT handle = 0;
+    if (dbrpcinit(m_proc, "sp_prepare", 0) == FAIL)
+        fail(QStringLiteral("The call could not be prepared"));
+    bool ok = dbrpcparam(m_proc, "@handle", DBRPCRETURN, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
+    // An empty text would arrive as NULL anyway; say so plainly for a statement without parameters.
+    ok = ok && dbrpcparam(m_proc, "@params", 0, kXsybNVarChar, -1, static_cast<DBINT>(decl.size()),
+                          decl.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(decl.constData()))) !=
+                   FAIL;
+    ok = ok && dbrpcparam(m_proc, "@stmt", 0, kXsybNVarChar, -1, static_cast<DBINT>(stmt.size()),
+                          stmt.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(stmt.constData()))) !=
+                   FAIL;
+    finishRpc(ok, nullptr);
+
+    bool gotHandle = false;
+    for (int i = 1; i <= dbnumrets(m_proc); ++i) {
+        const int type = dbrettype(m_proc, i);
+        if ((type == SYBINT4 || type == SYBINTN) && dbretlen(m_proc, i) == 4 && dbretdata(m_proc, i)) {
+            std::memcpy(&handle, dbretdata(m_proc, i), sizeof handle);
+            gotHandle = true;
+            break;
+        }
     }
-    return drainResults(sink);
+    if (!gotHandle)
+        throw Error(QStringLiteral("The server did not return a handle for the prepared statement"));
+
+    g_messages.clear();
+    if (dbrpcinit(m_proc, "sp_unprepare", 0) == FAIL)
+        fail(QStringLiteral("The call could not be prepared"));
+    ok = dbrpcparam(m_proc, "@handle", 0, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
+    finishRpc(ok, nullptr);
 }
 
 } // namespace rimo::db

@@ -62,15 +62,20 @@ public:
     // Runs a batch. Every result set goes to `sink` (may be null: rows are skipped).
     // Returns the affected-row count of the last statement that reported one (-1 when none).
     qint64 execBatch(const QString& sql, ResultSink* sink);
-    // Runs sp_executesql with the statement, its parameter declarations and values.
+    // Runs sp_executesql with the statement, its parameter declarations and values. The values go
+    // by the names in `names` ("@name"), or as @P1, @P2, ... when `names` is empty.
     qint64 execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
-                   ResultSink* sink);
+                   ResultSink* sink, const QStringList& names = {});
+    // Has the server compile the statement with its parameter declarations without running it
+    // (sp_prepare, then sp_unprepare of the handle); raises the server's error when it does not.
+    void prepareSql(const QString& statement, const QString& declarations);
 
     tds_dblib_dbprocess* handle() const { return m_proc; }
 
 private:
     Session() = default;
     qint64 drainResults(ResultSink* sink);
+    qint64 finishRpc(bool paramsOk, ResultSink* sink);
     [[noreturn]] void fail(const QString& fallback);
     tds_dblib_dbprocess* m_proc = nullptr;
 };
