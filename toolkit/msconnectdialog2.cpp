@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/uifont.h"
 #include "toolkit/multiherdtexts.h"
 
 #include <QFormLayout>
@@ -37,9 +38,7 @@ TConnectForm::TConnectForm(const TConnectDialog& captions, QWidget* parent) : QD
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     if (captions.RightToLeft)
         setLayoutDirection(Qt::RightToLeft);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(8);
-    setFont(f);
+    setFont(rimo::tahomaFont());
 
     lbUsername = new QLabel(captions.UsernameLabel, this);
     lbPassword = new QLabel(captions.PasswordLabel, this);

@@ -1,6 +1,7 @@
 #include "toolkit/multiuserform.h"
 
 #include "platform/guard.h"
+#include "platform/uifont.h"
 #include "toolkit/multiherdtexts.h"
 
 #include <QEvent>
@@ -106,9 +107,7 @@ TMultiUserForm::TMultiUserForm(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(kClientWidth, kClientHeight);
     setLayoutDirection(Qt::RightToLeft);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(8);
-    setFont(f);
+    setFont(rimo::tahomaFont());
 
     StaticText1 = new QLabel(rimo::texts::ChooserPrompt, this);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));

@@ -62,7 +62,7 @@ public:
         resetTerminateRequest();
     }
 
-    QString spec() const { return QString::fromStdString(m_server.serverSpec()); }
+    QString serverAddress() const { return QString::fromStdString(m_server.serverSpec()); }
     QString password() const { return QString::fromStdString(m_server.password()); }
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -81,7 +81,7 @@ public:
 
     QByteArray savedConnection(const QString& pw) const
     {
-        return (spec() + "\r\nmaster\r\nsa\r\n" + pw + "\r\n").toUtf8();
+        return (serverAddress() + "\r\nmaster\r\nsa\r\n" + pw + "\r\n").toUtf8();
     }
 
     void createMasters(const std::vector<Herd>& herds, bool withTable = true)
@@ -129,7 +129,7 @@ public:
             m_prefill = {f->edUsername->text(), f->edPassword->text(), f->edServer->text(),
                          f->edDatabase->text()};
             m_keysAtDialog = m_keyboard->calls;
-            f->edServer->setText(spec());
+            f->edServer->setText(serverAddress());
             f->edUsername->setText("sa");
             f->edPassword->setText(pw);
             f->btConnect->click();
@@ -184,7 +184,7 @@ TEST_F(MultiHerd, FirstStartAsksSavesAndConnectsToTheChosenHerd)
     TMSConnection* herd = program->dataModule()->HConnection;
     EXPECT_TRUE(herd->Connected());
     EXPECT_EQ(herd->Database, "HerdB");
-    EXPECT_EQ(herd->Server, spec());
+    EXPECT_EQ(herd->Server, serverAddress());
     EXPECT_EQ(herd->Username, "sa");
     EXPECT_EQ(herd->Password, password());
 
@@ -201,7 +201,7 @@ TEST_F(MultiHerd, LaterStartUsesTheSavedFileWithoutDialogAndRewritesIt)
     createMasters({{kHerdA, "HerdA"}});
     // Saved by another installation: byte-order mark, LF ends, a stray fifth line, odd letter case.
     writeFile("multiconnect.dat",
-              "\xEF\xBB\xBF" + (spec() + "\nmaster\nsa\n" + password() + "\nextra\n").toUtf8());
+              "\xEF\xBB\xBF" + (serverAddress() + "\nmaster\nsa\n" + password() + "\nextra\n").toUtf8());
     answerChooser(0);
 
     auto program = start();
@@ -220,7 +220,7 @@ TEST_F(MultiHerd, SingleHerdFileIsIgnored)
     m_server.exec("CREATE DATABASE SingleHerd");
     createMasters({{kHerdA, "HerdA"}});
     QByteArray single;
-    for (const QString& line : {password(), spec(), QStringLiteral("SingleHerd"), QStringLiteral("sa")})
+    for (const QString& line : {password(), serverAddress(), QStringLiteral("SingleHerd"), QStringLiteral("sa")})
         single += FindXOR(line).toUtf8() + "\r\n";
     writeFile("WTimes.DLL", single);
     writeFile("MultiConnect.Dat", savedConnection(password()));
@@ -389,7 +389,7 @@ TEST_F(MultiHerd, WriteProtectedSavedFileOrFolderEndsTheProgramSilently)
     {
         SCOPED_TRACE("read-only MultiConnect.Dat");
         // Right settings in a different layout, so a rewrite would show.
-        const QByteArray saved = (spec() + "\nmaster\nsa\n" + password()).toUtf8();
+        const QByteArray saved = (serverAddress() + "\nmaster\nsa\n" + password()).toUtf8();
         writeFile("MultiConnect.Dat", saved);
         ASSERT_TRUE(QFile::setPermissions(path("MultiConnect.Dat"), readOnly));
         auto program = start();
