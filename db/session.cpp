@@ -14,6 +14,19 @@ namespace rimo::db {
 namespace {
 
 constexpr int kXsybNVarChar = 231; // nvarchar on the wire (TDS 7), converted from the client's UTF-8
+constexpr int kNVarCharMaxChars = 4000;
+
+// Adds a text parameter. db-lib cuts an nvarchar parameter to 4000 characters without a word, so
+// longer texts go as ntext, which FreeTDS sends as nvarchar(max). `keep` holds the bytes until the
+// call is sent. An empty text arrives as NULL: db-lib cannot send an empty one.
+RETCODE addTextParam(DBPROCESS* proc, const char* name, const QString& value, std::vector<QByteArray>& keep)
+{
+    keep.push_back(value.toUtf8());
+    QByteArray& b = keep.back();
+    const int type = value.size() > kNVarCharMaxChars ? SYBNTEXT : kXsybNVarChar;
+    return dbrpcparam(proc, name, 0, type, -1, static_cast<DBINT>(b.size()),
+                      b.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(b.data()));
+}
 
 // Everything runs on the user-interface thread, one call at a time, so the messages of the
 // call in progress can be collected in one place.
@@ -246,8 +259,8 @@ qint64 Session::finishRpc(bool paramsOk, ResultSink* sink)
     return drainResults(sink);
 }
 
-qint64 Session::execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
-                        ResultSink* sink, const QStringList& names)
+qint64 Session::execSql(const QString& statement, const QString& declarations,
+                        const std::vector<RpcParam>& params, ResultSink* sink, const QStringList& names)
 {
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
@@ -256,10 +269,7 @@ qint64 Session::execSql(const QString& statement, const QString& declarations, c
     std::vector<QByteArray> buffers;
     buffers.reserve(params.size() + 2);
     auto addText = [&](const char* name, const QString& value) {
-        buffers.push_back(value.toUtf8());
-        QByteArray& b = buffers.back();
-        return dbrpcparam(m_proc, name, 0, kXsybNVarChar, -1, static_cast<DBINT>(b.size()),
-                          reinterpret_cast<BYTE*>(b.data()));
+        return addTextParam(m_proc, name, value, buffers);
     };
     if (dbrpcinit(m_proc, "sp_executesql", 0) == FAIL)
         fail(QStringLiteral("The call could not be prepared"));
@@ -270,9 +280,10 @@ qint64 Session::execSql(const QString& statement, const QString& declarations, c
     std::vector<double> reals(params.size());
     for (std::size_t i = 0; ok && i < params.size(); ++i) {
         const RpcParam& p = params[i];
-        const QByteArray name = (i < static_cast<std::size_t>(names.size()) ? names[static_cast<qsizetype>(i)]
-                                                                            : QStringLiteral("@P%1").arg(i + 1))
-                                    .toUtf8();
+        const QByteArray name =
+            (i < static_cast<std::size_t>(names.size()) ? names[static_cast<qsizetype>(i)]
+                                                        : QStringLiteral("@P%1").arg(i + 1))
+                .toUtf8();
         buffers.push_back(name);
         const char* pname = buffers.back().constData();
         switch (p.kind) {
@@ -311,19 +322,15 @@ void Session::prepareSql(const QString& statement, const QString& declarations)
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
     g_messages.clear();
-    const QByteArray stmt = statement.toUtf8();
-    const QByteArray decl = declarations.toUtf8();
+    std::vector<QByteArray> buffers;
     DBINT handle = 0;
     if (dbrpcinit(m_proc, "sp_prepare", 0) == FAIL)
         fail(QStringLiteral("The call could not be prepared"));
-    bool ok = dbrpcparam(m_proc, "@handle", DBRPCRETURN, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
-    // An empty text would arrive as NULL anyway; say so plainly for a statement without parameters.
-    ok = ok && dbrpcparam(m_proc, "@params", 0, kXsybNVarChar, -1, static_cast<DBINT>(decl.size()),
-                          decl.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(decl.constData()))) !=
-                   FAIL;
-    ok = ok && dbrpcparam(m_proc, "@stmt", 0, kXsybNVarChar, -1, static_cast<DBINT>(stmt.size()),
-                          stmt.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(stmt.constData()))) !=
-                   FAIL;
+    bool ok =
+        dbrpcparam(m_proc, "@handle", DBRPCRETURN, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
+    // No declarations (a statement without parameters) go as NULL.
+    ok = ok && addTextParam(m_proc, "@params", declarations, buffers) != FAIL;
+    ok = ok && addTextParam(m_proc, "@stmt", statement, buffers) != FAIL;
     finishRpc(ok, nullptr);
 
     bool gotHandle = false;

@@ -685,6 +685,23 @@ void ReplyWriter::returnStatus(int32_t value)
     u32(static_cast<uint32_t>(value));
 }
 
+void ReplyWriter::returnValueInt(uint16_t ordinal, int32_t value)
+{
+    u8(0xAC);
+    u16(ordinal);
+    u8(0); // no name: clients match output parameters by position
+    u8(0x01);
+    if (m_version >= kTds72)
+        u32(0);
+    else
+        u16(0);
+    u16(0x0001); // flags: nullable
+    u8(0x26);    // INTN
+    u8(4);
+    u8(4);
+    u32(static_cast<uint32_t>(value));
+}
+
 void ReplyWriter::sendPacket(const char* data, size_t len, bool last)
 {
     m_packet.resize(8 + len);

@@ -141,6 +141,8 @@ public:
     void envChangeBinary(uint8_t type, std::string_view newValue, std::string_view oldValue);
     void loginAck(uint32_t version);
     void returnStatus(int32_t value);
+    // RETURNVALUE of an int output parameter at `ordinal` (the handle of sp_prepare).
+    void returnValueInt(uint16_t ordinal, int32_t value);
 
 private:
     void flushFull();

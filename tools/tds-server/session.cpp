@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
@@ -212,6 +213,40 @@ std::string sqliteText(sqlite3_stmt* st, int i)
 std::string verbText(Statement::Verb v)
 {
     return v == Statement::Insert ? "INSERT" : v == Statement::Update ? "UPDATE" : "DELETE";
+}
+
+// The variable names declared in a parameter list such as "@a int, @b nvarchar(10)", in order.
+std::vector<std::string> declaredNames(const std::string& decl)
+{
+    std::vector<std::string> names;
+    for (size_t i = 0; i < decl.size(); ++i) {
+        if (decl[i] != '@')
+            continue;
+        size_t j = i + 1;
+        while (j < decl.size() && (std::isalnum(static_cast<unsigned char>(decl[j])) || decl[j] == '_' ||
+                                   static_cast<unsigned char>(decl[j]) >= 0x80))
+            ++j;
+        names.push_back(decl.substr(i, j - i));
+        i = j;
+    }
+    return names;
+}
+
+bool isProc(const RpcRequest& r, uint16_t id, const std::string& name)
+{
+    const std::string proc = lowerAscii(r.procName);
+    return r.procId == id || proc == name || proc == "sys." + name || proc == "dbo." + name;
+}
+
+// An RPC parameter by its name, or else by its position when it was sent without a name.
+const RpcParam* findParam(const RpcRequest& r, const std::string& name, size_t position)
+{
+    for (const auto& p : r.params)
+        if (lowerAscii(p.name) == name)
+            return &p;
+    if (position < r.params.size() && r.params[position].name.empty())
+        return &r.params[position];
+    return nullptr;
 }
 
 } // namespace
@@ -485,11 +520,17 @@ void Session::handleBatch(const Message& m)
 void Session::handleRpc(const Message& m)
 {
     const RpcRequest r = parseRpc(m.payload, m_version >= kTds72);
-    const std::string proc = lowerAscii(r.procName);
     bool ok = false;
     m_batchFailed = false;
-    if (r.procId == 10 || proc == "sp_executesql" || proc == "sys.sp_executesql" ||
-        proc == "dbo.sp_executesql") {
+    if (isProc(r, 11, "sp_prepare")) {
+        handlePrepare(r);
+        return;
+    }
+    if (isProc(r, 15, "sp_unprepare")) {
+        handleUnprepare(r);
+        return;
+    }
+    if (isProc(r, 10, "sp_executesql")) {
         if (r.params.empty() || r.params[0].value.kind != Value::Text) {
             sendError(ServerError(
                 214, 16, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
@@ -497,19 +538,8 @@ void Session::handleRpc(const Message& m)
         } else {
             // Parameters sent without names take the names declared in @params, in order.
             std::vector<std::string> declared;
-            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text) {
-                const std::string& decl = r.params[1].value.s;
-                for (size_t i = 0; i < decl.size(); ++i) {
-                    if (decl[i] != '@')
-                        continue;
-                    size_t j = i + 1;
-                    while (j < decl.size() &&
-                           (std::isalnum(static_cast<unsigned char>(decl[j])) || decl[j] == '_'))
-                        ++j;
-                    declared.push_back(decl.substr(i, j - i));
-                    i = j;
-                }
-            }
+            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text)
+                declared = declaredNames(r.params[1].value.s);
             std::map<std::string, Value> params;
             for (size_t i = 2; i < r.params.size(); ++i) {
                 std::string name = r.params[i].name;
@@ -537,6 +567,97 @@ void Session::handleRpc(const Message& m)
     m_writer.returnStatus(ok ? 0 : -6);
     m_writer.done(0xFE, ok ? 0 : kDoneError, 0, 0);
     m_writer.finish();
+}
+
+void Session::handlePrepare(const RpcRequest& r)
+{
+    // sp_prepare @handle OUTPUT, @params, @stmt [, @options]
+    const RpcParam* handle = findParam(r, "@handle", 0);
+    const RpcParam* declarations = findParam(r, "@params", 1);
+    const RpcParam* stmt = findParam(r, "@stmt", 2);
+    bool ok = false;
+    if (!stmt || stmt->value.kind != Value::Text) {
+        sendError(
+            ServerError(214, 16, "Procedure expects parameter '@stmt' of type 'ntext/nchar/nvarchar'."));
+        pendingDone(kDoneError, 0, 0, true);
+    } else {
+        ok = compileBatch(stmt->value.s, declarations && declarations->value.kind == Value::Text
+                                             ? declarations->value.s
+                                             : std::string());
+    }
+    if (m_writer.attention()) {
+        flushDone(true);
+        m_writer.done(0xFD, kDoneAttn, 0, 0);
+        m_writer.clearAttention();
+        m_writer.finish();
+        return;
+    }
+    flushDone(true);
+    // RETURNSTATUS comes before RETURNVALUE: FreeTDS expects that order.
+    m_writer.returnStatus(ok ? 0 : -6);
+    if (ok) {
+        if (m_nextHandle == INT32_MAX)
+            m_nextHandle = 0;
+        m_prepared.insert(++m_nextHandle);
+        const auto ordinal = handle ? static_cast<uint16_t>(handle - r.params.data()) : uint16_t{0};
+        m_writer.returnValueInt(ordinal, m_nextHandle);
+    }
+    m_writer.done(0xFE, ok ? 0 : kDoneError, 0, 0);
+    m_writer.finish();
+}
+
+void Session::handleUnprepare(const RpcRequest& r)
+{
+    const RpcParam* handle = findParam(r, "@handle", 0);
+    bool ok = false;
+    if (!handle || handle->value.kind != Value::Int) {
+        sendError(ServerError(214, 16, "Procedure expects parameter '@handle' of type 'int'."));
+    } else if (m_prepared.erase(static_cast<int32_t>(handle->value.i)) == 0) {
+        sendError(ServerError(8179, 16,
+                              "Could not find prepared statement with handle " +
+                                  std::to_string(handle->value.i) + "."));
+    } else {
+        ok = true;
+    }
+    if (!ok)
+        pendingDone(kDoneError, 0, 0, true);
+    flushDone(true);
+    m_writer.returnStatus(ok ? 0 : -6);
+    m_writer.done(0xFE, ok ? 0 : kDoneError, 0, 0);
+    m_writer.finish();
+}
+
+bool Session::compileBatch(const std::string& text, const std::string& declarations)
+{
+    m_batchFailed = false;
+    m_pending.reset();
+    if (m_db->checkSchema())
+        m_cache.clear();
+    std::vector<std::string> declared = declaredNames(declarations);
+    for (auto& d : declared)
+        d = lowerAscii(d);
+    try {
+        const std::shared_ptr<CachedBatch> batch = translate(text);
+        for (auto& cs : batch->statements) {
+            const Statement::Kind kind = cs->st.kind;
+            if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl)
+                continue;
+            // Compiling names every table and column; nothing is stepped, so nothing changes.
+            sqlite3_stmt* stmt = prepare(*cs);
+            for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
+                const char* name = sqlite3_bind_parameter_name(stmt, i);
+                if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
+                    throw ServerError(137, 15,
+                                      std::string("Must declare the scalar variable \"") +
+                                          (name ? name : "?") + "\".");
+            }
+        }
+    } catch (const ServerError& e) {
+        sendError(e);
+        pendingDone(kDoneError, 0, 0, true);
+        return false;
+    }
+    return true;
 }
 
 void Session::handleTransaction(const Message& m)

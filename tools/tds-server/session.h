@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -70,6 +71,10 @@ private:
     std::shared_ptr<CachedBatch> translate(const std::string& text);
     // Runs a batch; returns false when a statement failed.
     bool runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc);
+    // Translates and compiles a batch without running it (sp_prepare); returns false when it fails.
+    bool compileBatch(const std::string& text, const std::string& declarations);
+    void handlePrepare(const RpcRequest& r);
+    void handleUnprepare(const RpcRequest& r);
     void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
     void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
@@ -111,6 +116,10 @@ private:
     std::optional<Done> m_pending;
 
     std::unordered_map<std::string, std::shared_ptr<CachedBatch>> m_cache;
+
+    // Handles given out by sp_prepare and not yet released by sp_unprepare.
+    std::set<int32_t> m_prepared;
+    int32_t m_nextHandle = 0;
 
 public:
     // Values behind @@SPID, SCOPE_IDENTITY() and @@ROWCOUNT.
