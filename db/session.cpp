@@ -326,11 +326,12 @@ void Session::prepareSql(const QString& statement, const QString& declarations)
     DBINT handle = 0;
     if (dbrpcinit(m_proc, "sp_prepare", 0) == FAIL)
         fail(QStringLiteral("The call could not be prepared"));
+    // By position, as the procedure is documented: handle OUTPUT, params, stmt. No declarations
+    // (a statement without parameters) go as NULL.
     bool ok =
-        dbrpcparam(m_proc, "@handle", DBRPCRETURN, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
-    // No declarations (a statement without parameters) go as NULL.
-    ok = ok && addTextParam(m_proc, "@params", declarations, buffers) != FAIL;
-    ok = ok && addTextParam(m_proc, "@stmt", statement, buffers) != FAIL;
+        dbrpcparam(m_proc, nullptr, DBRPCRETURN, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
+    ok = ok && addTextParam(m_proc, nullptr, declarations, buffers) != FAIL;
+    ok = ok && addTextParam(m_proc, nullptr, statement, buffers) != FAIL;
     finishRpc(ok, nullptr);
 
     bool gotHandle = false;
@@ -348,7 +349,7 @@ void Session::prepareSql(const QString& statement, const QString& declarations)
     g_messages.clear();
     if (dbrpcinit(m_proc, "sp_unprepare", 0) == FAIL)
         fail(QStringLiteral("The call could not be prepared"));
-    ok = dbrpcparam(m_proc, "@handle", 0, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
+    ok = dbrpcparam(m_proc, nullptr, 0, SYBINT4, -1, -1, reinterpret_cast<BYTE*>(&handle)) != FAIL;
     finishRpc(ok, nullptr);
 }
 
