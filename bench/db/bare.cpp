@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 
 namespace rimo::bench {
 
@@ -42,6 +43,14 @@ std::int64_t statusField(const std::string& status, const char* name)
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 double median(std::vector<double> values)
@@ -127,7 +136,8 @@ bool bareRpcUpdate(DBPROCESS* proc, const BareUpdate& update, const std::int64_t
     if (valueCount + 1 > 8)
         return false;
     dbrpcinit(proc, const_cast<char*>("sp_executesql"), 0);
-    dbrpcparam(proc, const_cast<char*>("@stmt"), 0, kNVarChar, -1, static_cast<DBINT>(update.statement.size()),
+    dbrpcparam(proc, const_cast<char*>("@stmt"), 0, kNVarChar, -1,
+               static_cast<DBINT>(update.statement.size()),
                reinterpret_cast<BYTE*>(const_cast<char*>(update.statement.data())));
     dbrpcparam(proc, const_cast<char*>("@params"), 0, kNVarChar, -1,
                static_cast<DBINT>(update.declarations.size()),

@@ -13,7 +13,8 @@
 
 namespace rimo::bench {
 
-double now(); // seconds, monotonic
+double now();        // seconds, monotonic
+double cpuSeconds(); // user + system time of this process
 double median(std::vector<double> values);
 
 // Resident memory of this process, in bytes; the peak can be reset to the current size.

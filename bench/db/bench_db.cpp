@@ -52,8 +52,14 @@ BareRead bareOpen(DBPROCESS* proc, const QByteArray& select)
     return r;
 }
 
-std::int64_t recSeqValue(long i, int salt) { return i % 50 + 1 + salt; }
-std::int64_t stRecNoValue(long i, int salt) { return i % 13 + 1 + salt; }
+std::int64_t recSeqValue(long i, int salt)
+{
+    return i % 50 + 1 + salt;
+}
+std::int64_t stRecNoValue(long i, int salt)
+{
+    return i % 13 + 1 + salt;
+}
 
 } // namespace
 
@@ -82,7 +88,7 @@ int main(int argc, char** argv)
         DBPROCESS* bare = bareConnect(*server, "herd");
 
         // ---- open ----
-        std::vector<double> layerOpen, bareOpenTimes;
+        std::vector<double> layerOpen, bareOpenTimes, layerOpenCpu, bareOpenCpu;
         BareRead bareRead;
         ProcessMemory before, after;
         std::size_t storeBytes = 0;
@@ -96,21 +102,24 @@ int main(int argc, char** argv)
                         resetPeakMemory();
                         before = processMemory();
                     }
-                    const double t0 = now();
+                    const double t0 = now(), c0 = cpuSeconds();
                     table.Open();
                     layerOpen.push_back(now() - t0);
+                    layerOpenCpu.push_back(cpuSeconds() - c0);
                     layerRows = table.RecordCount();
                     if (round == 0) {
                         after = processMemory();
                         storeBytes = table.rowMemoryBytes();
                     }
                 } else {
-                    const double t0 = now();
+                    const double t0 = now(), c0 = cpuSeconds();
                     bareRead = bareOpen(bare, select);
                     bareOpenTimes.push_back(now() - t0);
+                    bareOpenCpu.push_back(cpuSeconds() - c0);
                 }
-                std::printf("open round %d %-5s %.3f s\n", round, layerNow ? "layer" : "bare",
-                            layerNow ? layerOpen.back() : bareOpenTimes.back());
+                std::printf("open round %d %-5s %.3f s (client CPU %.3f s)\n", round,
+                            layerNow ? "layer" : "bare", layerNow ? layerOpen.back() : bareOpenTimes.back(),
+                            layerNow ? layerOpenCpu.back() : bareOpenCpu.back());
                 std::fflush(stdout);
             }
         }
@@ -132,7 +141,7 @@ int main(int argc, char** argv)
 
         const BareUpdate update{"UPDATE [FirstRec] SET [RecSeq]=@P1,[StRecNo]=@P2 WHERE [ID]=@P3",
                                 "@P1 bigint,@P2 bigint,@P3 int"};
-        std::vector<double> layerPost, barePost;
+        std::vector<double> layerPost, barePost, layerPostCpu, barePostCpu;
         int salt = 0; // every run writes values the rows do not hold yet
         for (int round = 0; round < rounds; ++round) {
             for (int side = 0; side < 2; ++side) {
@@ -140,7 +149,7 @@ int main(int argc, char** argv)
                 ++salt;
                 if (layerNow) {
                     table.First();
-                    const double t0 = now();
+                    const double t0 = now(), c0 = cpuSeconds();
                     for (long i = 0; i < n; ++i) {
                         table.Edit();
                         recSeq.setAsInteger(recSeqValue(i, salt));
@@ -149,8 +158,9 @@ int main(int argc, char** argv)
                         table.Next();
                     }
                     layerPost.push_back(now() - t0);
+                    layerPostCpu.push_back(cpuSeconds() - c0);
                 } else {
-                    const double t0 = now();
+                    const double t0 = now(), c0 = cpuSeconds();
                     for (long i = 0; i < n; ++i) {
                         const std::int64_t values[2] = {recSeqValue(i, salt), stRecNoValue(i, salt)};
                         if (!bareRpcUpdate(bare, update, values, 2, ids[static_cast<std::size_t>(i)])) {
@@ -159,18 +169,20 @@ int main(int argc, char** argv)
                         }
                     }
                     barePost.push_back(now() - t0);
+                    barePostCpu.push_back(cpuSeconds() - c0);
                 }
                 // Both sides must have written the same rows: the last row's values tell.
-                const std::string check = "SELECT RecSeq * 1000 + StRecNo FROM FirstRec WHERE ID = " +
-                                          std::to_string(ids.back());
+                const std::string check =
+                    "SELECT RecSeq * 1000 + StRecNo FROM FirstRec WHERE ID = " + std::to_string(ids.back());
                 const std::int64_t expected = recSeqValue(n - 1, salt) * 1000 + stRecNoValue(n - 1, salt);
                 if (bareScalar(bare, check.c_str()) != expected) {
                     std::fprintf(stderr, "the %s run did not write the expected values\n",
                                  layerNow ? "layer" : "bare");
                     return 1;
                 }
-                std::printf("post round %d %-5s %.3f s\n", round, layerNow ? "layer" : "bare",
-                            layerNow ? layerPost.back() : barePost.back());
+                std::printf("post round %d %-5s %.3f s (client CPU %.3f s)\n", round,
+                            layerNow ? "layer" : "bare", layerNow ? layerPost.back() : barePost.back(),
+                            layerNow ? layerPostCpu.back() : barePostCpu.back());
                 std::fflush(stdout);
             }
         }
@@ -178,21 +190,27 @@ int main(int argc, char** argv)
 
         const double lo = median(layerOpen), bo = median(bareOpenTimes);
         const double lp = median(layerPost), bp = median(barePost);
-        const double dataPerRow = static_cast<double>(bareRead.dataBytes) / static_cast<double>(bareRead.rows);
-        const double peakPerRow = static_cast<double>(after.peak - before.resident) / static_cast<double>(layerRows);
+        const double dataPerRow =
+            static_cast<double>(bareRead.dataBytes) / static_cast<double>(bareRead.rows);
+        const double peakPerRow =
+            static_cast<double>(after.peak - before.resident) / static_cast<double>(layerRows);
         const double residentPerRow =
             static_cast<double>(after.resident - before.resident) / static_cast<double>(layerRows);
         const double storePerRow = static_cast<double>(storeBytes) / static_cast<double>(layerRows);
         std::printf("\nOpen of %ld rows, median of %d: layer %.3f s, bare db-lib %.3f s, ratio %.2f "
-                    "(%.0f rows/s through the layer)\n",
-                    layerRows, rounds, lo, bo, lo / bo, layerRows / lo);
+                    "(%.0f rows/s through the layer); client CPU layer %.3f s, bare %.3f s\n",
+                    layerRows, rounds, lo, bo, lo / bo, layerRows / lo, median(layerOpenCpu),
+                    median(bareOpenCpu));
         std::printf("Memory per row: data as delivered %.1f B; peak RSS growth %.1f B (%.2fx), RSS growth "
                     "after open %.1f B (%.2fx), row store %.1f B (%.2fx)\n",
-                    dataPerRow, peakPerRow, peakPerRow / dataPerRow, residentPerRow, residentPerRow / dataPerRow,
-                    storePerRow, storePerRow / dataPerRow);
+                    dataPerRow, peakPerRow, peakPerRow / dataPerRow, residentPerRow,
+                    residentPerRow / dataPerRow, storePerRow, storePerRow / dataPerRow);
         std::printf("Post of %ld rows, median of %d: layer %.3f s, bare db-lib %.3f s, ratio %.2f "
-                    "(%.0f updates/s through the layer, %.1f us per row more than bare)\n",
-                    n, rounds, lp, bp, lp / bp, n / lp, 1e6 * (lp - bp) / static_cast<double>(n));
+                    "(%.0f updates/s through the layer, %.1f us per row more than bare); client CPU per row "
+                    "layer %.1f us, bare %.1f us\n",
+                    n, rounds, lp, bp, lp / bp, n / lp, 1e6 * (lp - bp) / static_cast<double>(n),
+                    1e6 * median(layerPostCpu) / static_cast<double>(n),
+                    1e6 * median(barePostCpu) / static_cast<double>(n));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 1;

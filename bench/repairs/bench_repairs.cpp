@@ -172,8 +172,8 @@ void bareLactationNumbers(DBPROCESS* proc)
             if (ch == '\'')
                 serial += '\'';
         }
-        sql = "Update Firstrec Set MilkPeriod=" + std::to_string(c.milkPeriod + 1) + "Where Serial ='" + serial +
-              "' and Rdate>'" + c.date + "'";
+        sql = "Update Firstrec Set MilkPeriod=" + std::to_string(c.milkPeriod + 1) + "Where Serial ='" +
+              serial + "' and Rdate>'" + c.date + "'";
         if (!bareBatch(proc, sql.c_str()))
             die("bare batch failed: " + sql);
     }
@@ -181,7 +181,8 @@ void bareLactationNumbers(DBPROCESS* proc)
 
 struct Timings
 {
-    std::vector<double> layer, bare;
+    std::vector<double> layer, bare;       // wall time
+    std::vector<double> layerCpu, bareCpu; // this process's CPU time
 };
 
 // Runs both sides `rounds` times in alternating order; `reset` (untimed) before each run and
@@ -196,18 +197,19 @@ Timings compare(const char* what, int rounds, const std::function<void()>& layer
         for (int side = 0; side < 2; ++side) {
             const bool layerNow = (side == 0) == (round % 2 == 0);
             reset();
-            const double t0 = now();
+            const double t0 = now(), c0 = cpuSeconds();
             (layerNow ? layer : bare)();
-            const double seconds = now() - t0;
+            const double seconds = now() - t0, cpu = cpuSeconds() - c0;
             (layerNow ? t.layer : t.bare).push_back(seconds);
+            (layerNow ? t.layerCpu : t.bareCpu).push_back(cpu);
             const std::string s = state();
             if (first.empty())
                 first = s;
             else if (s != first)
                 die(std::string(what) + ": the herd differs after the " + (layerNow ? "layer" : "bare") +
                     " run: " + s + " instead of " + first);
-            std::printf("%s round %d %-5s %.3f s  [%s]\n", what, round, layerNow ? "layer" : "bare", seconds,
-                        s.c_str());
+            std::printf("%s round %d %-5s %.3f s (client CPU %.3f s)  [%s]\n", what, round,
+                        layerNow ? "layer" : "bare", seconds, cpu, s.c_str());
             std::fflush(stdout);
         }
     }
@@ -222,6 +224,17 @@ std::string scalars(DBPROCESS* proc, std::initializer_list<const char*> queries)
     return out;
 }
 
+void report(const char* what, const char* units, const char* unit, long count, int rounds, const Timings& t)
+{
+    const double layer = median(t.layer), bare = median(t.bare);
+    std::printf("%s of %ld %s, median of %d: window handler %.3f s (%.0f/s), bare db-lib %.3f s (%.0f/s), "
+                "ratio %.2f; client CPU per %s: window handler %.1f us, bare %.1f us\n",
+                what, count, units, rounds, layer, static_cast<double>(count) / layer, bare,
+                static_cast<double>(count) / bare, layer / bare, unit,
+                1e6 * median(t.layerCpu) / static_cast<double>(count),
+                1e6 * median(t.bareCpu) / static_cast<double>(count));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -234,12 +247,12 @@ int main(int argc, char** argv)
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
 
     // ---- record sequence ----
-    double seqLayer = 0, seqBare = 0;
+    Timings seq;
     {
         auto server = startHerdServer(sequenceRows);
         RunningProgram program(*server);
         DBPROCESS* bare = bareConnect(*server, "herd");
-        const Timings t = compare(
+        seq = compare(
             "sequence", rounds,
             [&] {
                 program.form().dxButton9->click();
@@ -255,13 +268,11 @@ int main(int argc, char** argv)
                                       "SELECT SUM(CAST(StRecNo AS bigint)) FROM FirstRec",
                                       "SELECT COUNT(*) FROM FirstRec WHERE RecSeq = 0"});
             });
-        seqLayer = median(t.layer);
-        seqBare = median(t.bare);
         dbclose(bare);
     }
 
     // ---- lactation numbers ----
-    double lacLayer = 0, lacBare = 0;
+    Timings lac;
     long marked = 0;
     {
         // About one calving per ten recordings, nine in ten of them marked.
@@ -276,8 +287,9 @@ int main(int argc, char** argv)
             while (dbnextrow(bare) == REG_ROW)
                 ids.push_back(static_cast<std::int32_t>(cellInt(bare, 1)));
         if (static_cast<long>(ids.size()) > calvings) {
-            const std::string unmark = "UPDATE zayesh SET MilkPeriodchange = 0 WHERE MilkPeriodchange = 1 AND ID > " +
-                                       std::to_string(ids[static_cast<std::size_t>(calvings - 1)]);
+            const std::string unmark =
+                "UPDATE zayesh SET MilkPeriodchange = 0 WHERE MilkPeriodchange = 1 AND ID > " +
+                std::to_string(ids[static_cast<std::size_t>(calvings - 1)]);
             if (!bareBatch(bare, unmark.c_str()))
                 die("cannot unmark calvings");
         }
@@ -287,7 +299,7 @@ int main(int argc, char** argv)
         if (!bareBatch(bare, "CREATE INDEX IX_FirstRec_Serial ON FirstRec (Serial, RDate)"))
             die("cannot create the index");
         RunningProgram program(*server);
-        const Timings t = compare(
+        lac = compare(
             "lactation", rounds,
             [&] {
                 program.form().btn1->click();
@@ -304,17 +316,11 @@ int main(int argc, char** argv)
                 return scalars(bare, {"SELECT SUM(CAST(MilkPeriod AS bigint)) FROM FirstRec",
                                       "SELECT COUNT(*) FROM FirstRec WHERE MilkPeriod = 0"});
             });
-        lacLayer = median(t.layer);
-        lacBare = median(t.bare);
         dbclose(bare);
     }
 
-    std::printf("\nRecord sequence rebuild of %ld rows, median of %d: window handler %.3f s (%.0f rows/s), "
-                "bare db-lib %.3f s (%.0f rows/s), ratio %.2f\n",
-                sequenceRows, rounds, seqLayer, sequenceRows / seqLayer, seqBare, sequenceRows / seqBare,
-                seqLayer / seqBare);
-    std::printf("Lactation rebuild of %ld marked calvings, median of %d: window handler %.3f s (%.0f calvings/s), "
-                "bare db-lib %.3f s (%.0f calvings/s), ratio %.2f\n",
-                marked, rounds, lacLayer, marked / lacLayer, lacBare, marked / lacBare, lacLayer / lacBare);
+    std::printf("\n");
+    report("Record sequence rebuild", "rows", "row", sequenceRows, rounds, seq);
+    report("Lactation rebuild", "marked calvings", "calving", marked, rounds, lac);
     return 0;
 }
