@@ -130,6 +130,7 @@ int main(int argc, char** argv)
 
         // ---- post ----
         const long n = std::min<long>(updates, layerRows);
+        const ProcessMemory beforePosts = processMemory();
         std::vector<std::int32_t> ids;
         ids.reserve(static_cast<std::size_t>(n));
         TField& id = table.FieldByName(QStringLiteral("ID"));
@@ -187,6 +188,8 @@ int main(int argc, char** argv)
             }
         }
         dbclose(bare);
+        const ProcessMemory afterPosts = processMemory();
+        const long posted = n * rounds; // one layer run per round
 
         const double lo = median(layerOpen), bo = median(bareOpenTimes);
         const double lp = median(layerPost), bp = median(barePost);
@@ -211,6 +214,12 @@ int main(int argc, char** argv)
                     n, rounds, lp, bp, lp / bp, n / lp, 1e6 * (lp - bp) / static_cast<double>(n),
                     1e6 * median(layerPostCpu) / static_cast<double>(n),
                     1e6 * median(barePostCpu) / static_cast<double>(n));
+        std::printf(
+            "Posts kept in memory: RSS %.1f MB before the posts, %.1f MB after %ld posts (%.1f B more per "
+            "posted row)\n",
+            static_cast<double>(beforePosts.resident) / 1e6, static_cast<double>(afterPosts.resident) / 1e6,
+            posted,
+            static_cast<double>(afterPosts.resident - beforePosts.resident) / static_cast<double>(posted));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 1;
