@@ -858,6 +858,28 @@ void TMSTable::Post()
     storePostedRow();
 }
 
+namespace {
+// A whole number written in the column's own width, so the posted row keeps its size.
+void putIntegerAsColumn(RowStore& rows, const ColumnInfo& c, qint64 v)
+{
+    if (c.type == SYBINT4 && v >= INT32_MIN && v <= INT32_MAX) {
+        const auto x = static_cast<std::int32_t>(v);
+        rows.putRaw(&x, 4, false);
+    } else if (c.type == SYBINT2 && v >= INT16_MIN && v <= INT16_MAX) {
+        const auto x = static_cast<std::int16_t>(v);
+        rows.putRaw(&x, 2, false);
+    } else if (c.type == SYBINT1 && v >= 0 && v <= 255) {
+        const auto x = static_cast<std::uint8_t>(v);
+        rows.putRaw(&x, 1, false);
+    } else if (c.type == SYBINT8) {
+        const auto x = static_cast<std::int64_t>(v);
+        rows.putRaw(&x, 8, false);
+    } else {
+        rows.putInt(v);
+    }
+}
+} // namespace
+
 void TMSTable::storePostedRow()
 {
     // Copy the cells first: writing the new row may move the arena.
@@ -881,7 +903,7 @@ void TMSTable::storePostedRow()
             if (v->isNull() || (!c.isText() && s.trimmed().isEmpty()))
                 m_rows.putNull();
             else if (c.isInteger() && (v->typeId() == QMetaType::LongLong || v->typeId() == QMetaType::Int))
-                m_rows.putInt(v->toLongLong());
+                putIntegerAsColumn(m_rows, c, v->toLongLong());
             else
                 m_rows.putText(s);
             continue;
@@ -911,7 +933,7 @@ void TMSTable::storePostedRow()
         }
     }
     if (m_state == State::Edit) {
-        m_rows.endRowReplacing(currentRow());
+        m_rows.endRowReplacing(currentRow(), m_columns.size());
     } else {
         m_rows.endRow();
         m_view.push_back(m_rows.rowCount() - 1);

@@ -190,10 +190,34 @@ void RowStore::endRow()
     m_rowStart.push_back(m_building);
 }
 
-void RowStore::endRowReplacing(std::size_t row)
+void RowStore::endRowReplacing(std::size_t row, std::size_t columnCount)
 {
-    // The old cells stay in the arena unused; rewritten rows are few next to the rows read.
-    m_rowStart[row] = m_building;
+    // A row that fits where the old one was is written over it, so a run that rewrites every
+    // row (the record sequence rebuild) does not grow the store; a longer one goes to the end.
+    const char* oldStart = m_arena.data() + m_rowStart[row];
+    const char* p = oldStart;
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        const auto tag = static_cast<CellTag>(*p++);
+        if (tag == CellTag::Int || tag == CellTag::Float) {
+            p += 8;
+        } else if (tag == CellTag::Raw || tag == CellTag::Text) {
+            std::uint32_t size = load<std::uint16_t>(p);
+            p += 2;
+            if (size == 0xFFFF) {
+                size = load<std::uint32_t>(p);
+                p += 4;
+            }
+            p += size;
+        }
+    }
+    const std::size_t oldLength = static_cast<std::size_t>(p - oldStart);
+    const std::size_t newLength = m_arena.size() - m_building;
+    if (newLength <= oldLength) {
+        std::memmove(m_arena.data() + m_rowStart[row], m_arena.data() + m_building, newLength);
+        m_arena.resize(m_building);
+    } else {
+        m_rowStart[row] = m_building;
+    }
 }
 
 void RowStore::cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const

@@ -49,7 +49,7 @@ public:
     void putFloat(double v);
     void putNull();
     void endRow(); // appends a new row
-    void endRowReplacing(std::size_t row); // the built row replaces an existing one
+    void endRowReplacing(std::size_t row, std::size_t columnCount); // the built row replaces an existing one
 
     // The cells of a row, decoded into `out` (size = column count).
     void cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const;
