@@ -571,6 +571,9 @@ void TMSTable::Open()
     if (TableName.trimmed().isEmpty())
         throw Error(QStringLiteral("%1: No table name specified").arg(objectName()));
     openWithSql(selectStatement());
+    m_quotedTable = quoteName(TableName);
+    for (ColumnInfo& c : m_columns)
+        c.quotedName = quoteName(c.name);
     try {
         readKeyColumns();
     } catch (...) {
@@ -761,7 +764,7 @@ QString newValueSql(Statement& st, const ColumnInfo& c, const QVariant& v)
 // cannot be compared (long text and image values).
 QString originalValueCondition(Statement& st, const ColumnInfo& c, const Cell& cell)
 {
-    const QString name = quoteName(c.name);
+    const QString& name = c.quotedName;
     if (c.type == SYBTEXT || c.type == SYBNTEXT || c.type == SYBIMAGE)
         return {};
     switch (cell.tag) {
@@ -806,7 +809,7 @@ void TMSTable::Post()
         if (m_edit[static_cast<std::size_t>(i)] && !c.identity && !c.timestamp)
             changed.push_back(i);
     }
-    const QString table = quoteName(TableName);
+    const QString& table = m_quotedTable;
     Statement st;
     if (m_state == State::Edit) {
         if (changed.empty()) {
@@ -816,7 +819,7 @@ void TMSTable::Post()
         QStringList sets;
         for (int i : changed) {
             const ColumnInfo& c = m_columns[static_cast<std::size_t>(i)];
-            sets << quoteName(c.name) + u'=' + newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
+            sets << c.quotedName + u'=' + newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
         }
         std::vector<Cell> original;
         m_rows.cells(currentRow(), m_columns.size(), original);
@@ -842,7 +845,7 @@ void TMSTable::Post()
         QStringList names, values;
         for (int i : changed) {
             const ColumnInfo& c = m_columns[static_cast<std::size_t>(i)];
-            names << quoteName(c.name);
+            names << c.quotedName;
             values << newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
         }
         st.text = names.isEmpty() ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")

@@ -197,6 +197,7 @@ private:
     void readKeyColumns();
     void storePostedRow();
     QStringList m_keyColumns;
+    QString m_quotedTable; // quoted once per open: Post runs once per row
 };
 
 namespace rimo::db {

@@ -13,6 +13,7 @@ namespace rimo::db {
 struct ColumnInfo
 {
     QString name;
+    QString quotedName; // [name], filled by tables for the statements they send
     int type = 0;         // the client library's type of the delivered value (SYBINT4, SYBCHAR, ...)
     int serverType = 0;   // the type on the server (distinguishes char from varchar)
     int maxLength = 0;

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "platform/lifecycle.h"
 #include "platform/testing/doubles.h"
+#include "herdconnection.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"
 
@@ -37,12 +38,10 @@ TEST(Startup, RefusedLoginShowsTheConnectionErrorAndEnds)
     resetTerminateRequest();
     testsupport::TdsServer server;
     QTemporaryDir dir;
-    QFile f(dir.filePath("WTimes.DLL"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    for (const QString& line : {QStringLiteral("wrong password"), QString::fromStdString(server.serverSpec()),
-                                QStringLiteral("master"), QStringLiteral("sa")})
-        f.write(FindXOR(line).toUtf8() + "\r\n");
-    f.close();
+    ASSERT_TRUE(testsupport::writeHerdSettings(dir.filePath("WTimes.DLL"),
+                                               {QStringLiteral("wrong password"),
+                                                QString::fromStdString(server.serverSpec()), QStringLiteral("master"),
+                                                QStringLiteral("sa")}));
 
     fakes::ScopedFakeDialogs dialogs;
     PlatformServices s;

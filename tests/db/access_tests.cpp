@@ -2,6 +2,7 @@
 // the TDS test server.
 #include "db/msdataset.h"
 #include "platform/error.h"
+#include "herdconnection.h"
 #include "tdsserver.h"
 
 #include <QElapsedTimer>
@@ -41,11 +42,7 @@ protected:
 
     void SetUp() override
     {
-        connection.Server = QString::fromStdString(server->serverSpec());
-        connection.Database = "herd";
-        connection.Username = "sa";
-        connection.Password = QString::fromStdString(server->password());
-        connection.Connect();
+        rimo::testsupport::connectToServer(connection, *server, "herd");
         table.Connection = &connection;
         table.setObjectName("table");
         query.Connection = &connection;
@@ -307,11 +304,7 @@ TEST(AccessLost, ServerGoneMidSessionIsAnErrorNotACrash)
     server.exec("CREATE TABLE T (ID int PRIMARY KEY, V int)", "herd");
     server.exec("INSERT INTO T VALUES (1, 1), (2, 2)", "herd");
     TMSConnection c;
-    c.Server = QString::fromStdString(server.serverSpec());
-    c.Database = "herd";
-    c.Username = "sa";
-    c.Password = QString::fromStdString(server.password());
-    c.Connect();
+    rimo::testsupport::connectToServer(c, server, "herd");
     TMSTable t;
     t.Connection = &c;
     t.TableName = "T";

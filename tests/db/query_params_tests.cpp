@@ -3,6 +3,7 @@
 #include "db/msdataset.h"
 #include "db/sqlparams.h"
 #include "platform/error.h"
+#include "herdconnection.h"
 #include "tdsserver.h"
 
 #include <QFile>
@@ -158,11 +159,7 @@ protected:
 
     void SetUp() override
     {
-        connection.Server = QString::fromStdString(server->serverSpec());
-        connection.Database = "herd";
-        connection.Username = "sa";
-        connection.Password = QString::fromStdString(server->password());
-        connection.Connect();
+        rimo::testsupport::connectToServer(connection, *server, "herd");
         query.Connection = &connection;
         query.setObjectName("query");
         server->exec("DELETE FROM P", "herd");

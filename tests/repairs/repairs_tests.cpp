@@ -5,6 +5,7 @@
 #include "app/program.h"
 #include "platform/lifecycle.h"
 #include "platform/testing/doubles.h"
+#include "herdconnection.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"
 #include "toolkit/tools.h"
@@ -40,13 +41,9 @@ protected:
         server->exec("CREATE DATABASE herd");
         server->exec(kFirstRec, "herd");
         server->exec(kZayesh, "herd");
-        const QStringList lines{QString::fromStdString(server->password()),
-                                QString::fromStdString(server->serverSpec()), "herd", "sa"};
-        QFile f(dir.filePath("WTimes.DLL"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        for (const QString& l : lines)
-            f.write(FindXOR(l).toUtf8() + "\r\n");
-        f.close();
+        ASSERT_TRUE(testsupport::writeHerdSettings(dir.filePath("WTimes.DLL"),
+                                                   {QString::fromStdString(server->password()),
+                                                    QString::fromStdString(server->serverSpec()), "herd", "sa"}));
     }
 
     void start()

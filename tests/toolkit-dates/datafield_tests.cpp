@@ -1,6 +1,7 @@
 // CheckTheDate on a data-aware edit box writes the completed date into the table's field,
 // through the access layer and the TDS test server.
 #include "db/msdataset.h"
+#include "herdconnection.h"
 #include "tdsserver.h"
 #include "toolkit/dates/dateservices.h"
 
@@ -26,11 +27,7 @@ TEST(DateField, CheckTheDateStoresTheCompletedDateInTheRow)
     server.exec("INSERT INTO Calvings VALUES (1, NULL)", "herd");
 
     TMSConnection connection;
-    connection.Server = QString::fromStdString(server.serverSpec());
-    connection.Database = "herd";
-    connection.Username = "sa";
-    connection.Password = QString::fromStdString(server.password());
-    connection.Connect();
+    rimo::testsupport::connectToServer(connection, server, "herd");
     TMSTable table;
     table.Connection = &connection;
     table.TableName = "Calvings";
