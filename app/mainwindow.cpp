@@ -11,7 +11,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-
 namespace {
 void setBackground(QWidget* w, const QColor& c)
 {
@@ -26,7 +25,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     // Fixed frame with a title bar and no buttons at all: no system menu, minimise, maximise or close.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setLayoutDirection(Qt::LeftToRight);
     setFont(rimo::tahomaFont());
     setFixedSize(572, 367);

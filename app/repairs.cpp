@@ -62,8 +62,8 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
             stRecNo.setAsInteger(officialCounter++);
         table.Post();
         table.Next();
-        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + rDate.AsString() + kDash +
-                         recSeq.AsString() + kDash + stRecNo.AsString());
+        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + rDate.AsString() +
+                         kDash + recSeq.AsString() + kDash + stRecNo.AsString());
         if (step % 10 == 0 && display.pumpEvents)
             display.pumpEvents();
         ++step;
@@ -93,9 +93,11 @@ void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDispla
             ask.Execute();
         } catch (const std::exception&) {
             // The calving is listed and the run goes on; the error itself is not shown.
-            display.appendLine(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() + kDash);
+            display.appendLine(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() +
+                               kDash);
         }
-        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() + kDash);
+        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() +
+                         kDash);
         if (step % 10 == 0 && display.pumpEvents)
             display.pumpEvents();
         ++step;

@@ -109,7 +109,8 @@ private:
     const Token& peek() const { return m_tokens[m_pos]; }
     bool isWord(const char* w) const
     {
-        return peek().kind == Token::Kind::Ident && peek().text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+        return peek().kind == Token::Kind::Ident &&
+               peek().text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
     }
     [[noreturn]] void error() const
     {
@@ -167,7 +168,8 @@ private:
             if (!isWord("null"))
                 error();
             ++m_pos;
-            auto n = std::make_unique<Node>(Node{negate ? Node::Kind::IsNotNull : Node::Kind::IsNull, {}, {}, {}, {}});
+            auto n = std::make_unique<Node>(
+                Node{negate ? Node::Kind::IsNotNull : Node::Kind::IsNull, {}, {}, {}, {}});
             n->children.push_back(std::move(left));
             return n;
         }
@@ -212,7 +214,8 @@ QVariant operandValue(const Node& n, const FieldLookup& lookup)
 
 bool isNumber(const QVariant& v)
 {
-    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int;
+    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong ||
+           v.typeId() == QMetaType::Int;
 }
 
 bool evaluate(const Node& n, const FieldLookup& lookup)

@@ -231,7 +231,8 @@ void TMSDataSet::setFilter(const QString& expression)
 void TMSDataSet::requireActive() const
 {
     if (!Active())
-        throw Error(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(objectName()));
+        throw Error(
+            QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(objectName()));
 }
 
 std::size_t TMSDataSet::currentRow() const
@@ -643,7 +644,8 @@ void TMSTable::Edit()
     if (m_state == State::Edit || m_state == State::Insert)
         return;
     if (m_view.empty())
-        throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(objectName()));
+        throw Error(
+            QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(objectName()));
     m_edit.assign(m_columns.size(), std::nullopt);
     m_state = State::Edit;
 }
@@ -691,7 +693,8 @@ struct Statement
 bool isFixedRawType(int type)
 {
     return type == SYBINT1 || type == SYBINT2 || type == SYBINT4 || type == SYBINT8 || type == SYBBIT ||
-           type == SYBBITN || type == SYBREAL || type == SYBFLT8 || type == SYBDATETIME || type == SYBDATETIME4;
+           type == SYBBITN || type == SYBREAL || type == SYBFLT8 || type == SYBDATETIME ||
+           type == SYBDATETIME4;
 }
 
 QString rawDeclaration(int type)
@@ -793,7 +796,8 @@ QString originalValueCondition(Statement& st, const ColumnInfo& c, const Cell& c
     const QString text = cellAsString(c, cell);
     if (text.isEmpty())
         return name + QStringLiteral("=N''");
-    return name + u'=' + st.addParam(RpcParam{RpcParam::Kind::Text, text, 0, 0, 0, {}}, textDeclaration(text));
+    return name + u'=' +
+           st.addParam(RpcParam{RpcParam::Kind::Text, text, 0, 0, 0, {}}, textDeclaration(text));
 }
 
 } // namespace
@@ -838,9 +842,10 @@ void TMSTable::Post()
                     where << cond;
             }
         }
-        st.text = (m_keyColumns.isEmpty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) + table +
-                  QStringLiteral(" SET ") + sets.join(u',') +
-                  (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
+        st.text =
+            (m_keyColumns.isEmpty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) + table +
+            QStringLiteral(" SET ") + sets.join(u',') +
+            (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
     } else {
         QStringList names, values;
         for (int i : changed) {
@@ -848,16 +853,18 @@ void TMSTable::Post()
             names << c.quotedName;
             values << newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
         }
-        st.text = names.isEmpty() ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")
-                                  : QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(u',') +
-                                        QStringLiteral(") VALUES (") + values.join(u',') + u')';
+        st.text = names.isEmpty()
+                      ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")
+                      : QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(u',') +
+                            QStringLiteral(") VALUES (") + values.join(u',') + u')';
     }
     // The row stays in editing when the server refuses it.
     const qint64 affected = session().execSql(st.text, st.declarations.join(u','), st.params, nullptr);
     if (affected == 0)
-        throw Error(QStringLiteral("%1: Row cannot be located for updating. Some values may have been changed "
-                                   "since it was last read.")
-                        .arg(TableName));
+        throw Error(
+            QStringLiteral("%1: Row cannot be located for updating. Some values may have been changed "
+                           "since it was last read.")
+                .arg(TableName));
     storePostedRow();
 }
 
@@ -916,7 +923,8 @@ void TMSTable::storePostedRow()
             m_rows.putNull();
             break;
         case CellTag::Raw:
-            m_rows.putRaw(saved[i].bytes.constData(), static_cast<std::uint32_t>(saved[i].bytes.size()), false);
+            m_rows.putRaw(saved[i].bytes.constData(), static_cast<std::uint32_t>(saved[i].bytes.size()),
+                          false);
             break;
         case CellTag::Text:
             m_rows.putText(QString::fromUtf8(saved[i].bytes));

@@ -11,8 +11,7 @@ namespace rimo::db {
 
 namespace {
 
-template <typename T>
-T load(const char* p)
+template <typename T> T load(const char* p)
 {
     T v;
     std::memcpy(&v, p, sizeof v);
@@ -40,9 +39,11 @@ QString dateTimeText(int type, const char* data, std::uint32_t size)
         return QString::fromLatin1(QByteArray(data, static_cast<int>(size)).toHex());
     QString text;
     const bool hasDate = type != SYBMSTIME;
-    const bool hasTime = type != SYBMSDATE && (rec.datehour || rec.dateminute || rec.datesecond || rec.datensecond);
+    const bool hasTime =
+        type != SYBMSDATE && (rec.datehour || rec.dateminute || rec.datesecond || rec.datensecond);
     if (hasDate)
-        text = twoDigits(rec.datedmonth) + u'/' + twoDigits(rec.datemonth + 1) + u'/' + QString::number(rec.dateyear).rightJustified(4, u'0');
+        text = twoDigits(rec.datedmonth) + u'/' + twoDigits(rec.datemonth + 1) + u'/' +
+               QString::number(rec.dateyear).rightJustified(4, u'0');
     if (hasTime || !hasDate) {
         if (!text.isEmpty())
             text += u' ';
@@ -54,8 +55,8 @@ QString dateTimeText(int type, const char* data, std::uint32_t size)
 QString convertedText(int type, const char* data, std::uint32_t size)
 {
     char buf[512];
-    const DBINT n = dbconvert(nullptr, type, reinterpret_cast<const BYTE*>(data), static_cast<DBINT>(size), SYBCHAR,
-                              reinterpret_cast<BYTE*>(buf), sizeof buf);
+    const DBINT n = dbconvert(nullptr, type, reinterpret_cast<const BYTE*>(data), static_cast<DBINT>(size),
+                              SYBCHAR, reinterpret_cast<BYTE*>(buf), sizeof buf);
     if (n < 0)
         return QString::fromLatin1(QByteArray(data, static_cast<int>(size)).toHex().toUpper());
     return QString::fromUtf8(buf, n).trimmed();
@@ -108,7 +109,8 @@ QString rawAsString(const ColumnInfo& c, const char* d, std::uint32_t size)
 
 bool ColumnInfo::isText() const
 {
-    return type == SYBCHAR || type == SYBVARCHAR || type == SYBTEXT || type == SYBNTEXT || type == SYBNVARCHAR;
+    return type == SYBCHAR || type == SYBVARCHAR || type == SYBTEXT || type == SYBNTEXT ||
+           type == SYBNVARCHAR;
 }
 
 bool ColumnInfo::isInteger() const
@@ -139,12 +141,14 @@ void RowStore::putLength(std::uint32_t size)
 {
     if (size < 0xFFFF) {
         const auto s = static_cast<std::uint16_t>(size);
-        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&s), reinterpret_cast<const char*>(&s) + 2);
+        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&s),
+                       reinterpret_cast<const char*>(&s) + 2);
     } else {
         const std::uint16_t escape = 0xFFFF;
         m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&escape),
                        reinterpret_cast<const char*>(&escape) + 2);
-        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&size), reinterpret_cast<const char*>(&size) + 4);
+        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&size),
+                       reinterpret_cast<const char*>(&size) + 4);
     }
 }
 

@@ -14,8 +14,8 @@ struct ColumnInfo
 {
     QString name;
     QString quotedName; // [name], filled by tables for the statements they send
-    int type = 0;         // the client library's type of the delivered value (SYBINT4, SYBCHAR, ...)
-    int serverType = 0;   // the type on the server (distinguishes char from varchar)
+    int type = 0;       // the client library's type of the delivered value (SYBINT4, SYBCHAR, ...)
+    int serverType = 0; // the type on the server (distinguishes char from varchar)
     int maxLength = 0;
     bool nullable = true;
     bool identity = false;
@@ -49,7 +49,7 @@ public:
     void putInt(std::int64_t v);
     void putFloat(double v);
     void putNull();
-    void endRow(); // appends a new row
+    void endRow();                                                  // appends a new row
     void endRowReplacing(std::size_t row, std::size_t columnCount); // the built row replaces an existing one
 
     // The cells of a row, decoded into `out` (size = column count).

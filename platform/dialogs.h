@@ -20,9 +20,9 @@ struct MessageBoxRequest
     MessageIcon icon = MessageIcon::Information;
     QString caption;
     QString text;
-    QStringList buttons;     // captions, left to right in reading order
-    int defaultButton = 0;   // index into buttons
-    int escapeButton = -1;   // index returned on Escape or close; -1 when none
+    QStringList buttons;   // captions, left to right in reading order
+    int defaultButton = 0; // index into buttons
+    int escapeButton = -1; // index returned on Escape or close; -1 when none
     bool rightToLeft = false;
     bool arabicCharset = false; // font with the Arabic character set (Tahoma falls back to an Arabic font)
 };

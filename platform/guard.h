@@ -15,8 +15,7 @@ namespace rimo {
 void reportEscapedError(const std::exception& e);
 void reportUnknownError();
 
-template <typename F>
-void runGuarded(F&& f)
+template <typename F> void runGuarded(F&& f)
 {
     try {
         std::forward<F>(f)();
@@ -28,8 +27,7 @@ void runGuarded(F&& f)
 }
 
 // Wraps a callable for a signal connection: connect(b, &QPushButton::clicked, guarded([&] {...}));
-template <typename F>
-auto guarded(F f)
+template <typename F> auto guarded(F f)
 {
     return [f = std::move(f)](auto&&... args) mutable {
         runGuarded([&] {

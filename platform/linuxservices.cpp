@@ -17,13 +17,12 @@ QStringList xkbGroupLayouts(const QString& symbols)
     // Tokens like "us", "ir:2", "pc", "inet(evdev)"; a layout token is one that names a group
     // (explicitly with ":n" or implicitly as the first layout), generic parts are skipped.
     QStringList groups;
-    static const QStringList generic = {QStringLiteral("pc"), QStringLiteral("inet"), QStringLiteral("group"),
-                                        QStringLiteral("compose"), QStringLiteral("level3"),
-                                        QStringLiteral("ctrl"), QStringLiteral("terminate"),
-                                        QStringLiteral("altwin"), QStringLiteral("capslock"),
-                                        QStringLiteral("keypad"), QStringLiteral("kpdl"),
-                                        QStringLiteral("evdev"), QStringLiteral("srvr_ctrl"),
-                                        QStringLiteral("eurosign"), QStringLiteral("aliases")};
+    static const QStringList generic = {
+        QStringLiteral("pc"),        QStringLiteral("inet"),     QStringLiteral("group"),
+        QStringLiteral("compose"),   QStringLiteral("level3"),   QStringLiteral("ctrl"),
+        QStringLiteral("terminate"), QStringLiteral("altwin"),   QStringLiteral("capslock"),
+        QStringLiteral("keypad"),    QStringLiteral("kpdl"),     QStringLiteral("evdev"),
+        QStringLiteral("srvr_ctrl"), QStringLiteral("eurosign"), QStringLiteral("aliases")};
     for (const QString& raw : symbols.split(u'+', Qt::SkipEmptyParts)) {
         QString token = raw;
         int group = 1;
@@ -66,7 +65,8 @@ quintptr XkbKeyboardLayouts::loadAndActivate(const QString& layoutId)
         return 0;
     quintptr handle = 0;
     if (XkbDescPtr desc = XkbAllocKeyboard()) {
-        if (XkbGetNames(display, XkbSymbolsNameMask, desc) == Success && desc->names && desc->names->symbols) {
+        if (XkbGetNames(display, XkbSymbolsNameMask, desc) == Success && desc->names &&
+            desc->names->symbols) {
             char* name = XGetAtomName(display, desc->names->symbols);
             const QStringList groups = xkbGroupLayouts(QString::fromLatin1(name ? name : ""));
             if (name)

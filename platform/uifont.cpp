@@ -5,8 +5,8 @@ namespace rimo {
 QFont tahomaFont()
 {
     QFont f;
-    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans Arabic"),
-                   QStringLiteral("Noto Sans")});
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"),
+                   QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans")});
     f.setPointSize(8);
     return f;
 }

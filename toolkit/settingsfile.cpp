@@ -14,7 +14,8 @@ QStringList decodeSettingsLines(const QByteArray& bytes)
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         text = QString::fromUtf8(bytes.mid(3));
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder d(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        QStringDecoder d(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                      : QStringConverter::Utf16BE);
         text = d.decode(bytes.mid(2));
     } else {
         QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);

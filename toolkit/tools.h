@@ -22,7 +22,8 @@ class TTools : public QWidget, public TDateServices, public TValueServices
     Q_OBJECT
 public:
     // `appPath` overrides the executable's folder (tests); empty means the executable's folder.
-    explicit TTools(rimo::PlatformServices services = {}, const QString& appPath = {}, QWidget* parent = nullptr);
+    explicit TTools(rimo::PlatformServices services = {}, const QString& appPath = {},
+                    QWidget* parent = nullptr);
     ~TTools() override;
 
     // The program-wide instance (the last one created), nullptr before creation.

@@ -36,9 +36,10 @@ TEST(MainWindow, ControlsAsLaidOut)
         QWidget* widget;
         QRect rect;
     } geometry[] = {
-        {w.Label1, {0, 0, 572, 39}},      {w.StaticText1, {0, 39, 572, 23}}, {w.mmo1, {0, 62, 335, 305}},
-        {w.pnl1, {335, 62, 237, 305}},    {w.btn1, {4, 4, 229, 43}},         {w.dxContainer2, {4, 47, 229, 29}},
-        {w.dxButton9, {4, 76, 229, 40}},  {w.dxButton7, {4, 260, 229, 41}},
+        {w.Label1, {0, 0, 572, 39}},     {w.StaticText1, {0, 39, 572, 23}},
+        {w.mmo1, {0, 62, 335, 305}},     {w.pnl1, {335, 62, 237, 305}},
+        {w.btn1, {4, 4, 229, 43}},       {w.dxContainer2, {4, 47, 229, 29}},
+        {w.dxButton9, {4, 76, 229, 40}}, {w.dxButton7, {4, 260, 229, 41}},
     };
     for (const auto& g : geometry)
         EXPECT_EQ(g.widget->geometry(), g.rect) << g.widget->objectName().toStdString();

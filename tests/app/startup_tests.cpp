@@ -1,9 +1,9 @@
 // Start-up against the settings file: a missing file ends the process at once (the real binary,
 // run in a folder of its own), a refused login shows the connection error and ends the program.
 #include "app/program.h"
+#include "herdconnection.h"
 #include "platform/lifecycle.h"
 #include "platform/testing/doubles.h"
-#include "herdconnection.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"
 
@@ -40,8 +40,8 @@ TEST(Startup, RefusedLoginShowsTheConnectionErrorAndEnds)
     QTemporaryDir dir;
     ASSERT_TRUE(testsupport::writeHerdSettings(dir.filePath("WTimes.DLL"),
                                                {QStringLiteral("wrong password"),
-                                                QString::fromStdString(server.serverSpec()), QStringLiteral("master"),
-                                                QStringLiteral("sa")}));
+                                                QString::fromStdString(server.serverSpec()),
+                                                QStringLiteral("master"), QStringLiteral("sa")}));
 
     fakes::ScopedFakeDialogs dialogs;
     PlatformServices s;

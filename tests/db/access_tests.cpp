@@ -1,8 +1,8 @@
 // The access layer through the real stack: TMSConnection/TMSTable/TMSQuery -> FreeTDS db-lib ->
 // the TDS test server.
 #include "db/msdataset.h"
-#include "platform/error.h"
 #include "herdconnection.h"
+#include "platform/error.h"
 #include "tdsserver.h"
 
 #include <QElapsedTimer>
@@ -191,7 +191,8 @@ TEST_F(Access, ClientFilterAndLocate)
 
 TEST_F(Access, EditPostWritesOnlyTheChangedColumns)
 {
-    server->exec("CREATE TABLE Keyed (ID int PRIMARY KEY, Serial nvarchar(20), A int NULL, B int NULL)", "herd");
+    server->exec("CREATE TABLE Keyed (ID int PRIMARY KEY, Serial nvarchar(20), A int NULL, B int NULL)",
+                 "herd");
     server->exec("INSERT INTO Keyed VALUES (1, N'x', NULL, NULL), (2, N'y', 5, NULL)", "herd");
     table.TableName = "Keyed";
     table.OrderFields = "ID";

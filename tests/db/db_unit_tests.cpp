@@ -16,10 +16,13 @@ TEST(DbText, ServerNamesUsersBringFromWindows)
         const char* in;
         const char* out;
     } cases[] = {
-        {"farmserver", "farmserver"},         {"farmserver,1433", "farmserver:1433"},
-        {"10.0.0.5, 1500", "10.0.0.5:1500"},  {"farmserver:1500", "farmserver:1500"},
+        {"farmserver", "farmserver"},
+        {"farmserver,1433", "farmserver:1433"},
+        {"10.0.0.5, 1500", "10.0.0.5:1500"},
+        {"farmserver:1500", "farmserver:1500"},
         {"farmserver\\SQLEXPRESS", "farmserver\\SQLEXPRESS"},
-        {".", "127.0.0.1"},                   {"(local)\\SQLEXPRESS", "127.0.0.1\\SQLEXPRESS"},
+        {".", "127.0.0.1"},
+        {"(local)\\SQLEXPRESS", "127.0.0.1\\SQLEXPRESS"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(freetdsServerName(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
@@ -65,8 +68,8 @@ TEST(DbText, LactationStatementInItsExactForm)
 
 TEST(DbFilter, ExpressionsOverARow)
 {
-    const QVariantMap row{{"serial", "1024"}, {"milkperiod", 2.0}, {"kind", QStringLiteral("رسمي")},
-                          {"fat", QVariant()}};
+    const QVariantMap row{
+        {"serial", "1024"}, {"milkperiod", 2.0}, {"kind", QStringLiteral("رسمي")}, {"fat", QVariant()}};
     const FieldLookup lookup = [&](const QString& n) {
         if (!row.contains(n.toLower()))
             throw Error("Field '" + n + "' not found");
@@ -91,7 +94,8 @@ TEST(DbFilter, ExpressionsOverARow)
     for (const auto& c : cases)
         EXPECT_EQ(FilterExpression(QString::fromLatin1(c.expr)).matches(lookup), c.expected) << c.expr;
     EXPECT_TRUE(FilterExpression(QStringLiteral("Kind = 'رسمي'")).matches(lookup));
-    EXPECT_FALSE(FilterExpression(QStringLiteral("Kind = 'رسمی'")).matches(lookup)) << "U+06CC is another letter";
+    EXPECT_FALSE(FilterExpression(QStringLiteral("Kind = 'رسمی'")).matches(lookup))
+        << "U+06CC is another letter";
 
     for (const char* bad : {"Serial =", "(Serial = '1'", "Serial = 'x", "Serial ! 1", "Serial = 1 1"})
         EXPECT_THROW(FilterExpression(QString::fromLatin1(bad)), Error) << bad;

@@ -2,8 +2,8 @@
 // query object through FreeTDS db-lib and the TDS test server.
 #include "db/msdataset.h"
 #include "db/sqlparams.h"
-#include "platform/error.h"
 #include "herdconnection.h"
+#include "platform/error.h"
 #include "tdsserver.h"
 
 #include <QFile>

@@ -220,7 +220,8 @@ TEST_F(MultiHerd, SingleHerdFileIsIgnored)
     m_server.exec("CREATE DATABASE SingleHerd");
     createMasters({{kHerdA, "HerdA"}});
     QByteArray single;
-    for (const QString& line : {password(), serverAddress(), QStringLiteral("SingleHerd"), QStringLiteral("sa")})
+    for (const QString& line :
+         {password(), serverAddress(), QStringLiteral("SingleHerd"), QStringLiteral("sa")})
         single += FindXOR(line).toUtf8() + "\r\n";
     writeFile("WTimes.DLL", single);
     writeFile("MultiConnect.Dat", savedConnection(password()));

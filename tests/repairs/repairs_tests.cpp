@@ -3,9 +3,9 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
+#include "herdconnection.h"
 #include "platform/lifecycle.h"
 #include "platform/testing/doubles.h"
-#include "herdconnection.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"
 #include "toolkit/tools.h"
@@ -19,12 +19,14 @@ using rimo::testsupport::TdsServer;
 
 namespace {
 
-const char* kFirstRec = "CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), "
-                        "MilkPeriod int NULL, RDate char(10), RecSeq int NULL, RecKind nvarchar(10) NULL, "
-                        "StRecNo int NULL, Milk float NULL, CONSTRAINT ck_seq CHECK (RecSeq IS NULL OR RecSeq < 900), "
-                        "CONSTRAINT ck_mp CHECK (MilkPeriod IS NULL OR MilkPeriod < 50))";
-const char* kZayesh = "CREATE TABLE zayesh (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), ZDate char(10), "
-                      "MilkPeriod int NULL, MilkPeriodchange int)";
+const char* kFirstRec =
+    "CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), "
+    "MilkPeriod int NULL, RDate char(10), RecSeq int NULL, RecKind nvarchar(10) NULL, "
+    "StRecNo int NULL, Milk float NULL, CONSTRAINT ck_seq CHECK (RecSeq IS NULL OR RecSeq < 900), "
+    "CONSTRAINT ck_mp CHECK (MilkPeriod IS NULL OR MilkPeriod < 50))";
+const char* kZayesh =
+    "CREATE TABLE zayesh (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), ZDate char(10), "
+    "MilkPeriod int NULL, MilkPeriodchange int)";
 
 // Official recording kind with the Arabic yeh, and the same word with the Persian yeh.
 const QString kOfficial = QStringLiteral("رسمي");
@@ -41,9 +43,9 @@ protected:
         server->exec("CREATE DATABASE herd");
         server->exec(kFirstRec, "herd");
         server->exec(kZayesh, "herd");
-        ASSERT_TRUE(testsupport::writeHerdSettings(dir.filePath("WTimes.DLL"),
-                                                   {QString::fromStdString(server->password()),
-                                                    QString::fromStdString(server->serverSpec()), "herd", "sa"}));
+        ASSERT_TRUE(testsupport::writeHerdSettings(
+            dir.filePath("WTimes.DLL"), {QString::fromStdString(server->password()),
+                                         QString::fromStdString(server->serverSpec()), "herd", "sa"}));
     }
 
     void start()
@@ -107,7 +109,8 @@ std::string insertRecordings(const std::vector<Recording>& rows)
     for (const Recording& r : rows)
         values << QStringLiteral("(N'%1', %2, '%3', -1, N'%4', 99)")
                       .arg(QString(r.serial).replace("'", "''"), r.period, r.date, r.kind);
-    return ("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values.join(","))
+    return ("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " +
+            values.join(","))
         .toStdString();
 }
 
@@ -190,7 +193,8 @@ TEST_F(Repairs, RefusedRowEndsTheRunAndKeepsEarlierRows)
     for (int i = 0; i < 905; i += 100) {
         QString values;
         for (int j = i; j < i + 100 && j < 905; ++j)
-            values += QStringLiteral("%1(N'A1', 1, '%2', -1, N'x', 0)").arg(j == i ? "" : ",").arg(1300000 + j);
+            values +=
+                QStringLiteral("%1(N'A1', 1, '%2', -1, N'x', 0)").arg(j == i ? "" : ",").arg(1300000 + j);
         sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
                 .toStdString());
     }
@@ -225,13 +229,18 @@ TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)
     // Animal A: calvings marked on 1390/01/10 (number 1) and 1391/01/10 (number 2); one unmarked.
     sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES "
         "(N'A', '1391/01/10', 2, 1), (N'A', '1390/01/10', 1, 1), (N'A', '1390/06/01', 7, 0), "
-        "(N'O''K', '1390/01/01', 4, 1), "        // a quote in the key
-        "(N'N', '1390/01/01', NULL, 1), "        // a null number counts as 0
+        "(N'O''K', '1390/01/01', 4, 1), "                          // a quote in the key
+        "(N'N', '1390/01/01', NULL, 1), "                          // a null number counts as 0
         "(N'T', '1390/01/01', 3, 1), (N'T', '1390/01/01', 5, 1)"); // two on one date: the second stays
     std::vector<Recording> rows;
-    for (const auto& [serial, date] : std::vector<std::pair<QString, const char*>>{
-             {"A", "1389/12/01"}, {"A", "1390/01/10"}, {"A", "1390/02/01"}, {"A", "1391/01/10"}, {"A", "1391/02/01"},
-             {"O'K", "1390/02/01"}, {"N", "1390/02/01"}, {"T", "1390/02/01"}})
+    for (const auto& [serial, date] : std::vector<std::pair<QString, const char*>>{{"A", "1389/12/01"},
+                                                                                   {"A", "1390/01/10"},
+                                                                                   {"A", "1390/02/01"},
+                                                                                   {"A", "1391/01/10"},
+                                                                                   {"A", "1391/02/01"},
+                                                                                   {"O'K", "1390/02/01"},
+                                                                                   {"N", "1390/02/01"},
+                                                                                   {"T", "1390/02/01"}})
         rows.push_back({serial, "9", date, kOfficial});
     sql(insertRecordings(rows));
     start();
@@ -273,7 +282,8 @@ TEST_F(Repairs, ServerStoppedMidRecordSequence)
                       .arg(i ? "," : "")
                       .arg(i / 10, 4, 10, QChar(u'0'))
                       .arg(1300000 + i);
-    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values).toStdString());
+    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
+            .toStdString());
     start();
     int titles = 0;
     QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
@@ -298,7 +308,8 @@ TEST_F(Repairs, ServerStoppedMidLactationRebuild)
 {
     QString values;
     for (int i = 0; i < 200; ++i)
-        values += QStringLiteral("%1(N'S%2', '1390/01/01', 1, 1)").arg(i ? "," : "").arg(i, 4, 10, QChar(u'0'));
+        values +=
+            QStringLiteral("%1(N'S%2', '1390/01/01', 1, 1)").arg(i ? "," : "").arg(i, 4, 10, QChar(u'0'));
     sql(("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES " + values).toStdString());
     start();
     int titles = 0;

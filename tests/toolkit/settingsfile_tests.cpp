@@ -22,16 +22,20 @@ TEST(SettingsFile, ScrambledSettingsCases)
 {
     const QString persian = QStringLiteral("رمز");
     QStringEncoder utf16le(QStringConverter::Utf16LE);
-    const QByteArray utf16Body = utf16le.encode(FindXOR("pw") + "\r\n" + FindXOR("srv") + "\r\n" + FindXOR("herd") +
-                                                "\r\n" + FindXOR("sa"));
+    const QByteArray utf16Body = utf16le.encode(FindXOR("pw") + "\r\n" + FindXOR("srv") + "\r\n" +
+                                                FindXOR("herd") + "\r\n" + FindXOR("sa"));
     struct Case
     {
         const char* name;
         QByteArray bytes;
         QStringList expected; // password, server, database, user
     } cases[] = {
-        {"four lines", scrambledUtf8({"secret", "127.0.0.1:1433", "herd", "sa"}), {"secret", "127.0.0.1:1433", "herd", "sa"}},
-        {"lines after the fourth are ignored", scrambledUtf8({"p", "s", "d", "u", "extra"}), {"p", "s", "d", "u"}},
+        {"four lines",
+         scrambledUtf8({"secret", "127.0.0.1:1433", "herd", "sa"}),
+         {"secret", "127.0.0.1:1433", "herd", "sa"}},
+        {"lines after the fourth are ignored",
+         scrambledUtf8({"p", "s", "d", "u", "extra"}),
+         {"p", "s", "d", "u"}},
         {"one line is the password", scrambledUtf8({"secret"}), {"secret", "", "", ""}},
         {"empty file", QByteArray(), {"", "", "", ""}},
         {"final line end", scrambledUtf8({"p", "s", "d", "u"}) + "\r\n", {"p", "s", "d", "u"}},

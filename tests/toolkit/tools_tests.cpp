@@ -1,6 +1,6 @@
+#include "calendar/solarcalendar.h"
 #include "platform/formatsettings.h"
 #include "platform/testing/doubles.h"
-#include "calendar/solarcalendar.h"
 #include "toolkit/tools.h"
 
 #include <QDialog>
@@ -99,7 +99,8 @@ TEST(Tools, ReadOnlyProgramFolderDoesNotStopCreation)
     QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     auto tools = f.make();
     EXPECT_FALSE(QDir(f.dir.path() + "/T4R").exists());
-    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(f.dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST(Tools, FolderThatCannotBeMadeIsSkipped)

@@ -29,7 +29,8 @@ int main(int argc, char** argv)
     QFile file(output);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
         !file.flush()) {
-        std::fprintf(stderr, "make-wtimes: cannot write %s: %s\n", qPrintable(output), qPrintable(file.errorString()));
+        std::fprintf(stderr, "make-wtimes: cannot write %s: %s\n", qPrintable(output),
+                     qPrintable(file.errorString()));
         return 1;
     }
     return 0;
