@@ -1,7 +1,7 @@
 #include "app/datamodule.h"
 
 #include "app/texts.h"
-#include "platform/lifecycle.h"
+#include "core/lifecycle.h"
 #include "toolkit/tools.h"
 
 TDM::TDM(TTools& tools, QObject* parent) : QObject(parent), m_tools(tools)

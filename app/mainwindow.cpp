@@ -1,8 +1,8 @@
 #include "app/mainwindow.h"
 
 #include "app/texts.h"
+#include "core/lifecycle.h"
 #include "platform/guard.h"
-#include "platform/lifecycle.h"
 #include "platform/uifont.h"
 
 #include <QCloseEvent>

@@ -4,9 +4,9 @@
 #include "app/mainwindow.h"
 #include "app/repairs.h"
 #include "app/texts.h"
+#include "core/lifecycle.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/lifecycle.h"
 #include "toolkit/tools.h"
 
 #include <QApplication>

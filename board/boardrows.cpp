@@ -1,7 +1,7 @@
 #include "board/boardrows.h"
 
 #include "board/boardtexts.h"
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <QSaveFile>
 

@@ -1,6 +1,6 @@
 #include "calendar/solarcalendar.h"
 
-#include "calendar/integertext.h"
+#include "core/integertext.h"
 
 namespace rimo {
 

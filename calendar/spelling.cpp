@@ -1,6 +1,6 @@
 #include "calendar/spelling.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 namespace rimo {
 

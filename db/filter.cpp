@@ -1,6 +1,6 @@
 #include "db/filter.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <vector>
 

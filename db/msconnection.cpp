@@ -1,6 +1,6 @@
 #include "db/msconnection.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 namespace {
 

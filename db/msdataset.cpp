@@ -1,6 +1,6 @@
 #include "db/msdataset.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <QSaveFile>
 #include <sybdb.h>

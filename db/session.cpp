@@ -1,6 +1,6 @@
 #include "db/session.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <sybdb.h>
 

@@ -3,8 +3,8 @@
 // error escaping it reaches the application's standard error box and the program goes on.
 // Qt leaves exceptions thrown through signal-slot connections undefined.
 
+#include "core/error.h"
 #include "platform/dialogs.h"
-#include "platform/error.h"
 
 #include <exception>
 #include <type_traits>

@@ -1,6 +1,6 @@
 #include "toolkit/multiconnectfile.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 #include "toolkit/settingsfile.h"
 
 #include <QDir>

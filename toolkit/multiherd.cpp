@@ -3,8 +3,8 @@
 // and return its settings. Failures ask the program to end; errors of the directory statements
 // themselves are passed on to the caller.
 
+#include "core/lifecycle.h"
 #include "platform/dialogs.h"
-#include "platform/lifecycle.h"
 #include "toolkit/multiconnectfile.h"
 #include "toolkit/multiuserform.h"
 #include "toolkit/settingsfile.h"

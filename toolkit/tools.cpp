@@ -1,9 +1,9 @@
 #include "toolkit/tools.h"
 
 #include "board/messageboardform.h"
+#include "core/formatsettings.h"
+#include "core/lifecycle.h"
 #include "platform/dialogs.h"
-#include "platform/formatsettings.h"
-#include "platform/lifecycle.h"
 #include "toolkit/msconnectdialog2.h"
 #include "toolkit/multiuserform.h"
 #include "toolkit/settingsfile.h"

@@ -11,7 +11,7 @@
 
 #include "app/mainwindow.h"
 #include "app/program.h"
-#include "platform/lifecycle.h"
+#include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/dates/scramble.h"
 

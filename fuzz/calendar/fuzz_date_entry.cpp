@@ -1,7 +1,7 @@
 // IsValidDate / CompleateDate / DateToInt on any text: either one message and the text back,
 // or a completed text that passes the check again and completes to itself.
+#include "core/error.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,8 +1,8 @@
 // SplitDate / ConvertDateText on any text: parts within their ranges, and a valid date that
 // converts to the other calendar and back unchanged.
 #include "calendar/solarcalendar.h"
+#include "core/error.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // IsValidTime / CompleateTime on any text: a rejected time gives the empty text, an accepted
 // one completes to a text that passes again and completes to itself.
+#include "core/error.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

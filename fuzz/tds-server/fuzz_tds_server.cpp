@@ -2,12 +2,12 @@
 //   0: packet framing plus the PRELOGIN, LOGIN7, SQL batch and RPC parsers
 //   1: the T-SQL lexer and translator
 //   2: a whole session (after a scripted PRELOGIN and login) reading the bytes as client packets
-#include "encoding.h"
-#include "protocol.h"
-#include "servererror.h"
-#include "session.h"
-#include "storage.h"
-#include "translator.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/protocol.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/session.h"
+#include "tools/tds-server/storage.h"
+#include "tools/tds-server/translator.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/program.h"
-#include "platform/error.h"
-#include "platform/lifecycle.h"
+#include "core/error.h"
+#include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
 

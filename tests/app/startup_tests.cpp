@@ -1,8 +1,8 @@
 // Start-up against the settings file: a missing file ends the process at once (the real binary,
 // run in a folder of its own), a refused login shows the connection error and ends the program.
 #include "app/program.h"
+#include "core/lifecycle.h"
 #include "herdconnection.h"
-#include "platform/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"

@@ -1,6 +1,6 @@
 // The board's plain rules: wrapping, the proposed report name, the report text.
 #include "board/boardrows.h"
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <QDir>
 #include <QFile>

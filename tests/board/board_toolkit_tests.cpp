@@ -1,7 +1,7 @@
 // The board as the toolkit creates it: one board at creation, and every showing re-imposes the
 // toolkit's settings (formats, decimal separator, Persian keyboard).
 #include "board/messageboardform.h"
-#include "platform/formatsettings.h"
+#include "core/formatsettings.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
 

@@ -1,7 +1,7 @@
 // The calendar date library: tables, leap years, conversions (checked day by day over two
 // centuries and against Qt's own Persian calendar), and the date texts.
 #include "calendar/solarcalendar.h"
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <QCalendar>
 #include <QDate>

@@ -1,6 +1,6 @@
 // Persian number words: the speller's joiners, teens and groups, and the ordinal form.
 #include "calendar/spelling.h"
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The access layer through the real stack: TMSConnection/TMSTable/TMSQuery -> FreeTDS db-lib ->
 // the TDS test server.
+#include "core/error.h"
 #include "db/msdataset.h"
 #include "herdconnection.h"
-#include "platform/error.h"
 #include "tdsserver.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "app/repairs.h"
+#include "core/error.h"
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/msdataset.h"
-#include "platform/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Query parameters, Prepare and saving a query's SQL: the ":name" reader on its own, then the
 // query object through FreeTDS db-lib and the TDS test server.
+#include "core/error.h"
 #include "db/msdataset.h"
 #include "db/sqlparams.h"
 #include "herdconnection.h"
-#include "platform/error.h"
 #include "tdsserver.h"
 
 #include <QFile>

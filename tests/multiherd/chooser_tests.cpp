@@ -1,5 +1,5 @@
+#include "core/error.h"
 #include "db/msconnection.h"
-#include "platform/error.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/msconnectdialog2.h"
 #include "toolkit/multiuserform.h"

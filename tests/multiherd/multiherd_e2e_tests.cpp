@@ -4,7 +4,7 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
-#include "platform/lifecycle.h"
+#include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
 #include "toolkit/dates/scramble.h"

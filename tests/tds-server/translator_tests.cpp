@@ -1,9 +1,9 @@
 // Plain-function tests of the server's lexer, translator and text conversions (no network).
-#include "encoding.h"
-#include "lexer.h"
-#include "servererror.h"
-#include "storage.h"
-#include "translator.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/lexer.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/storage.h"
+#include "tools/tds-server/translator.h"
 
 #include <gtest/gtest.h>
 

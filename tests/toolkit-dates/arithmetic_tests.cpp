@@ -1,8 +1,8 @@
 // Date and time arithmetic of the toolkit: day counts (checked against a walk through the
 // toolkit's own calendar), the months-and-days difference, sortable integers, days and
 // minutes added, hours between times, and the day-count texts.
-#include "platform/error.h"
-#include "platform/formatsettings.h"
+#include "core/error.h"
+#include "core/formatsettings.h"
 #include "services_fixture.h"
 
 namespace {

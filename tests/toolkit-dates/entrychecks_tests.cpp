@@ -1,7 +1,7 @@
 // Date and time entry checks: the order of the checks, their Persian messages (one per
 // rejection), completion to the canonical forms, and the edit-box checks.
-#include "platform/error.h"
-#include "platform/formatsettings.h"
+#include "core/error.h"
+#include "core/formatsettings.h"
 #include "services_fixture.h"
 
 #include <QApplication>

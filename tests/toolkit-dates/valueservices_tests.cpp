@@ -1,7 +1,7 @@
 // Small value, text and sound services: variant choice, blanks, number texts, rounding,
 // truncation through text, the scramblers and the warning tones.
-#include "platform/error.h"
-#include "platform/formatsettings.h"
+#include "core/error.h"
+#include "core/formatsettings.h"
 #include "services_fixture.h"
 #include "toolkit/dates/scramble.h"
 

@@ -1,5 +1,5 @@
 #include "calendar/solarcalendar.h"
-#include "platform/formatsettings.h"
+#include "core/formatsettings.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
 

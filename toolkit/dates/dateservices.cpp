@@ -1,10 +1,10 @@
 #include "toolkit/dates/dateservices.h"
 
-#include "calendar/integertext.h"
 #include "calendar/solarcalendar.h"
+#include "core/error.h"
+#include "core/formatsettings.h"
+#include "core/integertext.h"
 #include "db/msdataset.h"
-#include "platform/error.h"
-#include "platform/formatsettings.h"
 #include "toolkit/dates/datetexts.h"
 
 #include <QVariant>

@@ -1,7 +1,7 @@
 #include "toolkit/dates/valueservices.h"
 
-#include "calendar/integertext.h"
-#include "platform/formatsettings.h"
+#include "core/formatsettings.h"
+#include "core/integertext.h"
 #include "toolkit/dates/scramble.h"
 
 #include <algorithm>

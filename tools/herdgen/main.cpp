@@ -1,8 +1,8 @@
 // herdgen: writes a sample herd for the TDS test server directly into its data folder, in the server's
 // own SQLite layout. Animals get 1-6 lactations with about ten recordings each in date order; a few
 // rows carry wrong RecSeq/StRecNo/MilkPeriod numbers on purpose, for the repairs to fix.
-#include "servererror.h"
-#include "storage.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/storage.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "platform/lifecycle.h"
+#include "core/lifecycle.h"
 
 #include <QCoreApplication>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "calendar/integertext.h"
+#include "core/integertext.h"
 
-#include "platform/error.h"
+#include "core/error.h"
 
 #include <limits>
 
