@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 python3
   freetds-dev freetds-bin
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
@@ -27,4 +27,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The format check as a pre-commit hook, in a git checkout that has no hook of its own yet.
+root=$(cd "$(dirname "$0")/.." && pwd)
+hooks=$(cd "$root" && git rev-parse --path-format=absolute --git-path hooks 2>/dev/null || true)
+if [ -n "$hooks" ] && mkdir -p "$hooks" && [ ! -e "$hooks/pre-commit" ]; then
+  ln -s "$root/scripts/pre-commit" "$hooks/pre-commit" 2>/dev/null || true
 fi
