@@ -7,6 +7,7 @@
 #   sanitizers  an ASan+UBSan build (build-asan/) of the libraries and the tests that show no window
 #   fuzz-replay every fuzz target over its kept corpus, in the sanitizer build
 # `bash scripts/test.sh GATE...` runs only those gates (after the packages are in place).
+# (Gate functions chain their steps with &&: errexit does not act inside a function run as a condition.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -25,8 +26,8 @@ gate_format() { bash scripts/check-format.sh; }
 gate_layering() { python3 scripts/check-layering.py; }
 gate_build() {
     cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIMO_TESTS=ON -DRIMO_WERROR=ON \
-        -DRIMO_SANITIZE=OFF -DRIMO_FUZZ_REPLAY=OFF >/dev/null
-    cmake --build "$BUILD_DIR"
+        -DRIMO_SANITIZE=OFF -DRIMO_FUZZ_REPLAY=OFF >/dev/null &&
+        cmake --build "$BUILD_DIR"
 }
 gate_tests() { (cd "$BUILD_DIR" && "${XVFB[@]}" ctest --output-on-failure -j2 --timeout 900); }
 configure_asan() {
@@ -34,14 +35,14 @@ configure_asan() {
         -DRIMO_TESTS=ON -DRIMO_WERROR=ON -DRIMO_SANITIZE=ON -DRIMO_FUZZ_REPLAY=ON >/dev/null
 }
 gate_sanitizers() {
-    configure_asan
-    cmake --build "$ASAN_DIR" --target rimo_plain_tests
-    (cd "$ASAN_DIR" && "${XVFB[@]}" ctest --output-on-failure -j2 --timeout 900 -L plain)
+    configure_asan &&
+        cmake --build "$ASAN_DIR" --target rimo_plain_tests &&
+        (cd "$ASAN_DIR" && "${XVFB[@]}" ctest --output-on-failure -j2 --timeout 900 -L plain)
 }
 gate_fuzz-replay() {
-    configure_asan
-    cmake --build "$ASAN_DIR" --target rimo_fuzz_replays
-    (cd "$ASAN_DIR" && ctest --output-on-failure -j2 --timeout 900 -L fuzz-replay)
+    configure_asan &&
+        cmake --build "$ASAN_DIR" --target rimo_fuzz_replays &&
+        (cd "$ASAN_DIR" && ctest --output-on-failure -j2 --timeout 900 -L fuzz-replay)
 }
 
 gates=("$@")
