@@ -419,7 +419,9 @@ TEST_F(TdsServerTest, MalformedPacketsCloseOnlyThatConnection)
                     16),                                                         // LOGIN7 too short
         std::string("\x12\x01\x00\x0D\x00\x00\x00\x00\x00\x00\xFF\x00\x06", 13), // option beyond the packet
         std::string("\x12\x00\x00\x40\x00\x00", 6),                              // truncated, then closed
-        std::string("\x01\x01\x00\x0A\x00\x00\x00\x00ab", 10),                   // batch before login
+        std::string("\x01\x01\x00\x0A\x00\x00\x00\x00"
+                    "ab",
+                    10), // batch before login
     };
     for (const auto& g : garbage) {
         const int fd = rawConnect(s_server->port());
