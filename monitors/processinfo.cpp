@@ -2,6 +2,7 @@
 
 #include "platform/guard.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimeZone>
 #include <QTimer>
@@ -11,11 +12,12 @@
 
 namespace rimo {
 
-quint32 cpuUsagePercent(quint64 before, quint64 after, int processors)
+quint32 cpuUsagePercent(quint64 before, quint64 after, int processors, qint64 sampleUnits)
 {
-    if (after <= before || processors <= 0)
+    if (after <= before || processors <= 0 || sampleUnits <= 0)
         return 0;
-    const double percent = static_cast<double>(after - before) / kCpuSampleMs / 100.0 / processors;
+    const double percent =
+        static_cast<double>(after - before) * 100.0 / (static_cast<double>(sampleUnits) * processors);
     return static_cast<quint32>(std::nearbyint(percent)); // the default rounding: ties to even
 }
 
@@ -146,11 +148,14 @@ quint32 TProcessItem::CpuUsage()
     const auto before = m_source->cpuTime(FProcessID);
     if (!before)
         return 0;
+    QElapsedTimer sample;
+    sample.start();
     QThread::msleep(rimo::kCpuSampleMs);
     const auto after = m_source->cpuTime(FProcessID);
+    const qint64 units = sample.nsecsElapsed() / 100;
     if (!after)
         return 0; // ended during the sample
-    return rimo::cpuUsagePercent(*before, *after, m_source->processorCount());
+    return rimo::cpuUsagePercent(*before, *after, m_source->processorCount(), units);
 }
 
 QDateTime TProcessItem::CreationTime()

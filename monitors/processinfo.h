@@ -22,10 +22,14 @@ class TProcessCollection;
 
 namespace rimo {
 
-// Processor usage in percent of the whole machine over a 50 ms sample: the processor time
-// used (100-ns units) / 50 / 100 / processors, rounded to the nearest whole number, ties to
-// even. 0 when the clock went backwards or no processor is known.
-quint32 cpuUsagePercent(quint64 before, quint64 after, int processors);
+// Processor usage in percent of the whole machine over a sample: the processor time used
+// (100-ns units) * 100 / (the sample's length in 100-ns units * processors), rounded to the
+// nearest whole number, ties to even. For the nominal 50 ms sample this is the system's
+// (T2 - T1) / 50 / 100 / processors; the sample's measured length is used instead because on a
+// busy machine the 50 ms sleep overruns, and the fixed divisor then reported more than the
+// process could have used (above 100 % for one thread). 0 when the clock went backwards or no
+// processor or length is known.
+quint32 cpuUsagePercent(quint64 before, quint64 after, int processors, qint64 sampleUnits = 500'000);
 // The milliseconds of a processor-usage sample.
 constexpr int kCpuSampleMs = 50;
 

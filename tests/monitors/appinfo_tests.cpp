@@ -224,14 +224,14 @@ TEST(AppInfoX, WindowManagerStackingAndCloseRequest)
     ASSERT_EQ(ids.size(), 3);
 
     // Play the window manager: a check window naming itself, and a client list (bottom to top)
-    // that puts a above b and leaves the third window out.
+    // that puts a above b, leaves the third window out and names a window that has gone.
     XConnection wm(x.server.display());
     const xcb_window_t check = xcb_generate_id(wm.conn);
     xcb_create_window(wm.conn, XCB_COPY_FROM_PARENT, check, wm.root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     wm.setWindows(check, "_NET_SUPPORTING_WM_CHECK", {check});
     wm.setWindows(wm.root, "_NET_SUPPORTING_WM_CHECK", {check});
-    wm.setWindows(wm.root, "_NET_CLIENT_LIST_STACKING", {ids[1], ids[0]});
+    wm.setWindows(wm.root, "_NET_CLIENT_LIST_STACKING", {ids[1], 0x3FFFF0, ids[0]});
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
     xcb_change_window_attributes(wm.conn, wm.root, XCB_CW_EVENT_MASK, &mask);
     wm.sync();

@@ -323,6 +323,11 @@ TEST(ProcReaders, CpuUsageArithmetic)
             << c.used << "/" << c.processors;
     EXPECT_EQ(cpuUsagePercent(5000, 100, 1), 0u);
     EXPECT_EQ(cpuUsagePercent(0, 500000, 0), 0u);
+    EXPECT_EQ(cpuUsagePercent(0, 500000, 1, 0), 0u);
+    // A sample that overran its 50 ms: one busy thread stays at or below one processor's share.
+    EXPECT_EQ(cpuUsagePercent(0, 1500000, 1, 1500000), 100u);
+    EXPECT_EQ(cpuUsagePercent(0, 1500000, 2, 1500000), 50u);
+    EXPECT_EQ(cpuUsagePercent(0, 500000, 1, 1500000), 33u);
 }
 
 TEST(ProcReaders, TimesAndCompletion)
