@@ -21,6 +21,7 @@ public:
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     QByteArray display() const { return m_display; }
+    pid_t pid() const { return m_pid; }
     void stop();
 
 private:
