@@ -247,7 +247,10 @@ WindowEntry XcbWindowSource::Connection::read(xcb_window_t w, const WindowCookie
     return e;
 }
 
-XcbWindowSource::XcbWindowSource(QByteArray display) : m_display(std::move(display)) {}
+XcbWindowSource::XcbWindowSource(QByteArray display, bool askServerForOwner)
+    : m_display(std::move(display)), m_askServerForOwner(askServerForOwner)
+{
+}
 
 XcbWindowSource::~XcbWindowSource()
 {
@@ -292,7 +295,7 @@ XcbWindowSource::Connection* XcbWindowSource::connection()
         Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c->conn, cookies[i], nullptr));
         c->atoms[i] = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
     }
-    if (ext && ext->present) {
+    if (ext && ext->present && m_askServerForOwner) {
         Reply<xcb_res_query_version_reply_t> v(xcb_res_query_version_reply(c->conn, version, nullptr));
         c->resource = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
     }

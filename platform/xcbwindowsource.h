@@ -19,8 +19,9 @@ class XcbWindowSource : public WindowSource
 {
 public:
     // `display` names the X display; empty means $DISPLAY. The connection is made at the first
-    // use and made again after it was lost.
-    explicit XcbWindowSource(QByteArray display = {});
+    // use and made again after it was lost. Without `askServerForOwner` the owner comes only
+    // from _NET_WM_PID, as on a server without X-Resource.
+    explicit XcbWindowSource(QByteArray display = {}, bool askServerForOwner = true);
     ~XcbWindowSource() override;
     XcbWindowSource(const XcbWindowSource&) = delete;
     XcbWindowSource& operator=(const XcbWindowSource&) = delete;
@@ -37,6 +38,7 @@ private:
     void drop();
 
     QByteArray m_display;
+    bool m_askServerForOwner;
     std::unique_ptr<Connection> m_connection;
 };
 

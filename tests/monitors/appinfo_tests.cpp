@@ -187,6 +187,30 @@ TEST(AppInfoX, ListsOnlyTheTopLevelApplicationWindows)
     EXPECT_EQ(x.processes->fullPathCalls, 1);
 }
 
+TEST(AppInfoX, OwnerFromTheWindowsPropertiesWithoutTheServersAnswer)
+{
+    XvfbServer server;
+    ASSERT_FALSE(server.display().isEmpty());
+    XcbWindowsHelper helper(server.display(), {QStringLiteral("netpid:here"), QStringLiteral("farpid:there"),
+                                               QStringLiteral("normal:none")});
+    ASSERT_EQ(helper.ids().size(), 3);
+    TAppWindowCollection list(std::make_shared<XcbWindowSource>(server.display(), false),
+                              std::make_shared<fakes::FakeProcessSource>());
+    list.UpdateWindows();
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.FindByCaption(QStringLiteral("here"))->ProcessID(), helper.pid());
+    EXPECT_EQ(list.FindByCaption(QStringLiteral("there"))->ProcessID(), 0u)
+        << "a pid of another host means nothing";
+    EXPECT_EQ(list.FindByCaption(QStringLiteral("none"))->ProcessID(), 0u);
+
+    // With the server's answer every window has its owner.
+    TAppWindowCollection asked(std::make_shared<XcbWindowSource>(server.display()),
+                               std::make_shared<fakes::FakeProcessSource>());
+    asked.UpdateWindows();
+    for (TWindowItem* w : asked)
+        EXPECT_EQ(w->ProcessID(), helper.pid());
+}
+
 TEST(AppInfoX, EmptyTitleIsListed)
 {
     XFixture x;

@@ -10,6 +10,8 @@
 //   unmapped       never mapped
 //   iconic         unmapped with WM_STATE iconic, as a window manager leaves a minimised one
 //   noclose:TITLE  a normal window that does not take WM_DELETE_WINDOW
+//   netpid:TITLE   a normal window with _NET_WM_PID and WM_CLIENT_MACHINE of this host
+//   farpid:TITLE   the same, but WM_CLIENT_MACHINE names another host
 //   many:N         N normal windows titled w0, w1, ...
 // Windows are made in order, each above the ones before it.
 #include <cstdio>
@@ -104,6 +106,14 @@ int main(int argc, char** argv)
         }
         if (s.kind == "utility")
             setProperty(w, type, XCB_ATOM_ATOM, 32, 1, &typeUtility);
+        if (s.kind == "netpid" || s.kind == "farpid") {
+            const uint32_t pid = static_cast<uint32_t>(getpid());
+            setProperty(w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+            char host[256] = {};
+            gethostname(host, sizeof host - 1);
+            setText(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING,
+                    s.kind == "netpid" ? std::string(host) : std::string("elsewhere.example"));
+        }
         if (s.kind == "iconic") {
             const uint32_t state[] = {3, 0};
             setProperty(w, wmState, wmState, 32, 2, state);
