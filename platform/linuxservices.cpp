@@ -1,5 +1,8 @@
 #include "platform/linuxservices.h"
 
+#include "platform/linuxprocesssource.h"
+#include "platform/xcbwindowsource.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -130,6 +133,10 @@ PlatformServices withLinuxDefaults(PlatformServices s)
         s.shellOpener = std::make_shared<DesktopShellOpener>();
     if (!s.tone)
         s.tone = std::make_shared<WaitingTonePlayer>();
+    if (!s.processes)
+        s.processes = std::make_shared<LinuxProcessSource>();
+    if (!s.windows)
+        s.windows = std::make_shared<XcbWindowSource>();
     return s;
 }
 

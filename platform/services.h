@@ -2,6 +2,9 @@
 // What the toolkit needs from the operating system, behind small interfaces. The program
 // passes the Linux implementations (linuxservices.h); tests pass doubles (testing/).
 
+#include "platform/processsource.h"
+#include "platform/windowsource.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
@@ -68,6 +71,8 @@ struct PlatformServices
     std::shared_ptr<Beeper> beeper;
     std::shared_ptr<ShellOpener> shellOpener;
     std::shared_ptr<TonePlayer> tone;
+    std::shared_ptr<ProcessSource> processes;
+    std::shared_ptr<WindowSource> windows;
 };
 
 // Fills the empty members with the Linux implementations.

@@ -12,6 +12,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev
   libx11-dev libxkbcommon-dev x11-xkb-utils
+  libxcb1-dev libxcb-res0-dev libproc2-dev
   xvfb xauth imagemagick
   fonts-dejavu-core fonts-noto-core
 )

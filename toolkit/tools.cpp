@@ -3,7 +3,10 @@
 #include "board/messageboardform.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
+#include "monitors/appinfo.h"
+#include "monitors/processinfo.h"
 #include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "toolkit/msconnectdialog2.h"
 #include "toolkit/multiuserform.h"
 #include "toolkit/settingsfile.h"
@@ -127,6 +130,14 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     MultiQAsk = new TMSQuery(this);
     MultiQAsk->setObjectName(QStringLiteral("MultiQAsk"));
     MultiQAsk->Connection = Multiconnection;
+    // The stored form switches both monitors on, which builds their lists at once; a failed
+    // first refresh reaches the error box and creation goes on.
+    AppInfo1 = new TAppInfo(m_platform.windows, m_platform.processes, this);
+    AppInfo1->setObjectName(QStringLiteral("AppInfo1"));
+    ProcessInfo1 = new TProcessInfo(m_platform.processes, this);
+    ProcessInfo1->setObjectName(QStringLiteral("ProcessInfo1"));
+    rimo::runGuarded([this] { AppInfo1->setActive(true); });
+    rimo::runGuarded([this] { ProcessInfo1->setActive(true); });
     setAttribute(Qt::WA_DontShowOnScreen);
     AppPath = appPath;
     g_instance = this;

@@ -16,6 +16,8 @@
 class TMessageBoardForm;
 class TConnectDialog;
 class TMultiUserForm;
+class TProcessInfo;
+class TAppInfo;
 
 class TTools : public QWidget, public TDateServices, public TValueServices
 {
@@ -43,6 +45,9 @@ public:
     TMSQuery* MultiQAsk;
     // The connect dialog of Multiconnection, with Persian captions.
     TConnectDialog* MSConnectDialog2;
+    // The process and window monitors, active from creation on (refreshed every second).
+    TAppInfo* AppInfo1;
+    TProcessInfo* ProcessInfo1;
 
     // The four settings of the herd connection: from the single-herd settings file, or from the
     // herd chosen in multi-herd mode. A missing single-herd file ends the process at once.

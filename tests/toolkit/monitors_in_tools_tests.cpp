@@ -1,0 +1,84 @@
+// The toolkit object's two monitors: active from its creation, and a failed first refresh
+// reported in the error box without stopping the creation.
+#include "board/messageboardform.h"
+#include "monitors/appinfo.h"
+#include "monitors/processinfo.h"
+#include "platform/testing/doubles.h"
+#include "platform/testing/monitordoubles.h"
+#include "toolkit/tools.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace rimo;
+
+namespace {
+
+struct MonitorFixture
+{
+    std::shared_ptr<fakes::FakeProcessSource> processes = std::make_shared<fakes::FakeProcessSource>();
+    std::shared_ptr<fakes::FakeWindowSource> windows = std::make_shared<fakes::FakeWindowSource>();
+    QTemporaryDir dir;
+
+    std::unique_ptr<TTools> make()
+    {
+        PlatformServices s;
+        s.keyboard = std::make_shared<fakes::RecordingKeyboard>();
+        s.osVersion = std::make_shared<fakes::FakeOsVersion>();
+        s.beeper = std::make_shared<fakes::RecordingBeeper>();
+        s.shellOpener = std::make_shared<fakes::RecordingShellOpener>();
+        s.tone = std::make_shared<fakes::RecordingTone>();
+        s.processes = processes;
+        s.windows = windows;
+        return std::make_unique<TTools>(s, dir.path());
+    }
+};
+
+} // namespace
+
+TEST(ToolsMonitors, BothActiveWithTheirListsBuiltAtCreation)
+{
+    fakes::ScopedFakeDialogs dialogs;
+    MonitorFixture f;
+    ProcessEntry init;
+    init.processID = 1;
+    init.exeFile = QStringLiteral("init");
+    f.processes->table = {init};
+    f.windows->list = {WindowEntry{QStringLiteral("Main"), QStringLiteral("Cls"), 7, 1}};
+    auto tools = f.make();
+
+    ASSERT_TRUE(tools->ProcessInfo1 && tools->AppInfo1);
+    EXPECT_TRUE(tools->ProcessInfo1->Active());
+    EXPECT_TRUE(tools->AppInfo1->Active());
+    EXPECT_EQ(tools->ProcessInfo1->UpdateInterval(), 1000u);
+    EXPECT_EQ(f.processes->snapshots, 1);
+    EXPECT_EQ(f.windows->queries, 1);
+    EXPECT_EQ(tools->AppInfo1->RunningApps().Count(), 1);
+    EXPECT_EQ(tools->ProcessInfo1->RunningProcesses().FindByName(QStringLiteral("INIT"))->ProcessID(), 1u);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // The timer keeps refreshing; a failing tick reaches the error box and the timer goes on.
+    tools->ProcessInfo1->setUpdateInterval(10);
+    f.processes->snapshotError = QStringLiteral("table gone");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
+    EXPECT_EQ(dialogs.messages.first().text, QStringLiteral("table gone"));
+    EXPECT_EQ(dialogs.messages.first().icon, MessageIcon::Critical);
+    EXPECT_TRUE(tools->ProcessInfo1->Active());
+    tools->ProcessInfo1->setActive(false);
+}
+
+TEST(ToolsMonitors, FailedFirstRefreshReachesTheErrorBoxAndCreationGoesOn)
+{
+    fakes::ScopedFakeDialogs dialogs;
+    MonitorFixture f;
+    f.processes->snapshotError = QStringLiteral("Permission denied");
+    auto tools = f.make();
+    ASSERT_EQ(dialogs.texts(), QStringList({QStringLiteral("Permission denied")}));
+    EXPECT_EQ(dialogs.messages.first().caption, applicationTitle());
+    EXPECT_TRUE(tools->ProcessInfo1->Active()) << "switched on before the refresh failed";
+    EXPECT_TRUE(tools->AppInfo1->Active());
+    EXPECT_TRUE(tools->ViewCanBeDroped) << "the rest of the creation ran";
+    EXPECT_NE(tools->messageBoard(), nullptr);
+    tools->ProcessInfo1->setActive(false);
+}
