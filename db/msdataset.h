@@ -6,6 +6,7 @@
 #include "db/msconnection.h"
 #include "db/rowstore.h"
 #include "db/sqlparams.h"
+#include "db/sqltext.h"
 
 #include <QHash>
 #include <QObject>
@@ -199,11 +200,3 @@ private:
     QStringList m_keyColumns;
     QString m_quotedTable; // quoted once per open: Post runs once per row
 };
-
-namespace rimo::db {
-// [name] quoting of an identifier, doubling "]"; dotted names are quoted part by part and
-// already-bracketed parts are kept.
-QString quoteName(const QString& name);
-// The last part of a possibly qualified, possibly bracketed table name, without brackets.
-QString bareTableName(const QString& name);
-} // namespace rimo::db

@@ -3,6 +3,7 @@
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/msdataset.h"
+#include "db/sqltext.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,24 @@ TEST(DbText, ConnectStringWithoutProvider)
     c.Username = "sa";
     c.Password = "p;w";
     EXPECT_EQ(c.ConnectString(), "Data Source=srv,1433;Initial Catalog=herd;User ID=sa;Password=\"p;w\"");
+}
+
+TEST(DbText, TextLiteralsDoubleTheirQuotes)
+{
+    struct Case
+    {
+        QString in;
+        QString out;
+    } cases[] = {
+        {"1024", "'1024'"},
+        {"", "''"},
+        {"O'Neil", "'O''Neil'"},
+        {"''", "''''''"},
+        {"a]b [c] \"d\"", "'a]b [c] \"d\"'"}, // only the single quote is special in a literal
+        {QStringLiteral("گاو 'يك'"), QStringLiteral("'گاو ''يك'''")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(quotedSqlText(c.in), c.out) << c.in.toStdString();
 }
 
 TEST(DbText, LactationStatementInItsExactForm)
