@@ -1,4 +1,3 @@
-#include "app/repairs.h"
 #include "core/error.h"
 #include "db/filter.h"
 #include "db/msconnection.h"
@@ -75,14 +74,6 @@ TEST(DbText, TextLiteralsDoubleTheirQuotes)
     };
     for (const auto& c : cases)
         EXPECT_EQ(quotedSqlText(c.in), c.out) << c.in.toStdString();
-}
-
-TEST(DbText, LactationStatementInItsExactForm)
-{
-    EXPECT_EQ(lactationUpdateStatement("1024", 2, "1389/11/04"),
-              "Update Firstrec Set MilkPeriod=3Where Serial ='1024' and Rdate>'1389/11/04'");
-    EXPECT_EQ(lactationUpdateStatement("O'Neil", 0, "1389/11/04"),
-              "Update Firstrec Set MilkPeriod=1Where Serial ='O''Neil' and Rdate>'1389/11/04'");
 }
 
 TEST(DbFilter, ExpressionsOverARow)
