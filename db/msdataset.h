@@ -198,5 +198,6 @@ private:
     void readKeyColumns();
     void storePostedRow();
     QStringList m_keyColumns;
-    QString m_quotedTable; // quoted once per open: Post runs once per row
+    std::vector<int> m_keyIndexes; // the key columns' places in the row
+    QString m_quotedTable;         // quoted once per open: Post runs once per row
 };

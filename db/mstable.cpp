@@ -1,6 +1,8 @@
 #include "db/msdataset.h"
 
 #include "core/error.h"
+#include "db/rowwrite.h"
+#include "db/sqltext.h"
 
 #include <sybdb.h>
 
@@ -77,13 +79,17 @@ void TMSTable::readKeyColumns()
                        "AND t.TABLE_NAME = @P1 ORDER BY k.ORDINAL_POSITION"),
         declaration, {table}, &keys);
     m_keyColumns.clear();
+    m_keyIndexes.clear();
     for (const QStringList& r : keys.rows) {
+        const TField* key = FindField(r.value(0));
         // A key column missing from the result cannot identify rows: fall back to all values.
-        if (!FindField(r.value(0))) {
+        if (!key) {
             m_keyColumns.clear();
+            m_keyIndexes.clear();
             break;
         }
         m_keyColumns << r.value(0);
+        m_keyIndexes.push_back(key->index());
     }
     m_cellsRow = static_cast<std::size_t>(-1);
     if (m_filtered && !Filter.trimmed().isEmpty())
@@ -125,193 +131,24 @@ void TMSTable::beforeNavigate()
         Post();
 }
 
-namespace {
-
-struct Statement
-{
-    QString text;
-    QStringList declarations;
-    std::vector<RpcParam> params;
-
-    QString addParam(RpcParam p, const QString& declaration)
-    {
-        params.push_back(std::move(p));
-        const QString name = QStringLiteral("@P%1").arg(params.size());
-        declarations << name + u' ' + declaration;
-        return name;
-    }
-};
-
-bool isFixedRawType(int type)
-{
-    return type == SYBINT1 || type == SYBINT2 || type == SYBINT4 || type == SYBINT8 || type == SYBBIT ||
-           type == SYBBITN || type == SYBREAL || type == SYBFLT8 || type == SYBDATETIME ||
-           type == SYBDATETIME4;
-}
-
-QString rawDeclaration(int type)
-{
-    switch (type) {
-    case SYBINT1:
-        return QStringLiteral("tinyint");
-    case SYBINT2:
-        return QStringLiteral("smallint");
-    case SYBINT4:
-        return QStringLiteral("int");
-    case SYBINT8:
-        return QStringLiteral("bigint");
-    case SYBBIT:
-    case SYBBITN:
-        return QStringLiteral("bit");
-    case SYBREAL:
-        return QStringLiteral("real");
-    case SYBFLT8:
-        return QStringLiteral("float");
-    case SYBDATETIME:
-        return QStringLiteral("datetime");
-    case SYBDATETIME4:
-        return QStringLiteral("smalldatetime");
-    default:
-        return QStringLiteral("varbinary(max)");
-    }
-}
-
-QString textDeclaration(const QString& s)
-{
-    return s.size() <= 4000 ? QStringLiteral("nvarchar(4000)") : QStringLiteral("nvarchar(max)");
-}
-
-// The SQL for a value written while editing: a parameter, or NULL / N'' which db-lib cannot
-// send as parameters (an empty string would arrive as NULL).
-QString newValueSql(Statement& st, const ColumnInfo& c, const QVariant& v)
-{
-    if (v.isNull())
-        return QStringLiteral("NULL");
-    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
-        if (c.isText()) {
-            RpcParam p{RpcParam::Kind::Text, v.toString(), 0, 0, 0, {}};
-            return st.addParam(p, textDeclaration(p.text));
-        }
-        RpcParam p{RpcParam::Kind::Int, {}, v.toLongLong(), 0, 0, {}};
-        return st.addParam(p, QStringLiteral("bigint"));
-    }
-    const QString s = v.toString();
-    if (!c.isText()) {
-        if (s.trimmed().isEmpty())
-            return QStringLiteral("NULL");
-        bool ok = false;
-        if (c.isInteger()) {
-            const qint64 n = s.trimmed().toLongLong(&ok);
-            if (ok)
-                return st.addParam(RpcParam{RpcParam::Kind::Int, {}, n, 0, 0, {}}, QStringLiteral("bigint"));
-        } else if (c.isFloat()) {
-            const double d = s.trimmed().toDouble(&ok);
-            if (ok)
-                return st.addParam(RpcParam{RpcParam::Kind::Float, {}, 0, d, 0, {}}, QStringLiteral("float"));
-        }
-    }
-    if (s.isEmpty())
-        return QStringLiteral("N''");
-    return st.addParam(RpcParam{RpcParam::Kind::Text, s, 0, 0, 0, {}}, textDeclaration(s));
-}
-
-// "[c] = @Pn" (or "[c] IS NULL") for a column's value as read, or empty when the column
-// cannot be compared (long text and image values).
-QString originalValueCondition(Statement& st, const ColumnInfo& c, const Cell& cell)
-{
-    const QString& name = c.quotedName;
-    if (c.type == SYBTEXT || c.type == SYBNTEXT || c.type == SYBIMAGE)
-        return {};
-    switch (cell.tag) {
-    case CellTag::Null:
-        return name + QStringLiteral(" IS NULL");
-    case CellTag::Int:
-        return name + u'=' +
-               st.addParam(RpcParam{RpcParam::Kind::Int, {}, cellAsInteger(c, cell), 0, 0, {}},
-                           QStringLiteral("bigint"));
-    case CellTag::Float:
-        return name + u'=' +
-               st.addParam(RpcParam{RpcParam::Kind::Float, {}, 0, cellAsFloat(c, cell), 0, {}},
-                           QStringLiteral("float"));
-    case CellTag::Text:
-        break;
-    case CellTag::Raw:
-        if (isFixedRawType(c.type) || c.type == SYBBINARY || c.type == SYBVARBINARY) {
-            RpcParam p;
-            p.kind = RpcParam::Kind::Raw;
-            p.rawType = c.type == SYBBITN ? SYBBIT : c.type;
-            p.raw = QByteArray(cell.data, static_cast<qsizetype>(cell.size));
-            return name + u'=' + st.addParam(p, rawDeclaration(c.type));
-        }
-        break;
-    }
-    const QString text = cellAsString(c, cell);
-    if (text.isEmpty())
-        return name + QStringLiteral("=N''");
-    return name + u'=' +
-           st.addParam(RpcParam{RpcParam::Kind::Text, text, 0, 0, 0, {}}, textDeclaration(text));
-}
-
-} // namespace
-
 void TMSTable::Post()
 {
     if (m_state != State::Edit && m_state != State::Insert)
         return;
-    std::vector<int> changed;
-    for (int i = 0; i < FieldCount(); ++i) {
-        const ColumnInfo& c = m_columns[static_cast<std::size_t>(i)];
-        // identity, computed and row-version values belong to the server
-        if (m_edit[static_cast<std::size_t>(i)] && !c.identity && !c.timestamp)
-            changed.push_back(i);
-    }
-    const QString& table = m_quotedTable;
-    Statement st;
+    RowWrite st;
     if (m_state == State::Edit) {
-        if (changed.empty()) {
+        std::vector<Cell> original;
+        m_rows.cells(currentRow(), m_columns.size(), original);
+        st = rowUpdate(m_quotedTable, m_columns, original, m_edit, m_keyIndexes);
+        if (st.text.isEmpty()) {
             Cancel();
             return;
         }
-        QStringList sets;
-        for (int i : changed) {
-            const ColumnInfo& c = m_columns[static_cast<std::size_t>(i)];
-            sets << c.quotedName + u'=' + newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
-        }
-        std::vector<Cell> original;
-        m_rows.cells(currentRow(), m_columns.size(), original);
-        QStringList where;
-        if (!m_keyColumns.isEmpty()) {
-            for (const QString& k : m_keyColumns) {
-                const int i = FindField(k)->index();
-                where << originalValueCondition(st, m_columns[static_cast<std::size_t>(i)],
-                                                original[static_cast<std::size_t>(i)]);
-            }
-        } else {
-            for (int i = 0; i < FieldCount(); ++i) {
-                const QString cond = originalValueCondition(st, m_columns[static_cast<std::size_t>(i)],
-                                                            original[static_cast<std::size_t>(i)]);
-                if (!cond.isEmpty())
-                    where << cond;
-            }
-        }
-        st.text =
-            (m_keyColumns.isEmpty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) + table +
-            QStringLiteral(" SET ") + sets.join(u',') +
-            (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
     } else {
-        QStringList names, values;
-        for (int i : changed) {
-            const ColumnInfo& c = m_columns[static_cast<std::size_t>(i)];
-            names << c.quotedName;
-            values << newValueSql(st, c, *m_edit[static_cast<std::size_t>(i)]);
-        }
-        st.text = names.isEmpty()
-                      ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")
-                      : QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(u',') +
-                            QStringLiteral(") VALUES (") + values.join(u',') + u')';
+        st = rowInsert(m_quotedTable, m_columns, m_edit);
     }
     // The row stays in editing when the server refuses it.
-    const qint64 affected = session().execSql(st.text, st.declarations.join(u','), st.params, nullptr);
+    const qint64 affected = session().execSql(st.text, st.declarations, st.params, nullptr);
     if (affected == 0)
         throw Error(
             QStringLiteral("%1: Row cannot be located for updating. Some values may have been changed "
@@ -359,7 +196,7 @@ void TMSTable::storePostedRow()
     }
     m_rows.beginRow();
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        if (const auto& v = m_edit[i]; v && !m_columns[i].identity && !m_columns[i].timestamp) {
+        if (const auto& v = m_edit[i]; isWrittenColumn(m_columns[i], v)) {
             const ColumnInfo& c = m_columns[i];
             const QString s = v->toString();
             if (v->isNull() || (!c.isText() && s.trimmed().isEmpty()))
