@@ -23,13 +23,6 @@ struct Statement
     RowWrite finish(QString text) { return {std::move(text), declarations.join(u','), std::move(params)}; }
 };
 
-bool isFixedRawType(int type)
-{
-    return type == SYBINT1 || type == SYBINT2 || type == SYBINT4 || type == SYBINT8 || type == SYBBIT ||
-           type == SYBBITN || type == SYBREAL || type == SYBFLT8 || type == SYBDATETIME ||
-           type == SYBDATETIME4;
-}
-
 QString rawDeclaration(int type)
 {
     switch (type) {
@@ -42,7 +35,6 @@ QString rawDeclaration(int type)
     case SYBINT8:
         return QStringLiteral("bigint");
     case SYBBIT:
-    case SYBBITN:
         return QStringLiteral("bit");
     case SYBREAL:
         return QStringLiteral("real");
@@ -52,6 +44,10 @@ QString rawDeclaration(int type)
         return QStringLiteral("datetime");
     case SYBDATETIME4:
         return QStringLiteral("smalldatetime");
+    case SYBMONEY:
+        return QStringLiteral("money");
+    case SYBMONEY4:
+        return QStringLiteral("smallmoney");
     default:
         return QStringLiteral("varbinary(max)");
     }
@@ -116,15 +112,18 @@ QString originalValueCondition(Statement& st, const ColumnInfo& c, const Cell& c
                            QStringLiteral("float"));
     case CellTag::Text:
         break;
-    case CellTag::Raw:
-        if (isFixedRawType(c.type) || c.type == SYBBINARY || c.type == SYBVARBINARY) {
+    case CellTag::Raw: {
+        // Sent back in their own type, so the server compares the very value it sent.
+        const int rawType = c.type == SYBBITN ? SYBBIT : c.type;
+        if (isFixedWidthType(rawType) || rawType == SYBBINARY || rawType == SYBVARBINARY) {
             RpcParam p;
             p.kind = RpcParam::Kind::Raw;
-            p.rawType = c.type == SYBBITN ? SYBBIT : c.type;
+            p.rawType = rawType;
             p.raw = QByteArray(cell.data, static_cast<qsizetype>(cell.size));
-            return name + u'=' + st.addParam(p, rawDeclaration(c.type));
+            return name + u'=' + st.addParam(p, rawDeclaration(rawType));
         }
         break;
+    }
     }
     const QString text = cellAsString(c, cell);
     if (text.isEmpty())
