@@ -1,5 +1,7 @@
 #include "db/rowwrite.h"
 
+#include "core/error.h"
+
 #include <QStringList>
 #include <sybdb.h>
 
@@ -163,11 +165,15 @@ RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& co
             if (!cond.isEmpty())
                 where << cond;
         }
+        // Without a condition the server would change whichever row it meets first.
+        if (where.isEmpty())
+            throw Error(QStringLiteral("%1: Row cannot be located for updating. The table has no key and "
+                                       "no column whose value can be compared.")
+                            .arg(quotedTable));
     }
-    return st.finish(
-        (keyColumns.empty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) + quotedTable +
-        QStringLiteral(" SET ") + sets.join(u',') +
-        (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "))));
+    return st.finish((keyColumns.empty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) +
+                     quotedTable + QStringLiteral(" SET ") + sets.join(u',') + QStringLiteral(" WHERE ") +
+                     where.join(QStringLiteral(" AND ")));
 }
 
 RowWrite rowInsert(const QString& quotedTable, const std::vector<ColumnInfo>& columns, const RowEdits& edits)

@@ -30,7 +30,8 @@ bool isWrittenColumn(const ColumnInfo& column, const std::optional<QVariant>& ed
 
 // UPDATE of the row read as `original`, setting the written columns. The row is identified by
 // its key columns (indexes into `columns`); with no key, by every original value that can be
-// compared, and then at most one row changes (UPDATE TOP (1)). Empty text when nothing is written.
+// compared, and then at most one row changes (UPDATE TOP (1)); raises when there is none, since
+// any row could be changed. Empty text when nothing is written.
 RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
                    const std::vector<Cell>& original, const RowEdits& edits,
                    const std::vector<int>& keyColumns);

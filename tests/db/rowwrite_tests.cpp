@@ -1,5 +1,6 @@
 // The statements a Post sends, built from a table's columns, the row as read and the edits,
 // without a server.
+#include "core/error.h"
 #include "db/rowwrite.h"
 #include "db/sqltext.h"
 
@@ -229,4 +230,28 @@ TEST_F(RowWriting, StatementsOfAPost)
             params << describe(p);
         EXPECT_EQ(params.join(u'|').toStdString(), c.params.join(u'|').toStdString());
     }
+}
+
+TEST_F(RowWriting, KeylessRowWithNothingComparableIsRefused)
+{
+    // Long text and image values cannot be compared: an UPDATE TOP (1) without a condition would
+    // change whichever row the server meets first.
+    std::vector<ColumnInfo> columns(2);
+    columns[0].name = "Memo";
+    columns[0].type = SYBNTEXT;
+    columns[1].name = "Photo";
+    columns[1].type = SYBIMAGE;
+    for (ColumnInfo& c : columns)
+        c.quotedName = quoteName(c.name);
+    RowStore rows;
+    rows.beginRow();
+    rows.putRaw("a", 1, false);
+    rows.putNull();
+    rows.endRow();
+    std::vector<Cell> original;
+    rows.cells(0, columns.size(), original);
+    RowEdits edits(columns.size());
+    edits[0] = QString("b");
+
+    EXPECT_THROW(rowUpdate("[Notes]", columns, original, edits, {}), rimo::Error);
 }
