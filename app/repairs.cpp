@@ -1,17 +1,15 @@
 #include "app/repairs.h"
 
 #include "db/msdataset.h"
+#include "db/sqltext.h"
+
+using rimo::db::quotedSqlText;
 
 namespace {
 // "رسمي" with the Arabic yeh (U+064A): the herd databases' mark of an official recording.
 const QString kOfficial = QStringLiteral("\u0631\u0633\u0645\u064A");
 const QString kDash = QStringLiteral("-");
 } // namespace
-
-QString quotedSqlText(const QString& text)
-{
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
-}
 
 QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate)
 {

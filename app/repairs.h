@@ -27,6 +27,3 @@ void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDispla
 
 // The update statement for one calving, in the exact form the herd databases are sent.
 QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate);
-
-// Text in single quotes with inner quotes doubled.
-QString quotedSqlText(const QString& text);

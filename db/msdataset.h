@@ -6,6 +6,7 @@
 #include "db/msconnection.h"
 #include "db/rowstore.h"
 #include "db/sqlparams.h"
+#include "db/sqltext.h"
 
 #include <QHash>
 #include <QObject>
@@ -197,13 +198,6 @@ private:
     void readKeyColumns();
     void storePostedRow();
     QStringList m_keyColumns;
-    QString m_quotedTable; // quoted once per open: Post runs once per row
+    std::vector<int> m_keyIndexes; // the key columns' places in the row
+    QString m_quotedTable;         // quoted once per open: Post runs once per row
 };
-
-namespace rimo::db {
-// [name] quoting of an identifier, doubling "]"; dotted names are quoted part by part and
-// already-bracketed parts are kept.
-QString quoteName(const QString& name);
-// The last part of a possibly qualified, possibly bracketed table name, without brackets.
-QString bareTableName(const QString& name);
-} // namespace rimo::db

@@ -107,6 +107,26 @@ QString rawAsString(const ColumnInfo& c, const char* d, std::uint32_t size)
 
 } // namespace
 
+bool isFixedWidthType(int type)
+{
+    switch (type) {
+    case SYBINT1:
+    case SYBINT2:
+    case SYBINT4:
+    case SYBINT8:
+    case SYBBIT:
+    case SYBREAL:
+    case SYBFLT8:
+    case SYBDATETIME4:
+    case SYBDATETIME:
+    case SYBMONEY4:
+    case SYBMONEY:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool ColumnInfo::isText() const
 {
     return type == SYBCHAR || type == SYBVARCHAR || type == SYBTEXT || type == SYBNTEXT ||

@@ -26,6 +26,11 @@ struct ColumnInfo
     bool isFloat() const;
 };
 
+// Whether values of the client library's type have one size, set by the type, as the fixed-length
+// types of the wire: tinyint, smallint, int, bigint, bit, real, float, smalldatetime, datetime,
+// smallmoney (4 bytes) and money (8 bytes). db-lib takes such values without a length.
+bool isFixedWidthType(int type);
+
 enum class CellTag : std::uint8_t { Null = 0, Raw = 1, Text = 2, Int = 3, Float = 4 };
 
 struct Cell

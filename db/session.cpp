@@ -304,10 +304,7 @@ qint64 Session::execSql(const QString& statement, const QString& declarations,
         case RpcParam::Kind::Raw: {
             buffers.push_back(p.raw);
             QByteArray& b = buffers.back();
-            const bool fixed = p.rawType == SYBINT1 || p.rawType == SYBINT2 || p.rawType == SYBINT4 ||
-                               p.rawType == SYBINT8 || p.rawType == SYBBIT || p.rawType == SYBREAL ||
-                               p.rawType == SYBFLT8 || p.rawType == SYBDATETIME ||
-                               p.rawType == SYBDATETIME4 || p.rawType == SYBMONEY || p.rawType == SYBMONEY4;
+            const bool fixed = isFixedWidthType(p.rawType);
             ok = dbrpcparam(m_proc, pname, 0, p.rawType, -1, fixed ? -1 : static_cast<DBINT>(b.size()),
                             reinterpret_cast<BYTE*>(b.data())) != FAIL;
             break;

@@ -4,6 +4,7 @@
 // themselves are passed on to the caller.
 
 #include "core/lifecycle.h"
+#include "db/sqltext.h"
 #include "platform/dialogs.h"
 #include "toolkit/multiconnectfile.h"
 #include "toolkit/multiuserform.h"
@@ -11,16 +12,6 @@
 #include "toolkit/tools.h"
 
 #include <QListWidget>
-
-namespace {
-
-// A text literal for a statement: enclosed in single quotes, inner quotes doubled.
-QString quotedSqlText(const QString& text)
-{
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
-} // namespace
 
 void TTools::FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase)
 {
@@ -95,7 +86,7 @@ void TTools::FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InSe
 
     // Step 7: the chosen herd's row; the first one when two herds share the name.
     MultiQAsk->setSqlText(QStringLiteral("SELECT * FROM Masters Where DName=") +
-                          quotedSqlText(chooser.selectedName()));
+                          rimo::db::quotedSqlText(chooser.selectedName()));
     MultiQAsk->Execute();
 
     // Step 8. A herd removed since the listing gives empty settings (an empty result reads as

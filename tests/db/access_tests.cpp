@@ -260,6 +260,49 @@ TEST_F(Access, TableWithoutKeyChangesAtMostOneRow)
     EXPECT_EQ(table.state(), TMSDataSet::State::Edit);
 }
 
+TEST_F(Access, MoneyColumnsReadAndPosted)
+{
+    // A row without a key is found again by its values as read: the amounts must go back exact,
+    // to the ten-thousandth, in their own fixed-width types.
+    server->exec("CREATE TABLE Cash (M money NULL, S smallmoney NULL, Note nvarchar(10) NULL)", "herd");
+    server->exec("INSERT INTO Cash VALUES (12.3456, 7.5, N'a'), (-3.0001, 0.0001, N'b'), (NULL, NULL, N'c')",
+                 "herd");
+    table.TableName = "Cash";
+    table.OrderFields = "Note";
+    table.Open();
+    EXPECT_TRUE(table.keyColumns().isEmpty());
+    EXPECT_DOUBLE_EQ(table.FieldByName("M").AsFloat(), 12.3456);
+    EXPECT_DOUBLE_EQ(table.FieldByName("S").AsFloat(), 7.5);
+    for (table.First(); !table.Eof(); table.Next()) {
+        table.Edit();
+        table.FieldByName("Note").setAsString(table.FieldByName("Note").AsString() + "2");
+        table.Post();
+    }
+    table.First();
+    table.Edit();
+    table.FieldByName("M").setAsString("20.5");
+    table.FieldByName("S").setAsString("-1.2345");
+    table.Post();
+
+    query.setSqlText("SELECT M, S, Note FROM Cash ORDER BY Note");
+    query.Open();
+    struct Row
+    {
+        double m, s;
+        QString note;
+        bool null;
+    };
+    const Row expected[] = {{20.5, -1.2345, "a2", false}, {-3.0001, 0.0001, "b2", false}, {0, 0, "c2", true}};
+    for (const Row& r : expected) {
+        ASSERT_FALSE(query.Eof());
+        EXPECT_EQ(query.FieldByName("Note").AsString(), r.note);
+        EXPECT_EQ(query.FieldByName("M").IsNull(), r.null) << r.note.toStdString();
+        EXPECT_DOUBLE_EQ(query.FieldByName("M").AsFloat(), r.m) << r.note.toStdString();
+        EXPECT_DOUBLE_EQ(query.FieldByName("S").AsFloat(), r.s) << r.note.toStdString();
+        query.Next();
+    }
+}
+
 TEST_F(Access, RefusedPostStaysInEditingWithTheServersMessage)
 {
     table.TableName = "Animals";

@@ -1,8 +1,8 @@
-#include "app/repairs.h"
 #include "core/error.h"
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/msdataset.h"
+#include "db/sqltext.h"
 
 #include <gtest/gtest.h>
 
@@ -58,12 +58,22 @@ TEST(DbText, ConnectStringWithoutProvider)
     EXPECT_EQ(c.ConnectString(), "Data Source=srv,1433;Initial Catalog=herd;User ID=sa;Password=\"p;w\"");
 }
 
-TEST(DbText, LactationStatementInItsExactForm)
+TEST(DbText, TextLiteralsDoubleTheirQuotes)
 {
-    EXPECT_EQ(lactationUpdateStatement("1024", 2, "1389/11/04"),
-              "Update Firstrec Set MilkPeriod=3Where Serial ='1024' and Rdate>'1389/11/04'");
-    EXPECT_EQ(lactationUpdateStatement("O'Neil", 0, "1389/11/04"),
-              "Update Firstrec Set MilkPeriod=1Where Serial ='O''Neil' and Rdate>'1389/11/04'");
+    struct Case
+    {
+        QString in;
+        QString out;
+    } cases[] = {
+        {"1024", "'1024'"},
+        {"", "''"},
+        {"O'Neil", "'O''Neil'"},
+        {"''", "''''''"},
+        {"a]b [c] \"d\"", "'a]b [c] \"d\"'"}, // only the single quote is special in a literal
+        {QStringLiteral("گاو 'يك'"), QStringLiteral("'گاو ''يك'''")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(quotedSqlText(c.in), c.out) << c.in.toStdString();
 }
 
 TEST(DbFilter, ExpressionsOverARow)

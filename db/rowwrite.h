@@ -1,0 +1,42 @@
+#pragma once
+// The statements a table's Post sends, built from what the table holds and nothing else: the
+// columns (names quoted once per open), the row as read, the values written while editing and
+// the key. Values always go as parameters, never inside the text.
+
+#include "db/rowstore.h"
+#include "db/session.h"
+
+#include <QString>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+namespace rimo::db {
+
+// Text, parameter declarations ("@P1 bigint,@P2 int") and values of one sp_executesql call.
+struct RowWrite
+{
+    QString text;
+    QString declarations;
+    std::vector<RpcParam> params;
+};
+
+// Values written while editing, one entry per column; an unset entry keeps the row's value.
+using RowEdits = std::vector<std::optional<QVariant>>;
+
+// Whether a Post writes the column: it was set while editing, and its value is not one the
+// server owns (identity, computed and row-version values).
+bool isWrittenColumn(const ColumnInfo& column, const std::optional<QVariant>& edit);
+
+// UPDATE of the row read as `original`, setting the written columns. The row is identified by
+// its key columns (indexes into `columns`); with no key, by every original value that can be
+// compared, and then at most one row changes (UPDATE TOP (1)); raises when there is none, since
+// any row could be changed. Empty text when nothing is written.
+RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                   const std::vector<Cell>& original, const RowEdits& edits,
+                   const std::vector<int>& keyColumns);
+
+// INSERT of a new row with the written columns; DEFAULT VALUES when none was set.
+RowWrite rowInsert(const QString& quotedTable, const std::vector<ColumnInfo>& columns, const RowEdits& edits);
+
+} // namespace rimo::db

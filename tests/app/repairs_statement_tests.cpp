@@ -1,0 +1,12 @@
+// The statements the repairs send, as plain text: no server, no window.
+#include "app/repairs.h"
+
+#include <gtest/gtest.h>
+
+TEST(RepairsText, LactationStatementInItsExactForm)
+{
+    EXPECT_EQ(lactationUpdateStatement("1024", 2, "1389/11/04"),
+              "Update Firstrec Set MilkPeriod=3Where Serial ='1024' and Rdate>'1389/11/04'");
+    EXPECT_EQ(lactationUpdateStatement("O'Neil", 0, "1389/11/04"),
+              "Update Firstrec Set MilkPeriod=1Where Serial ='O''Neil' and Rdate>'1389/11/04'");
+}
