@@ -10,7 +10,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   freetds-dev freetds-bin
   libsqlite3-dev sqlite3
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
   libx11-dev libxkbcommon-dev x11-xkb-utils
   xvfb xauth imagemagick
   fonts-dejavu-core fonts-noto-core

@@ -1,0 +1,48 @@
+#pragma once
+// Pictures the image tests make for themselves: random and smooth bitmaps, JPEG files in colour
+// spaces the codec under test never writes (grey, CMYK, YCCK), hand-built BMP files, and the plain
+// transcription of the resampler's steps that the fast one is held to.
+
+#include "toolkit/images/bitmap.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <jpeglib.h>
+
+namespace imagetest {
+
+// Noise from a fixed seed.
+rimo::Bitmap randomBitmap(int width, int height, std::uint32_t seed);
+// Smooth colour ramps (what a photograph looks like to a JPEG coder).
+rimo::Bitmap smoothBitmap(int width, int height);
+rimo::Bitmap uniformBitmap(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r);
+
+// The resampler's steps written out one by one, without any hoisting.
+void plainResample(const rimo::Bitmap& src, rimo::Bitmap& dst);
+
+// A JPEG file in `space` (JCS_GRAYSCALE: one byte per pixel; JCS_CMYK: four), written with libjpeg
+// directly; `stored` is the colour space inside the file (JCS_YCCK for CMYK input makes a YCCK file).
+QByteArray libjpegFile(int width, int height, J_COLOR_SPACE space, J_COLOR_SPACE stored, int quality = 90);
+
+// The luminance and chrominance quantisation tables of a JPEG file, in natural order.
+struct QuantTables
+{
+    std::uint16_t luma[64];
+    std::uint16_t chroma[64];
+};
+QuantTables quantTablesOf(const QByteArray& jpeg);
+// The JPEG standard's example tables (Annex K), which quality 50 uses unscaled.
+extern const std::uint16_t kStandardLuma[64];
+extern const std::uint16_t kStandardChroma[64];
+
+// An 8-bit RLE BMP of `width` x `height` with a grey palette: each row one run of value row index
+// then an end-of-line, and the end-of-bitmap mark.
+QByteArray rle8Bmp(int width, int height);
+// A BMP file as Qt writes it for `image`.
+QByteArray qtFile(const QImage& image, const char* format);
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& data);
+
+} // namespace imagetest
