@@ -36,6 +36,16 @@ std::int64_t dibStride(std::int64_t width, std::int64_t bitCount)
     return (width * bitCount + 31) / 32 * 4;
 }
 
+// offset + stride * rows, saturated: the header fields come from the file and may be anything.
+std::int64_t bytesNeeded(std::int64_t offset, std::int64_t stride, std::int64_t rows)
+{
+    std::int64_t area = 0;
+    std::int64_t total = 0;
+    if (__builtin_mul_overflow(stride, rows, &area) || __builtin_add_overflow(offset, area, &total))
+        return INT64_MAX;
+    return total;
+}
+
 QString truncatedText(std::int64_t needed, qsizetype held)
 {
     return QStringLiteral("the file is cut short: its header announces %1 bytes, it holds %2")
@@ -155,7 +165,7 @@ QString bmpDataShortfall(const QByteArray& file)
     if (compression == Rle8 || compression == Rle4)
         return rleShortfall(file, dataAt, height, compression == Rle8);
     if (compression == Rgb || compression == BitFields || compression == AlphaBitFields) {
-        const std::int64_t needed = dataAt + dibStride(std::abs(width), bitCount) * height;
+        const std::int64_t needed = bytesNeeded(dataAt, dibStride(std::abs(width), bitCount), height);
         if (needed > file.size())
             return truncatedText(needed, file.size());
     }
@@ -189,7 +199,7 @@ QString icoDataShortfall(const QByteArray& file)
         const std::int64_t colorsUsed = le32(file, dib + 32);
         const std::int64_t palette =
             bitCount <= 8 ? (colorsUsed ? colorsUsed : std::int64_t{1} << bitCount) * 4 : 0;
-        const std::int64_t needed = infoSize + palette + dibStride(width, bitCount) * height;
+        const std::int64_t needed = bytesNeeded(infoSize + palette, dibStride(width, bitCount), height);
         if (needed > bytes)
             return QStringLiteral("icon %1 is cut short: its header announces %2 bytes, its entry holds %3")
                 .arg(i + 1)
@@ -201,11 +211,14 @@ QString icoDataShortfall(const QByteArray& file)
 
 Bitmap decodeBmp(const QByteArray& file)
 {
-    Bitmap bitmap = decodeWithQt(file, "bmp");
-    const QString shortfall = bmpDataShortfall(file);
-    if (!shortfall.isEmpty())
-        throw Error(shortfall);
-    return bitmap;
+    // Checked before Qt allocates the picture its header announces; a file that is no BMP at all is
+    // left to Qt's reader, whose message says so.
+    if (file.startsWith("BM")) {
+        const QString shortfall = bmpDataShortfall(file);
+        if (!shortfall.isEmpty())
+            throw Error(shortfall);
+    }
+    return decodeWithQt(file, "bmp");
 }
 
 Bitmap decodeIco(const QByteArray& file)

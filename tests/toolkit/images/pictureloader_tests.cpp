@@ -94,6 +94,14 @@ TEST(PictureLoaderTest, IncompleteBmpAndIcoFilesAreRefused)
     const QByteArray ico = imagetest::qtFile(colourfulImage(16, 16, QImage::Format_ARGB32), "ico");
     QByteArray badMagic = bmp;
     badMagic[0] = 'X';
+    // Headers announcing 2^31 - 1 pixels each way: the byte count must not overflow.
+    QByteArray bmpHuge = bmp;
+    bmpHuge.replace(18, 8, QByteArray("\xFF\xFF\xFF\x7F\xFF\xFF\xFF\x7F", 8));
+    QByteArray icoHuge = ico;
+    const qsizetype icoImage = static_cast<uchar>(ico[18]) | static_cast<uchar>(ico[19]) << 8;
+    icoHuge.replace(icoImage + 4, 8, QByteArray("\xFF\xFF\xFF\x7F\xFF\xFF\xFF\x7F", 8));
+    EXPECT_FALSE(rimo::bmpDataShortfall(bmpHuge).isEmpty());
+    EXPECT_FALSE(rimo::icoDataShortfall(icoHuge).isEmpty());
     QByteArray icoEntryPastEnd = ico;
     icoEntryPastEnd[6 + 8] = static_cast<char>(0xF0); // the first entry's size grows past the file
     struct Case
@@ -113,6 +121,8 @@ TEST(PictureLoaderTest, IncompleteBmpAndIcoFilesAreRefused)
         {"ico cut by a few bytes", ico.left(ico.size() - 3), rimo::decodeIco},
         {"ico cut in its directory", ico.left(10), rimo::decodeIco},
         {"ico entry past the end", icoEntryPastEnd, rimo::decodeIco},
+        {"bmp of 2^31 x 2^31 pixels", bmpHuge, rimo::decodeBmp},
+        {"ico of 2^31 x 2^30 pixels", icoHuge, rimo::decodeIco},
         {"empty ico", QByteArray(), rimo::decodeIco},
         {"ico of garbage", QByteArray(200, '\x07'), rimo::decodeIco},
     };
