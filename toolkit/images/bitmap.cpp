@@ -2,10 +2,28 @@
 
 #include "core/error.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <utility>
 
 namespace rimo {
+
+namespace {
+
+// Blocks from here up are mapped directly; below, calloc serves them from its heap.
+constexpr std::size_t kMappedFrom = std::size_t{1} << 22;
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
+
+} // namespace
+
+void Bitmap::Release::operator()(std::uint8_t* p) const
+{
+    if (mappedBytes)
+        munmap(p, mappedBytes);
+    else
+        std::free(p);
+}
 
 Bitmap::Bitmap(int width, int height)
 {
@@ -45,15 +63,24 @@ bool Bitmap::trySetSize(int width, int height) noexcept
 {
     if (width < 0 || height < 0 || std::int64_t{width} * height > kMaxPixels)
         return false;
-    std::uint8_t* pixels = nullptr;
     const std::size_t bytes =
         static_cast<std::size_t>(width) * kBytesPerPixel * static_cast<std::size_t>(height);
-    if (bytes > 0) {
-        pixels = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
-        if (!pixels)
+    if (bytes >= kMappedFrom) {
+        const std::size_t mapped = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (block == MAP_FAILED)
             return false;
+        madvise(block, mapped, MADV_HUGEPAGE); // advice only: without huge pages it still works
+        m_pixels = std::unique_ptr<std::uint8_t, Release>(static_cast<std::uint8_t*>(block), Release{mapped});
+    } else {
+        std::uint8_t* pixels = nullptr;
+        if (bytes > 0) {
+            pixels = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+            if (!pixels)
+                return false;
+        }
+        m_pixels = std::unique_ptr<std::uint8_t, Release>(pixels, Release{0});
     }
-    m_pixels.reset(pixels);
     m_width = width;
     m_height = height;
     return true;
