@@ -165,15 +165,21 @@ void put32(QByteArray& d, std::uint32_t v)
 }
 } // namespace
 
-QByteArray rle8Bmp(int width, int height)
+QByteArray rleBmp(int width, int height, int bits)
 {
+    const bool rle8 = bits == 8;
+    const int colours = rle8 ? 256 : 16;
     QByteArray stream;
     for (int y = 0; y < height; ++y) {
-        stream.append(static_cast<char>(width)).append(static_cast<char>(y));
+        const char value = static_cast<char>(rle8 ? y : (y << 4 | y));
+        // Literal pixels, padded to 16 bits: three bytes in RLE8, two in RLE4.
+        stream.append('\0').append('\3');
+        stream.append(rle8 ? QByteArray(3, value).append('\0') : QByteArray(2, value));
+        stream.append(static_cast<char>(width - 3)).append(value);
         stream.append('\0').append('\0');
     }
     stream.append('\0').append('\1');
-    const std::uint32_t dataAt = 14 + 40 + 256 * 4;
+    const std::uint32_t dataAt = 14 + 40 + colours * 4;
     QByteArray file("BM");
     put32(file, dataAt + stream.size());
     put32(file, 0);
@@ -182,15 +188,15 @@ QByteArray rle8Bmp(int width, int height)
     put32(file, width);
     put32(file, height);
     put16(file, 1);
-    put16(file, 8);
-    put32(file, 1); // BI_RLE8
+    put16(file, static_cast<std::uint32_t>(bits));
+    put32(file, rle8 ? 1 : 2); // BI_RLE8, BI_RLE4
     put32(file, stream.size());
     put32(file, 2835);
     put32(file, 2835);
-    put32(file, 256);
+    put32(file, static_cast<std::uint32_t>(colours));
     put32(file, 0);
-    for (int i = 0; i < 256; ++i)
-        put32(file, static_cast<std::uint32_t>(i * 0x010101));
+    for (int i = 0; i < colours; ++i)
+        put32(file, static_cast<std::uint32_t>(i * (rle8 ? 0x010101 : 0x111111)));
     return file + stream;
 }
 

@@ -36,9 +36,10 @@ QuantTables quantTablesOf(const QByteArray& jpeg);
 extern const std::uint16_t kStandardLuma[64];
 extern const std::uint16_t kStandardChroma[64];
 
-// An 8-bit RLE BMP of `width` x `height` with a grey palette: each row one run of value row index
-// then an end-of-line, and the end-of-bitmap mark.
-QByteArray rle8Bmp(int width, int height);
+// An RLE BMP (`bits` 8 or 4) of `width` (at least 4) x `height` with a grey palette, each row grey
+// level (row index) as stored, bottom up: three literal pixels, a run for the rest, an end-of-line;
+// then the end-of-bitmap mark.
+QByteArray rleBmp(int width, int height, int bits = 8);
 // A BMP file as Qt writes it for `image`.
 QByteArray qtFile(const QImage& image, const char* format);
 

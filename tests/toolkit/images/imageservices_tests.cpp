@@ -122,14 +122,14 @@ TEST_F(ImageServicesTest, ConvertBmp2JpgHoldsThePictureAtDefaultQuality)
     EXPECT_EQ(jpeg->compressionQuality(), 75);
     EXPECT_TRUE(jpeg->picture() == Bitmap::fromImage(image));
 
-    imagetest::writeFile(path("rle.bmp"), imagetest::rle8Bmp(6, 3));
+    imagetest::writeFile(path("rle.bmp"), imagetest::rleBmp(6, 3));
     EXPECT_EQ(TImageServices::ConvertBMP2JPG(path("rle.bmp"))->width(), 6);
 }
 
 TEST_F(ImageServicesTest, ConvertBmp2JpgRaisesForBadFiles)
 {
     const QByteArray bmp = imagetest::qtFile(QImage(30, 20, QImage::Format_RGB32), "bmp");
-    const QByteArray rle = imagetest::rle8Bmp(30, 20);
+    const QByteArray rle = imagetest::rleBmp(30, 20);
     imagetest::writeFile(path("cut.bmp"), bmp.left(bmp.size() - 100));
     imagetest::writeFile(path("cutrle.bmp"), rle.left(rle.size() - 30));
     imagetest::writeFile(path("photo.bmp"), rimo::encodeJpeg(imagetest::smoothBitmap(8, 8), 80));

@@ -78,19 +78,26 @@ TEST(PictureLoaderTest, BmpFilesOfEveryDepthDecode)
         const QByteArray file = imagetest::qtFile(c.image, "bmp");
         expectSamePixels(rimo::decodeBmp(file), c.image.convertToFormat(QImage::Format_RGB32), c.name);
     }
-    // RLE8 is read, not written, by Qt: the file is built by hand. Row y holds grey y, bottom up.
-    const Bitmap rle = rimo::decodeBmp(imagetest::rle8Bmp(5, 4));
-    ASSERT_EQ(rle.width(), 5);
-    ASSERT_EQ(rle.height(), 4);
-    for (int y = 0; y < 4; ++y)
-        EXPECT_EQ(pixelOf(rle, 4, y), qRgb(3 - y, 3 - y, 3 - y)) << y;
+    // RLE is read, not written, by Qt: the files are built by hand. Row y holds grey y, bottom up.
+    for (const int bits : {8, 4}) {
+        const Bitmap rle = rimo::decodeBmp(imagetest::rleBmp(5, 4, bits));
+        ASSERT_EQ(rle.width(), 5);
+        ASSERT_EQ(rle.height(), 4);
+        const int step = bits == 8 ? 1 : 17;
+        for (int y = 0; y < 4; ++y) {
+            const int grey = (3 - y) * step;
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(pixelOf(rle, x, y), qRgb(grey, grey, grey)) << bits << " bits at " << x << "," << y;
+        }
+    }
 }
 
 TEST(PictureLoaderTest, IncompleteBmpAndIcoFilesAreRefused)
 {
     const QImage image = colourfulImage(16, 16, QImage::Format_RGB32);
     const QByteArray bmp = imagetest::qtFile(image, "bmp");
-    const QByteArray rle = imagetest::rle8Bmp(16, 16);
+    const QByteArray rle = imagetest::rleBmp(16, 16);
+    const QByteArray rle4 = imagetest::rleBmp(16, 16, 4);
     const QByteArray ico = imagetest::qtFile(colourfulImage(16, 16, QImage::Format_ARGB32), "ico");
     QByteArray badMagic = bmp;
     badMagic[0] = 'X';
@@ -117,6 +124,9 @@ TEST(PictureLoaderTest, IncompleteBmpAndIcoFilesAreRefused)
         {"empty bmp", QByteArray(), rimo::decodeBmp},
         {"RLE bmp cut before its last row", rle.left(rle.size() - 8), rimo::decodeBmp},
         {"RLE bmp cut inside a row", rle.left(rle.size() - 5), rimo::decodeBmp},
+        {"RLE bmp cut inside its literal pixels", rle.left(rle.size() - 9), rimo::decodeBmp},
+        {"RLE4 bmp cut before its last row", rle4.left(rle4.size() - 2 - 10), rimo::decodeBmp},
+        {"RLE4 bmp cut inside its literal pixels", rle4.left(rle4.size() - 2 - 6), rimo::decodeBmp},
         {"ico cut in half", ico.left(ico.size() / 2), rimo::decodeIco},
         {"ico cut by a few bytes", ico.left(ico.size() - 3), rimo::decodeIco},
         {"ico cut in its directory", ico.left(10), rimo::decodeIco},
@@ -129,6 +139,9 @@ TEST(PictureLoaderTest, IncompleteBmpAndIcoFilesAreRefused)
     // The complete files decode.
     EXPECT_NO_THROW(rimo::decodeBmp(bmp));
     EXPECT_NO_THROW(rimo::decodeBmp(rle));
+    EXPECT_NO_THROW(rimo::decodeBmp(rle4));
+    // Without its end-of-bitmap mark the stream is still whole: every row has ended.
+    EXPECT_TRUE(rimo::bmpDataShortfall(rle4.left(rle4.size() - 2)).isEmpty());
     expectSamePixels(rimo::decodeIco(ico), image, "icon");
     for (const Case& c : cases)
         EXPECT_THROW(c.decode(c.data), rimo::Error) << c.name;
