@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
@@ -208,6 +210,18 @@ QByteArray qtFile(const QImage& image, const char* format)
     if (!writer.write(image))
         throw std::runtime_error(writer.errorString().toStdString());
     return buffer.data();
+}
+
+QString identifiedQuality(const QString& path)
+{
+    const QString identify = QStandardPaths::findExecutable(QStringLiteral("identify"));
+    if (identify.isEmpty())
+        return {};
+    QProcess process;
+    process.start(identify, {QStringLiteral("-format"), QStringLiteral("%Q"), path});
+    if (!process.waitForFinished(60000))
+        return QStringLiteral("identify did not finish");
+    return QString::fromLatin1(process.readAllStandardOutput().trimmed());
 }
 
 QByteArray readFile(const QString& path)

@@ -43,6 +43,10 @@ QByteArray rleBmp(int width, int height, int bits = 8);
 // A BMP file as Qt writes it for `image`.
 QByteArray qtFile(const QImage& image, const char* format);
 
+// The quality ImageMagick's identify estimates for a JPEG file ("%Q"); empty when identify is not
+// installed.
+QString identifiedQuality(const QString& path);
+
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& data);
 

@@ -70,6 +70,10 @@ TEST_F(ImageServicesTest, ReduceJpgSizeAtTheSameSizeReencodes)
     EXPECT_EQ(imagetest::readFile(path("in.jpg")), expected);
     expectStandardTables(expected);
     EXPECT_EQ(files(), (QStringList{QStringLiteral("in.jpg"), QStringLiteral("out.jpg")}));
+    const QString quality = imagetest::identifiedQuality(path("out.jpg"));
+    if (!quality.isEmpty()) {
+        EXPECT_EQ(quality, QStringLiteral("50"));
+    }
 }
 
 TEST_F(ImageServicesTest, ReduceJpgSizeWithUnreadableInputDoesNothing)
