@@ -2,7 +2,8 @@
 // "convert -filter Triangle -resize WxH!" (its time minus that of the same command without -resize),
 // and LoadJpegIntoBitmap / SaveBitmapAsJpeg at quality 50 against djpeg and "cjpeg -quality 50", on
 // one generated 12-megapixel photograph. Every peer runs on one thread, as ours does; each figure is
-// the best of `runs` (default 5), and the ratios compare figures taken in the same run.
+// the best of `runs` (default 5), all peers timed in turn within each run, so the ratios compare
+// figures taken under the same load.
 //
 // ImageMagick is found as "magick", "convert-im6.q16" or "convert" (RIMO_CONVERT overrides).
 
@@ -23,28 +24,36 @@
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <vector>
 
 namespace {
 
 int g_runs = 5;
 
-double bestMs(const std::function<void()>& work)
+// The best time of each piece of work, timed in turn within every run so that all of them meet
+// the same load on a shared machine.
+std::vector<double> bestMsInTurn(const std::vector<std::function<void()>>& works)
 {
-    double best = 1e300;
-    for (int i = 0; i < g_runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    std::vector<double> best(works.size(), 1e300);
+    for (int run = 0; run < g_runs; ++run) {
+        for (std::size_t i = 0; i < works.size(); ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            works[i]();
+            best[i] = std::min(best[i], static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
     }
     return best;
 }
 
-// Wall time of a command, best of the runs; negative when it cannot run.
-double commandMs(const QString& program, const QStringList& arguments)
+// Runs a command on one thread; clears `ok` when it fails.
+std::function<void()> command(const QString& program, const QStringList& arguments, bool& ok)
 {
-    bool failed = false;
-    const double ms = bestMs([&] {
+    return [program, arguments, &ok] {
+        if (program.isEmpty()) {
+            ok = false;
+            return;
+        }
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MAGICK_THREAD_LIMIT"), QStringLiteral("1"));
@@ -56,10 +65,9 @@ double commandMs(const QString& program, const QStringList& arguments)
             process.exitCode() != 0) {
             std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
                          process.readAllStandardError().constData());
-            failed = true;
+            ok = false;
         }
-    });
-    return failed ? -1 : ms;
+    };
 }
 
 // Something a JPEG coder treats like a photograph: smooth light, edges and fine grain.
@@ -136,29 +144,29 @@ void benchResample(const rimo::Bitmap& source, const QString& sourcePpm, int wid
                    const QString& convert)
 {
     rimo::Bitmap ours(width, height);
-    const double oursMs = bestMs([&] { rimo::ResampleBitmap(source, ours); });
     const QImage image = source.toImage().convertToFormat(QImage::Format_RGB32);
     QImage scaled;
-    const double qtMs = bestMs(
-        [&] { scaled = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); });
+    bool imOk = true;
+    const QString geometry = QStringLiteral("%1x%2!").arg(width).arg(height);
+    const std::vector<double> ms = bestMsInTurn({
+        [&] { rimo::ResampleBitmap(source, ours); },
+        [&] { scaled = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); },
+        command(convert,
+                {sourcePpm, QStringLiteral("-filter"), QStringLiteral("Triangle"), QStringLiteral("-resize"),
+                 geometry, QStringLiteral("null:")},
+                imOk),
+        command(convert, {sourcePpm, QStringLiteral("null:")}, imOk),
+    });
     const double mp = double(width) * height / 1e6;
     const QString title = QStringLiteral("resample %1x%2 -> %3x%4")
                               .arg(source.width())
                               .arg(source.height())
                               .arg(width)
                               .arg(height);
-    report(qPrintable(title), oursMs, qtMs, "QImage::scaled", mp);
-    double imMs = -1;
-    if (!convert.isEmpty()) {
-        const QString geometry = QStringLiteral("%1x%2!").arg(width).arg(height);
-        const double withResize =
-            commandMs(convert, {sourcePpm, QStringLiteral("-filter"), QStringLiteral("Triangle"),
-                                QStringLiteral("-resize"), geometry, QStringLiteral("null:")});
-        const double without = commandMs(convert, {sourcePpm, QStringLiteral("null:")});
-        if (withResize >= 0 && without >= 0)
-            imMs = std::max(0.001, withResize - without);
-    }
-    report("", oursMs, imMs, "ImageMagick", mp);
+    report(qPrintable(title), ms[0], ms[1], "QImage::scaled", mp);
+    // A difference lost in the noise of two process runs is no figure.
+    const double imMs = imOk && ms[2] > ms[3] ? ms[2] - ms[3] : -1;
+    report("", ms[0], imMs, "ImageMagick", mp);
 }
 
 } // namespace
@@ -189,22 +197,27 @@ int main(int argc, char** argv)
 
     const double mp = 12.0;
     rimo::Bitmap decoded;
-    const double loadMs = bestMs([&] {
-        if (!rimo::LoadJpegIntoBitmap(decoded, photoJpeg))
-            qFatal("the photograph did not load");
-    });
+    bool djpegOk = true;
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
-    const double djpegMs = djpeg.isEmpty() ? -1 : commandMs(djpeg, {photoJpeg});
-    report("LoadJpegIntoBitmap 4000x3000", loadMs, djpegMs, "djpeg", mp);
+    const std::vector<double> load = bestMsInTurn({
+        [&] {
+            if (!rimo::LoadJpegIntoBitmap(decoded, photoJpeg))
+                qFatal("the photograph did not load");
+        },
+        command(djpeg, {photoJpeg}, djpegOk),
+    });
+    report("LoadJpegIntoBitmap 4000x3000", load[0], djpegOk ? load[1] : -1, "djpeg", mp);
 
     const QString out = dir.filePath(QStringLiteral("out.jpg"));
-    const double saveMs = bestMs([&] { rimo::SaveBitmapAsJpeg(decoded, out, 50); });
+    bool cjpegOk = true;
     const QString cjpeg = QStandardPaths::findExecutable(QStringLiteral("cjpeg"));
-    const double cjpegMs =
-        cjpeg.isEmpty()
-            ? -1
-            : commandMs(cjpeg, {QStringLiteral("-quality"), QStringLiteral("50"), QStringLiteral("-outfile"),
-                                dir.filePath(QStringLiteral("cjpeg.jpg")), photoPpm});
-    report("SaveBitmapAsJpeg q50 4000x3000", saveMs, cjpegMs, "cjpeg -quality 50", mp);
+    const std::vector<double> save = bestMsInTurn({
+        [&] { rimo::SaveBitmapAsJpeg(decoded, out, 50); },
+        command(cjpeg,
+                {QStringLiteral("-quality"), QStringLiteral("50"), QStringLiteral("-outfile"),
+                 dir.filePath(QStringLiteral("cjpeg.jpg")), photoPpm},
+                cjpegOk),
+    });
+    report("SaveBitmapAsJpeg q50 4000x3000", save[0], cjpegOk ? save[1] : -1, "cjpeg -quality 50", mp);
     return 0;
 }
