@@ -10,7 +10,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format-14 python3
   freetds-dev freetds-bin
   libsqlite3-dev sqlite3
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
   libx11-dev libxkbcommon-dev x11-xkb-utils
   libxcb1-dev libxcb-res0-dev libproc2-dev
   xvfb xauth imagemagick

@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "toolkit/dates/dateservices.h"
 #include "toolkit/dates/valueservices.h"
+#include "toolkit/images/imageservices.h"
 
 #include <QRect>
 #include <QString>
@@ -19,7 +20,7 @@ class TMultiUserForm;
 class TProcessInfo;
 class TAppInfo;
 
-class TTools : public QWidget, public TDateServices, public TValueServices
+class TTools : public QWidget, public TDateServices, public TValueServices, public TImageServices
 {
     Q_OBJECT
 public:
