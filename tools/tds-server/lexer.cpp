@@ -1,6 +1,6 @@
-#include "lexer.h"
+#include "tools/tds-server/lexer.h"
 
-#include "servererror.h"
+#include "tools/tds-server/servererror.h"
 
 namespace rimo::tds {
 

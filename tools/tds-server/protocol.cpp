@@ -1,6 +1,6 @@
-#include "protocol.h"
+#include "tools/tds-server/protocol.h"
 
-#include "encoding.h"
+#include "tools/tds-server/encoding.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "session.h"
+#include "tools/tds-server/session.h"
 
-#include "encoding.h"
-#include "servererror.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
 

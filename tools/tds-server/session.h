@@ -2,10 +2,10 @@
 // the connection's own SQLite handle with translated statements cached by their text.
 #pragma once
 
-#include "protocol.h"
-#include "servererror.h"
-#include "storage.h"
-#include "translator.h"
+#include "tools/tds-server/protocol.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/storage.h"
+#include "tools/tds-server/translator.h"
 
 #include <atomic>
 #include <map>

@@ -1,7 +1,7 @@
-#include "storage.h"
+#include "tools/tds-server/storage.h"
 
-#include "encoding.h"
-#include "servererror.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
 

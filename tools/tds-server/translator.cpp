@@ -1,7 +1,7 @@
-#include "translator.h"
+#include "tools/tds-server/translator.h"
 
-#include "lexer.h"
-#include "servererror.h"
+#include "tools/tds-server/lexer.h"
+#include "tools/tds-server/servererror.h"
 
 #include <algorithm>
 #include <array>

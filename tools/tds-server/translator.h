@@ -2,7 +2,7 @@
 // list of statements; anything outside the supported forms raises an SQL Server-style ServerError.
 #pragma once
 
-#include "storage.h"
+#include "tools/tds-server/storage.h"
 
 #include <optional>
 #include <string>
