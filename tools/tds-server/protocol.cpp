@@ -1,5 +1,6 @@
 #include "tools/tds-server/protocol.h"
 
+#include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 
 #include <cstdio>
@@ -76,35 +77,6 @@ uint64_t readLe(std::string_view b)
     for (size_t i = b.size(); i-- > 0;)
         v = (v << 8) | static_cast<uint8_t>(b[i]);
     return v;
-}
-
-std::string dateText(int64_t daysSince0001)
-{
-    int64_t y;
-    unsigned m, d;
-    civilFromDays(daysSince0001 + daysFromCivil(1, 1, 1), y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
-    return buf;
-}
-
-std::string timeText(uint64_t units, int scale)
-{
-    uint64_t div = 1;
-    for (int i = 0; i < scale; ++i)
-        div *= 10;
-    const uint64_t secs = units / div;
-    const uint64_t frac = units % div;
-    char buf[48];
-    std::snprintf(
-        buf, sizeof buf, "%02llu:%02llu:%02llu", static_cast<unsigned long long>((secs / 3600) % 24),
-        static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60));
-    std::string out = buf;
-    if (scale > 0) {
-        std::snprintf(buf, sizeof buf, ".%0*llu", scale, static_cast<unsigned long long>(frac));
-        out += buf;
-    }
-    return out;
 }
 
 Value numericValue(std::string_view data, int scale)
@@ -369,45 +341,6 @@ Value readParamValue(Cursor& c)
 }
 
 } // namespace
-
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-}
-
-std::string datetimeText(int32_t days1900, uint32_t ticks)
-{
-    int64_t y;
-    unsigned m, d;
-    civilFromDays(daysFromCivil(1900, 1, 1) + days1900, y, m, d);
-    const uint64_t ms = (static_cast<uint64_t>(ticks) * 10 + 1) / 3;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu.%03llu", static_cast<long long>(y),
-                  m, d, static_cast<unsigned long long>((ms / 3600000) % 24),
-                  static_cast<unsigned long long>((ms / 60000) % 60),
-                  static_cast<unsigned long long>((ms / 1000) % 60),
-                  static_cast<unsigned long long>(ms % 1000));
-    return buf;
-}
 
 std::string scaledToText(unsigned __int128 magnitude, int scale, bool negative)
 {

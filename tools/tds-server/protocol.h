@@ -159,13 +159,3 @@ private:
 };
 
 } // namespace rimo::tds
-
-namespace rimo::tds {
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d);
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d);
-// "YYYY-MM-DD HH:MM:SS.mmm" for a datetime value (days since 1900-01-01, 1/300 s ticks).
-std::string datetimeText(int32_t days1900, uint32_t ticks);
-
-} // namespace rimo::tds

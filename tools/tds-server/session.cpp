@@ -1,5 +1,6 @@
 #include "tools/tds-server/session.h"
 
+#include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/servererror.h"
 
@@ -131,77 +132,6 @@ void putLe(std::string& out, uint64_t v, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-// Parses the date/time texts the server stores: "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (also with '/' or 'T'),
-// "YYYYMMDD". Returns false on anything else.
-bool parseDateTime(std::string_view s, int64_t& days1970, int64_t& ms)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    auto num = [&](size_t& i, int digits, int& out) {
-        out = 0;
-        for (int k = 0; k < digits; ++k, ++i) {
-            if (i >= s.size() || s[i] < '0' || s[i] > '9')
-                return false;
-            out = out * 10 + (s[i] - '0');
-        }
-        return true;
-    };
-    size_t i = 0;
-    int y, m, d;
-    if (!num(i, 4, y))
-        return false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '/' || s[i] == '.')) {
-        const char sep = s[i++];
-        if (!num(i, 2, m) || i >= s.size() || s[i++] != sep || !num(i, 2, d))
-            return false;
-    } else if (!num(i, 2, m) || !num(i, 2, d)) {
-        return false;
-    }
-    if (m < 1 || m > 12 || d < 1 || d > 31)
-        return false;
-    days1970 = daysFromCivil(y, m, d);
-    int64_t y2;
-    unsigned m2, d2;
-    civilFromDays(days1970, y2, m2, d2);
-    if (static_cast<int>(m2) != m)
-        return false;
-    ms = 0;
-    if (i == s.size())
-        return true;
-    if (s[i] != ' ' && s[i] != 'T')
-        return false;
-    ++i;
-    int hh, mm, ss = 0;
-    if (!num(i, 2, hh) || i >= s.size() || s[i++] != ':' || !num(i, 2, mm))
-        return false;
-    if (i < s.size() && s[i] == ':') {
-        ++i;
-        if (!num(i, 2, ss))
-            return false;
-        if (i < s.size() && s[i] == '.') {
-            ++i;
-            int frac = 0;
-            int digits = 0;
-            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-                if (digits < 3) {
-                    frac = frac * 10 + (s[i] - '0');
-                    ++digits;
-                }
-                ++i;
-            }
-            while (digits++ < 3)
-                frac *= 10;
-            ms = frac;
-        }
-    }
-    if (i != s.size() || hh > 23 || mm > 59 || ss > 59)
-        return false;
-    ms += (hh * 3600 + mm * 60 + ss) * 1000LL;
-    return true;
 }
 
 std::string sqliteText(sqlite3_stmt* st, int i)
