@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tools/tds-server/protocol.h"
+#include "tools/tds-server/replywriter.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/storage.h"
 #include "tools/tds-server/translator.h"
