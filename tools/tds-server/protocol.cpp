@@ -3,8 +3,12 @@
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 
 namespace rimo::tds {
 
@@ -79,8 +83,156 @@ uint64_t readLe(std::string_view b)
     return v;
 }
 
-Value numericValue(std::string_view data, int scale)
+// RPC parameter values are read by one reader per type family. Fixed-width types carry their bytes
+// directly; their nullable forms (INTN, FLTN, ...) first give a maximum and an actual length, zero for
+// NULL.
+
+// The bytes of a nullable fixed-width value (INTN, BITN, FLTN, MONEYN, DATETIMN, GUID); nullopt for NULL.
+std::optional<std::string_view> nullableBytes(Cursor& c)
 {
+    c.u8(); // max length
+    const uint8_t len = c.u8();
+    if (len == 0)
+        return std::nullopt;
+    return c.bytes(len);
+}
+
+// The width of a fixed-width type; 0 for the nullable forms, whose values carry their length.
+size_t fixedWidth(uint8_t type)
+{
+    switch (type) {
+    case 0x30: // TINYINT
+    case 0x32: // BIT
+        return 1;
+    case 0x34: // SMALLINT
+        return 2;
+    case 0x38: // INT
+    case 0x3B: // REAL
+    case 0x7A: // SMALLMONEY
+    case 0x3A: // SMALLDATETIME
+        return 4;
+    case 0x7F: // BIGINT
+    case 0x3E: // FLOAT
+    case 0x3C: // MONEY
+    case 0x3D: // DATETIME
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// The value bytes of a fixed-width type or of its nullable form (nullopt for NULL). Throws `bad` when a
+// nullable form's length is none of `lengths`.
+std::optional<std::string_view> valueBytes(Cursor& c, uint8_t type, std::initializer_list<size_t> lengths,
+                                           const char* bad)
+{
+    if (const size_t width = fixedWidth(type))
+        return c.bytes(width);
+    const auto b = nullableBytes(c);
+    if (b && std::find(lengths.begin(), lengths.end(), b->size()) == lengths.end())
+        throw ProtocolError(bad);
+    return b;
+}
+
+// TINYINT (unsigned), SMALLINT, INT, BIGINT, BIT and their nullable forms INTN and BITN.
+Value readInteger(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {1, 2, 4, 8}, "bad integer length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Int;
+    const uint64_t raw = readLe(*b);
+    v.i = b->size() == 1 ? static_cast<int64_t>(raw) : signExtend(raw, static_cast<int>(b->size()));
+    if (type == 0x32 || type == 0x68)
+        v.i = v.i != 0;
+    return v;
+}
+
+// REAL, FLOAT and FLTN.
+Value readFloat(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad float length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Float;
+    if (b->size() == 4) {
+        float f;
+        const uint32_t raw = static_cast<uint32_t>(readLe(*b));
+        std::memcpy(&f, &raw, 4);
+        v.d = f;
+    } else {
+        const uint64_t raw = readLe(*b);
+        std::memcpy(&v.d, &raw, 8);
+    }
+    return v;
+}
+
+// SMALLMONEY, MONEY and MONEYN: ten-thousandths, the 8-byte form with its high half first.
+Value readMoney(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad money length");
+    Value v;
+    if (!b)
+        return v;
+    int64_t units;
+    if (b->size() == 4) {
+        units = signExtend(readLe(*b), 4);
+    } else {
+        const uint64_t hi = readLe(b->substr(0, 4));
+        const uint64_t lo = readLe(b->substr(4, 4));
+        units = static_cast<int64_t>((hi << 32) | lo);
+    }
+    v.kind = Value::Float;
+    v.d = static_cast<double>(units) / 10000.0;
+    return v;
+}
+
+// SMALLDATETIME (days, minutes), DATETIME (days, 1/300 s ticks) and DATETIMN, as text.
+Value readDateTime(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad datetime length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Text;
+    if (b->size() == 4)
+        v.s = datetimeText(static_cast<int32_t>(readLe(b->substr(0, 2))),
+                           static_cast<uint32_t>(readLe(b->substr(2, 2)) * 60 * 300));
+    else
+        v.s = datetimeText(static_cast<int32_t>(signExtend(readLe(b->substr(0, 4)), 4)),
+                           static_cast<uint32_t>(readLe(b->substr(4, 4))));
+    return v;
+}
+
+// UNIQUEIDENTIFIER, as its usual text (the first three groups are stored little-endian).
+Value readGuid(Cursor& c)
+{
+    const auto b = valueBytes(c, 0x24, {16}, "bad guid length");
+    Value v;
+    if (!b)
+        return v;
+    char buf[40];
+    const auto* u = reinterpret_cast<const unsigned char*>(b->data());
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  u[3], u[2], u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13],
+                  u[14], u[15]);
+    v.kind = Value::Text;
+    v.s = buf;
+    return v;
+}
+
+// DECIMALN and NUMERICN: a whole number when it has no scale and fits, else a double.
+Value readDecimal(Cursor& c)
+{
+    c.u8(); // max length
+    c.u8(); // precision
+    const uint8_t scale = c.u8();
+    if (scale > 38)
+        throw ProtocolError("bad scale");
+    const uint8_t len = c.u8();
+    const std::string_view data = c.bytes(len);
     Value v;
     if (data.empty())
         return v;
@@ -101,14 +253,38 @@ Value numericValue(std::string_view data, int scale)
     return v;
 }
 
-Value textValue(std::string_view bytes, bool unicode)
+// DATE, TIME, DATETIME2 and DATETIMEOFFSET (whose offset is dropped), as text.
+Value readDateOrTime(Cursor& c, uint8_t type)
 {
     Value v;
+    if (type == 0x28) {
+        const uint8_t len = c.u8();
+        if (len == 0)
+            return v;
+        if (len != 3)
+            throw ProtocolError("bad date length");
+        v.kind = Value::Text;
+        v.s = dateText(static_cast<int64_t>(readLe(c.bytes(3))));
+        return v;
+    }
+    const uint8_t scale = c.u8();
+    if (scale > 7)
+        throw ProtocolError("bad time scale");
+    const uint8_t len = c.u8();
+    if (len == 0)
+        return v;
+    const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+    const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
+    if (len != expect)
+        throw ProtocolError("bad time length");
+    const std::string_view b = c.bytes(len);
+    const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
     v.kind = Value::Text;
-    v.s = unicode ? utf16leToUtf8(bytes) : cp1256ToUtf8(bytes);
+    v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
     return v;
 }
 
+// A PLP value (the MAX types): total length, then chunks until a zero-length one.
 std::string readPlp(Cursor& c, bool& isNull)
 {
     const uint64_t total = c.u64();
@@ -127,214 +303,123 @@ std::string readPlp(Cursor& c, bool& isNull)
     return out;
 }
 
+// The bytes of a variable-length value after its maximum length: PLP for MAX, else a 2-byte length
+// (0xFFFF for NULL).
+std::optional<std::string> varBytes(Cursor& c, uint16_t maxLen)
+{
+    if (maxLen == 0xFFFF) {
+        bool isNull = false;
+        std::string data = readPlp(c, isNull);
+        if (isNull)
+            return std::nullopt;
+        return data;
+    }
+    const uint16_t len = c.u16();
+    if (len == 0xFFFF)
+        return std::nullopt;
+    return std::string(c.bytes(len));
+}
+
+Value textValue(std::string_view bytes, bool unicode)
+{
+    Value v;
+    v.kind = Value::Text;
+    v.s = unicode ? utf16leToUtf8(bytes) : cp1256ToUtf8(bytes);
+    return v;
+}
+
+Value blobValue(std::string data)
+{
+    Value v;
+    v.kind = Value::Blob;
+    v.s = std::move(data);
+    return v;
+}
+
+// VARCHAR, CHAR (code page 1256), NVARCHAR, NCHAR (UTF-16), with their collation.
+Value readCharacter(Cursor& c, uint8_t type)
+{
+    const uint16_t maxLen = c.u16();
+    c.skip(5); // collation
+    const auto data = varBytes(c, maxLen);
+    if (!data)
+        return Value();
+    return textValue(*data, type == 0xE7 || type == 0xEF);
+}
+
+// VARBINARY and BINARY.
+Value readBinary(Cursor& c)
+{
+    const uint16_t maxLen = c.u16();
+    auto data = varBytes(c, maxLen);
+    if (!data)
+        return Value();
+    return blobValue(std::move(*data));
+}
+
+// The old large types TEXT, NTEXT (with a collation) and IMAGE: a 4-byte maximum and length.
+Value readLargeObject(Cursor& c, uint8_t type)
+{
+    c.u32(); // max length
+    if (type != 0x22)
+        c.skip(5); // collation
+    const uint32_t len = c.u32();
+    if (len == 0xFFFFFFFF)
+        return Value();
+    const std::string_view data = c.bytes(len);
+    if (type == 0x22)
+        return blobValue(std::string(data));
+    return textValue(data, type == 0x63);
+}
+
 Value readParamValue(Cursor& c)
 {
     const uint8_t type = c.u8();
-    Value v;
-    auto fixedInt = [&](int n) {
-        v.kind = Value::Int;
-        const uint64_t raw = readLe(c.bytes(n));
-        v.i = n == 1 ? static_cast<int64_t>(raw) : signExtend(raw, n);
-    };
-    auto floatOf = [&](std::string_view b) {
-        v.kind = Value::Float;
-        if (b.size() == 4) {
-            float f;
-            const uint32_t raw = static_cast<uint32_t>(readLe(b));
-            std::memcpy(&f, &raw, 4);
-            v.d = f;
-        } else {
-            const uint64_t raw = readLe(b);
-            std::memcpy(&v.d, &raw, 8);
-        }
-    };
-    auto moneyOf = [&](std::string_view b) {
-        int64_t units;
-        if (b.size() == 4) {
-            units = signExtend(readLe(b), 4);
-        } else {
-            const uint64_t hi = readLe(b.substr(0, 4));
-            const uint64_t lo = readLe(b.substr(4, 4));
-            units = static_cast<int64_t>((hi << 32) | lo);
-        }
-        v.kind = Value::Float;
-        v.d = static_cast<double>(units) / 10000.0;
-    };
-    auto datetimeOf = [&](std::string_view b) {
-        v.kind = Value::Text;
-        if (b.size() == 4)
-            v.s = datetimeText(static_cast<int32_t>(readLe(b.substr(0, 2))),
-                               static_cast<uint32_t>(readLe(b.substr(2, 2)) * 60 * 300));
-        else
-            v.s = datetimeText(static_cast<int32_t>(signExtend(readLe(b.substr(0, 4)), 4)),
-                               static_cast<uint32_t>(readLe(b.substr(4, 4))));
-    };
     switch (type) {
     case 0x1F: // NULLTYPE
-        return v;
-    case 0x30:
-        fixedInt(1);
-        return v;
-    case 0x32:
-        fixedInt(1);
-        v.i = v.i != 0;
-        return v;
-    case 0x34:
-        fixedInt(2);
-        return v;
-    case 0x38:
-        fixedInt(4);
-        return v;
-    case 0x7F:
-        fixedInt(8);
-        return v;
-    case 0x3B:
-        floatOf(c.bytes(4));
-        return v;
-    case 0x3E:
-        floatOf(c.bytes(8));
-        return v;
-    case 0x3C:
-        moneyOf(c.bytes(8));
-        return v;
-    case 0x7A:
-        moneyOf(c.bytes(4));
-        return v;
-    case 0x3D:
-        datetimeOf(c.bytes(8));
-        return v;
-    case 0x3A:
-        datetimeOf(c.bytes(4));
-        return v;
-    case 0x26:
-    case 0x68:
-    case 0x6D:
-    case 0x6E:
-    case 0x6F:
-    case 0x24: {
-        c.u8(); // max length
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        const std::string_view b = c.bytes(len);
-        if (type == 0x26 || type == 0x68) {
-            if (len != 1 && len != 2 && len != 4 && len != 8)
-                throw ProtocolError("bad integer length");
-            v.kind = Value::Int;
-            v.i = len == 1 ? static_cast<int64_t>(readLe(b)) : signExtend(readLe(b), len);
-            if (type == 0x68)
-                v.i = v.i != 0;
-        } else if (type == 0x6D) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad float length");
-            floatOf(b);
-        } else if (type == 0x6E) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad money length");
-            moneyOf(b);
-        } else if (type == 0x6F) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad datetime length");
-            datetimeOf(b);
-        } else {
-            if (len != 16)
-                throw ProtocolError("bad guid length");
-            char buf[40];
-            const auto* u = reinterpret_cast<const unsigned char*>(b.data());
-            std::snprintf(buf, sizeof buf,
-                          "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", u[3], u[2],
-                          u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13], u[14],
-                          u[15]);
-            v.kind = Value::Text;
-            v.s = buf;
-        }
-        return v;
-    }
-    case 0x6A:
-    case 0x6C: {
-        c.u8();
-        c.u8();
-        const uint8_t scale = c.u8();
-        if (scale > 38)
-            throw ProtocolError("bad scale");
-        const uint8_t len = c.u8();
-        return numericValue(c.bytes(len), scale);
-    }
-    case 0x28: {
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        if (len != 3)
-            throw ProtocolError("bad date length");
-        v.kind = Value::Text;
-        v.s = dateText(static_cast<int64_t>(readLe(c.bytes(3))));
-        return v;
-    }
-    case 0x29:
-    case 0x2A:
-    case 0x2B: {
-        const uint8_t scale = c.u8();
-        if (scale > 7)
-            throw ProtocolError("bad time scale");
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
-        const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
-        if (len != expect)
-            throw ProtocolError("bad time length");
-        const std::string_view b = c.bytes(len);
-        const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
-        v.kind = Value::Text;
-        v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
-        return v;
-    }
-    case 0xA7:
-    case 0xAF:
-    case 0xE7:
-    case 0xEF:
-    case 0xA5:
-    case 0xAD: {
-        const uint16_t maxLen = c.u16();
-        const bool hasCollation = type != 0xA5 && type != 0xAD;
-        if (hasCollation)
-            c.skip(5);
-        std::string data;
-        if (maxLen == 0xFFFF) {
-            bool isNull = false;
-            data = readPlp(c, isNull);
-            if (isNull)
-                return v;
-        } else {
-            const uint16_t len = c.u16();
-            if (len == 0xFFFF)
-                return v;
-            data = std::string(c.bytes(len));
-        }
-        if (!hasCollation) {
-            v.kind = Value::Blob;
-            v.s = std::move(data);
-            return v;
-        }
-        return textValue(data, type == 0xE7 || type == 0xEF);
-    }
-    case 0x23:
-    case 0x63:
-    case 0x22: {
-        c.u32();
-        if (type != 0x22)
-            c.skip(5);
-        const uint32_t len = c.u32();
-        if (len == 0xFFFFFFFF)
-            return v;
-        const std::string_view data = c.bytes(len);
-        if (type == 0x22) {
-            v.kind = Value::Blob;
-            v.s = std::string(data);
-            return v;
-        }
-        return textValue(data, type == 0x63);
-    }
+        return Value();
+    case 0x30: // TINYINT
+    case 0x32: // BIT
+    case 0x34: // SMALLINT
+    case 0x38: // INT
+    case 0x7F: // BIGINT
+    case 0x26: // INTN
+    case 0x68: // BITN
+        return readInteger(c, type);
+    case 0x3B: // REAL
+    case 0x3E: // FLOAT
+    case 0x6D: // FLTN
+        return readFloat(c, type);
+    case 0x7A: // SMALLMONEY
+    case 0x3C: // MONEY
+    case 0x6E: // MONEYN
+        return readMoney(c, type);
+    case 0x3A: // SMALLDATETIME
+    case 0x3D: // DATETIME
+    case 0x6F: // DATETIMN
+        return readDateTime(c, type);
+    case 0x24: // UNIQUEIDENTIFIER
+        return readGuid(c);
+    case 0x6A: // DECIMALN
+    case 0x6C: // NUMERICN
+        return readDecimal(c);
+    case 0x28: // DATE
+    case 0x29: // TIME
+    case 0x2A: // DATETIME2
+    case 0x2B: // DATETIMEOFFSET
+        return readDateOrTime(c, type);
+    case 0xA7: // BIGVARCHAR
+    case 0xAF: // BIGCHAR
+    case 0xE7: // NVARCHAR
+    case 0xEF: // NCHAR
+        return readCharacter(c, type);
+    case 0xA5: // BIGVARBINARY
+    case 0xAD: // BIGBINARY
+        return readBinary(c);
+    case 0x23: // TEXT
+    case 0x63: // NTEXT
+    case 0x22: // IMAGE
+        return readLargeObject(c, type);
     default:
         throw ProtocolError("unsupported parameter type");
     }
