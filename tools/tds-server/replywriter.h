@@ -24,6 +24,8 @@ public:
     // Called between packets; returns true when the client sent an attention meanwhile.
     void setAttentionCheck(std::function<bool()> check) { m_check = std::move(check); }
     bool attention() const { return m_attention; }
+    // For an attention noticed elsewhere than between packets.
+    void setAttention() { m_attention = true; }
     void clearAttention() { m_attention = false; }
 
     std::string& buf() { return m_buf; }

@@ -368,12 +368,16 @@ void Session::openDatabase(const std::string& name)
     db->exec("CREATE TEMP TABLE IF NOT EXISTS rimo_sysdatabases(name nvarchar(128) COLLATE RIMO_CI, dbid "
              "smallint, "
              "database_id int, crdate datetime, cmptlevel tinyint, filename nvarchar(260))");
-    // Attention is also noticed while SQLite works on a long statement.
+    // Attention is also noticed while SQLite works on a long statement. It is taken off the connection
+    // here, so the writer must know of it too: the batch then ends with the DONE_ATTN the client waits for.
     sqlite3_progress_handler(
         h, 20000,
         [](void* self) -> int {
             auto* s = static_cast<Session*>(self);
-            return s->m_transport.pollAttention && s->m_transport.pollAttention() ? 1 : 0;
+            if (!s->m_transport.pollAttention || !s->m_transport.pollAttention())
+                return 0;
+            s->m_writer.setAttention();
+            return 1;
         },
         this);
     m_cache.clear();
