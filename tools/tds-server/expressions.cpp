@@ -7,17 +7,6 @@ namespace rimo::tds {
 
 namespace {
 
-std::string sqlString(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
 // The @@ variables the server knows: their SQLite text and result type.
 struct GlobalVariable
 {
@@ -265,7 +254,7 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
         return tok.text;
     case TokenKind::String:
         advance();
-        return sqlString(tok.text);
+        return sqliteLiteral(tok.text);
     case TokenKind::Variable:
         advance();
         return variable(tok.text, hint);

@@ -601,17 +601,6 @@ Statement Parser::set()
     return st;
 }
 
-std::string sqliteIdent(std::string_view name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::vector<Statement> translateBatch(std::string_view tsql)
 {
     Parser parser(tsql, lex(tsql));

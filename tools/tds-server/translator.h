@@ -61,7 +61,4 @@ struct Statement
 
 std::vector<Statement> translateBatch(std::string_view tsql);
 
-// Text of a SQLite identifier in double quotes.
-std::string sqliteIdent(std::string_view name);
-
 } // namespace rimo::tds
