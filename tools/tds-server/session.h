@@ -64,20 +64,30 @@ private:
     struct CachedStatement;
     struct CachedBatch;
 
+    // Login and dispatch (session.cpp).
     bool login(const Message& m);
     void handleBatch(const Message& m);
     void handleRpc(const Message& m);
+    void handlePrepare(const RpcRequest& r);
+    void handleUnprepare(const RpcRequest& r);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
+    void sendError(const ServerError& e);
 
+    // Databases (session.cpp).
+    void openDatabase(const std::string& name);
+    void useDatabase(const std::string& name);
+    void createDatabase(const std::string& name);
+    void dropDatabase(const std::string& name);
+    void refreshSysDatabases();
+
+    // Running statements (execution.cpp).
     std::shared_ptr<CachedBatch> translate(const std::string& text);
     // Runs a batch; returns false when a statement failed.
     bool runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc);
     // Translates and compiles a batch without running it (sp_prepare); every parameter it uses must be
     // among the `declared` names (lowercased). Returns false when it fails.
     bool compileBatch(const std::string& text, const std::vector<std::string>& declared);
-    void handlePrepare(const RpcRequest& r);
-    void handleUnprepare(const RpcRequest& r);
     void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void checkIdentityRules(CachedStatement& cs);
@@ -88,14 +98,6 @@ private:
     void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
     ServerError mapStepError(int rc, const CachedStatement& cs);
     std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
-
-    void openDatabase(const std::string& name);
-    void useDatabase(const std::string& name);
-    void createDatabase(const std::string& name);
-    void dropDatabase(const std::string& name);
-    void refreshSysDatabases();
-
-    void sendError(const ServerError& e);
 
     Transport m_transport;
     ServerConfig m_config;
