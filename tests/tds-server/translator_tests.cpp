@@ -110,6 +110,105 @@ TEST(TdsTranslator, UnsupportedOrBrokenTextGivesServerErrors)
     }
 }
 
+TEST(TdsTranslator, BuiltInFunctionsAndVariablesTranslateWithTheirResultTypes)
+{
+    struct Case
+    {
+        const char* expr;
+        const char* sqlite;
+        const char* type; // the select item's known result type, "" when left to the value
+    };
+    const Case cases[] = {
+        {"COUNT(*)", "count(*)", "int"},
+        {"count_big(DISTINCT a)", "count(DISTINCT \"a\")", "bigint"},
+        {"COUNT(ALL a)", "count(\"a\")", "int"},
+        {"CAST(a AS nvarchar(5))", "substr(CAST(\"a\" AS TEXT), 1, 5)", "nvarchar(5)"},
+        {"CAST(a AS decimal(10,2))", "round(CAST(\"a\" AS REAL), 2)", "decimal(10,2)"},
+        {"CAST(a AS numeric(10))", "CAST(round(\"a\") AS INTEGER)", "numeric(10,0)"},
+        {"CAST(a AS varbinary(4))", "CAST(\"a\" AS BLOB)", "varbinary(4)"},
+        {"CAST(a AS datetime)", "CAST(\"a\" AS TEXT)", "datetime"},
+        {"CAST(a AS money)", "CAST(\"a\" AS REAL)", "money"},
+        {"CONVERT(int, '7', 1)", "CAST('7' AS INTEGER)", "int"},
+        {"SUM(ALL a)", "sum(\"a\")", ""},
+        {"max(DISTINCT a)", "max(DISTINCT \"a\")", ""},
+        {"AVG(a)", "avg(\"a\")", ""},
+        {"LEN(a)", "length(rtrim(\"a\", ' '))", "int"},
+        {"DATALENGTH(a)", "length(CAST(\"a\" AS BLOB))", "int"},
+        {"Upper(a)", "upper(\"a\")", ""},
+        {"LTRIM(RTRIM(a))", "ltrim(rtrim(\"a\"))", ""},
+        {"ABS(a)", "abs(\"a\")", ""},
+        {"REPLACE(a, 'x', 'y')", "replace(\"a\", 'x', 'y')", ""},
+        {"ROUND(a, 2, 1)", "round(\"a\", 2)", ""},
+        {"ISNULL(a, 0)", "ifnull(\"a\", 0)", ""},
+        {"COALESCE(a, b, 1)", "coalesce(\"a\", \"b\", 1)", ""},
+        {"NULLIF(a, 0)", "nullif(\"a\", 0)", ""},
+        {"SUBSTRING(a, 2, 3)", "substr(\"a\", 2, 3)", ""},
+        {"LEFT(a, 2)", "substr(\"a\", 1, 2)", ""},
+        {"RIGHT(a, 2)", "CASE WHEN (2) <= 0 THEN '' ELSE substr(\"a\", -(2)) END", ""},
+        {"CHARINDEX('x', a)", "instr(\"a\", 'x')", "int"},
+        {"GETDATE()", "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')", "datetime"},
+        {"SYSDATETIME()", "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')", "datetime"},
+        {"CURRENT_TIMESTAMP()", "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')", "datetime"},
+        {"DB_NAME()", "rimo_db_name()", "nvarchar(128)"},
+        {"SCOPE_IDENTITY()", "rimo_identity()", "numeric(38,0)"},
+        {"@@SPID", "rimo_spid()", "smallint"},
+        {"@@identity", "rimo_identity()", "numeric(38,0)"},
+        {"@@ROWCOUNT", "rimo_rowcount()", "int"},
+        {"@@TRANCOUNT", "rimo_trancount()", "int"},
+        {"@@SERVERNAME", "'RIMO-TEST'", "nvarchar(128)"},
+        {"@@ERROR", "0", "int"},
+        {"@P1", "@P1", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string tsql = std::string("SELECT ") + c.expr;
+        std::vector<Statement> st;
+        ASSERT_NO_THROW(st = translateBatch(tsql)) << tsql;
+        ASSERT_EQ(st.size(), 1u) << tsql;
+        EXPECT_EQ(st[0].sql, std::string("SELECT ") + c.sqlite + " AS \"\"") << tsql;
+        ASSERT_EQ(st[0].items.size(), 1u) << tsql;
+        EXPECT_EQ(st[0].items[0].type ? st[0].items[0].type->sqlName() : std::string(), c.type) << tsql;
+    }
+    const auto version = translateBatch("SELECT @@VERSION");
+    ASSERT_EQ(version.size(), 1u);
+    EXPECT_NE(version[0].sql.find("sqlite_version()"), std::string::npos);
+    EXPECT_EQ(version[0].items[0].type->sqlName(), "nvarchar(300)");
+}
+
+TEST(TdsTranslator, FunctionCallsWithWrongArgumentsOrNamesAreRefused)
+{
+    struct Case
+    {
+        const char* tsql;
+        int number;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"SELECT LEN(a, b)", 174, "The len function requires 1 argument(s)."},
+        {"SELECT Replace(a)", 174, "The replace function requires 3 argument(s)."},
+        {"SELECT NULLIF(a, b, c)", 174, "The nullif function requires 2 argument(s)."},
+        {"SELECT COALESCE(a)", 174, "The coalesce function requires 2 argument(s)."},
+        {"SELECT GETDATE(1)", 174, "The getdate function requires 0 argument(s)."},
+        {"SELECT ROUND(a)", 174, "The round function requires 2 argument(s)."},
+        {"SELECT Frob(1)", 195, "'Frob' is not a recognized built-in function name."},
+        // The arguments are read before the name is looked up.
+        {"SELECT Frob(1,", 102, "Incorrect syntax near ','."},
+        {"SELECT CAST(a AS widget)", 2715,
+         "Column, parameter, or variable #1: Cannot find data type widget."},
+        {"SELECT CAST(a AS nvarchar(0))", 131, "The size given to the type 'nvarchar' is not valid."},
+        {"SELECT COUNT(*, a)", 102, "Incorrect syntax near ','."},
+        {"SELECT @@NOPE", 137, "Must declare the scalar variable \"@@NOPE\"."},
+    };
+    for (const auto& c : cases) {
+        try {
+            translateBatch(c.tsql);
+            ADD_FAILURE() << c.tsql << " translated";
+        } catch (const ServerError& e) {
+            EXPECT_EQ(e.number(), c.number) << c.tsql;
+            EXPECT_STREQ(e.what(), c.text) << c.tsql;
+        }
+    }
+}
+
 TEST(TdsText, CollationIgnoresCaseAndTrailingBlanksButNotPersianLetters)
 {
     EXPECT_EQ(compareCi("Serial", "SERIAL  "), 0);

@@ -1,4 +1,4 @@
-#include "encoding.h"
+#include "tools/tds-server/encoding.h"
 
 namespace rimo::tds {
 

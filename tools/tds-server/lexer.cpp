@@ -1,6 +1,8 @@
-#include "lexer.h"
+#include "tools/tds-server/lexer.h"
 
-#include "servererror.h"
+#include "tools/tds-server/servererror.h"
+
+#include <cctype>
 
 namespace rimo::tds {
 
@@ -21,6 +23,193 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Reads the text and splits it into tokens; each scanner starts at m_i and leaves it after what it read.
+class Lexer
+{
+public:
+    explicit Lexer(std::string_view sql) : m_sql(sql), m_n(sql.size()) {}
+
+    std::vector<Token> tokens()
+    {
+        std::vector<Token> out;
+        while (m_i < m_n) {
+            if (skipBlankOrComment())
+                continue;
+            Token t;
+            t.offset = m_i;
+            const auto c = static_cast<unsigned char>(m_sql[m_i]);
+            if ((c == 'N' || c == 'n') && m_i + 1 < m_n && m_sql[m_i + 1] == '\'') {
+                t.national = true;
+                ++m_i;
+            }
+            if (m_sql[m_i] == '\'')
+                quoted(t, TokenKind::String, '\'');
+            else if (c == '[')
+                quoted(t, TokenKind::QuotedIdentifier, ']');
+            else if (c == '"')
+                quoted(t, TokenKind::QuotedIdentifier, '"');
+            else if (isDigit(static_cast<char>(c)) || (c == '.' && m_i + 1 < m_n && isDigit(m_sql[m_i + 1])))
+                number(t);
+            else if (c == '@')
+                variable(t);
+            else if (isIdentStart(c))
+                word(t);
+            else
+                symbol(t);
+            out.push_back(std::move(t));
+        }
+        Token end;
+        end.offset = m_n;
+        out.push_back(end);
+        return out;
+    }
+
+private:
+    bool skipBlankOrComment()
+    {
+        const char c = m_sql[m_i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+            ++m_i;
+            return true;
+        }
+        if (c == '-' && m_i + 1 < m_n && m_sql[m_i + 1] == '-') {
+            while (m_i < m_n && m_sql[m_i] != '\n')
+                ++m_i;
+            return true;
+        }
+        if (c == '/' && m_i + 1 < m_n && m_sql[m_i + 1] == '*') {
+            blockComment();
+            return true;
+        }
+        return false;
+    }
+
+    // T-SQL block comments nest.
+    void blockComment()
+    {
+        int depth = 0;
+        size_t j = m_i;
+        do {
+            if (j + 1 < m_n && m_sql[j] == '/' && m_sql[j + 1] == '*') {
+                ++depth;
+                j += 2;
+            } else if (j + 1 < m_n && m_sql[j] == '*' && m_sql[j + 1] == '/') {
+                --depth;
+                j += 2;
+            } else {
+                ++j;
+            }
+        } while (depth > 0 && j < m_n);
+        if (depth > 0)
+            throw ServerError(113, 15, "Missing end comment mark '*/'.");
+        m_i = j;
+    }
+
+    // 'string', [name] or "name": the closing character doubled stands for itself.
+    void quoted(Token& t, TokenKind kind, char close)
+    {
+        t.kind = kind;
+        size_t j = m_i + 1;
+        for (;;) {
+            if (j >= m_n)
+                throw ServerError(105, 15,
+                                  "Unclosed quotation mark after the character string '" +
+                                      std::string(m_sql.substr(m_i + 1)) + "'.");
+            if (m_sql[j] == close) {
+                if (j + 1 < m_n && m_sql[j + 1] == close) {
+                    t.text += close;
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
+            t.text += m_sql[j++];
+        }
+        m_i = j + 1;
+    }
+
+    void number(Token& t)
+    {
+        t.kind = TokenKind::Number;
+        size_t j = m_i;
+        if (m_sql[j] == '0' && j + 1 < m_n && (m_sql[j + 1] == 'x' || m_sql[j + 1] == 'X')) {
+            j += 2;
+            while (j < m_n && isxdigit(static_cast<unsigned char>(m_sql[j])))
+                ++j;
+        } else {
+            while (j < m_n && isDigit(m_sql[j]))
+                ++j;
+            if (j < m_n && m_sql[j] == '.') {
+                ++j;
+                while (j < m_n && isDigit(m_sql[j]))
+                    ++j;
+            }
+            // An exponent only when digits follow; otherwise the letter starts the next word (3E is 3 E).
+            if (j + 1 < m_n && (m_sql[j] == 'e' || m_sql[j] == 'E')) {
+                size_t k = j + 1;
+                if (k < m_n && (m_sql[k] == '+' || m_sql[k] == '-'))
+                    ++k;
+                if (k < m_n && isDigit(m_sql[k])) {
+                    while (k < m_n && isDigit(m_sql[k]))
+                        ++k;
+                    j = k;
+                }
+            }
+        }
+        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        m_i = j;
+    }
+
+    // @param or @@variable.
+    void variable(Token& t)
+    {
+        size_t j = m_i + 1;
+        if (j < m_n && m_sql[j] == '@')
+            ++j;
+        while (j < m_n && isIdentChar(static_cast<unsigned char>(m_sql[j])))
+            ++j;
+        t.kind = TokenKind::Variable;
+        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        if (t.text == "@" || t.text == "@@")
+            throw syntaxError(t.text);
+        m_i = j;
+    }
+
+    void word(Token& t)
+    {
+        size_t j = m_i + 1;
+        while (j < m_n && isIdentChar(static_cast<unsigned char>(m_sql[j])))
+            ++j;
+        t.kind = TokenKind::Identifier;
+        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        m_i = j;
+    }
+
+    void symbol(Token& t)
+    {
+        static const char* const kTwo[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/=", "::"};
+        const char c = m_sql[m_i];
+        t.kind = TokenKind::Operator;
+        if (m_i + 1 < m_n) {
+            for (const char* op : kTwo) {
+                if (c == op[0] && m_sql[m_i + 1] == op[1]) {
+                    t.text = op;
+                    m_i += 2;
+                    return;
+                }
+            }
+        }
+        if (std::string_view("(),.;=<>+-*/%&|^~!").find(c) == std::string_view::npos)
+            throw syntaxError(std::string(1, c));
+        t.text = std::string(1, c);
+        ++m_i;
+    }
+
+    std::string_view m_sql;
+    size_t m_n;
+    size_t m_i = 0;
+};
+
 } // namespace
 
 bool Token::isWord(std::string_view upperWord) const
@@ -39,170 +228,7 @@ bool Token::isWord(std::string_view upperWord) const
 
 std::vector<Token> lex(std::string_view sql)
 {
-    std::vector<Token> out;
-    size_t i = 0;
-    const size_t n = sql.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(sql[i]);
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
-            ++i;
-            continue;
-        }
-        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-            while (i < n && sql[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-            // T-SQL block comments nest.
-            int depth = 0;
-            size_t j = i;
-            do {
-                if (j + 1 < n && sql[j] == '/' && sql[j + 1] == '*') {
-                    ++depth;
-                    j += 2;
-                } else if (j + 1 < n && sql[j] == '*' && sql[j + 1] == '/') {
-                    --depth;
-                    j += 2;
-                } else {
-                    ++j;
-                }
-            } while (depth > 0 && j < n);
-            if (depth > 0)
-                throw ServerError(113, 15, "Missing end comment mark '*/'.");
-            i = j;
-            continue;
-        }
-        Token t;
-        t.offset = i;
-        if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
-            t.national = true;
-            ++i;
-        }
-        if (sql[i] == '\'') {
-            t.kind = TokenKind::String;
-            size_t j = i + 1;
-            for (;;) {
-                if (j >= n)
-                    throw ServerError(105, 15,
-                                      "Unclosed quotation mark after the character string '" +
-                                          std::string(sql.substr(i + 1)) + "'.");
-                if (sql[j] == '\'') {
-                    if (j + 1 < n && sql[j + 1] == '\'') {
-                        t.text += '\'';
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                t.text += sql[j++];
-            }
-            i = j + 1;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (c == '[' || c == '"') {
-            const char close = c == '[' ? ']' : '"';
-            t.kind = TokenKind::QuotedIdentifier;
-            size_t j = i + 1;
-            for (;;) {
-                if (j >= n)
-                    throw ServerError(105, 15,
-                                      "Unclosed quotation mark after the character string '" +
-                                          std::string(sql.substr(i + 1)) + "'.");
-                if (sql[j] == close) {
-                    if (j + 1 < n && sql[j + 1] == close) {
-                        t.text += close;
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                t.text += sql[j++];
-            }
-            i = j + 1;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (isDigit(static_cast<char>(c)) || (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
-            t.kind = TokenKind::Number;
-            size_t j = i;
-            if (c == '0' && j + 1 < n && (sql[j + 1] == 'x' || sql[j + 1] == 'X')) {
-                j += 2;
-                while (j < n && isxdigit(static_cast<unsigned char>(sql[j])))
-                    ++j;
-            } else {
-                while (j < n && isDigit(sql[j]))
-                    ++j;
-                if (j < n && sql[j] == '.') {
-                    ++j;
-                    while (j < n && isDigit(sql[j]))
-                        ++j;
-                }
-                // An exponent only when digits follow; otherwise the letter starts the next word (3E is 3 E).
-                if (j + 1 < n && (sql[j] == 'e' || sql[j] == 'E')) {
-                    size_t k = j + 1;
-                    if (k < n && (sql[k] == '+' || sql[k] == '-'))
-                        ++k;
-                    if (k < n && isDigit(sql[k])) {
-                        while (k < n && isDigit(sql[k]))
-                            ++k;
-                        j = k;
-                    }
-                }
-            }
-            t.text = std::string(sql.substr(i, j - i));
-            i = j;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (c == '@') {
-            size_t j = i + 1;
-            if (j < n && sql[j] == '@')
-                ++j;
-            while (j < n && isIdentChar(static_cast<unsigned char>(sql[j])))
-                ++j;
-            t.kind = TokenKind::Variable;
-            t.text = std::string(sql.substr(i, j - i));
-            if (t.text == "@" || t.text == "@@")
-                throw syntaxError(t.text);
-            i = j;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (isIdentStart(c)) {
-            size_t j = i + 1;
-            while (j < n && isIdentChar(static_cast<unsigned char>(sql[j])))
-                ++j;
-            t.kind = TokenKind::Identifier;
-            t.text = std::string(sql.substr(i, j - i));
-            i = j;
-            out.push_back(std::move(t));
-            continue;
-        }
-        static const char* const kTwo[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/=", "::"};
-        t.kind = TokenKind::Operator;
-        bool two = false;
-        if (i + 1 < n) {
-            for (const char* op : kTwo)
-                if (sql[i] == op[0] && sql[i + 1] == op[1]) {
-                    t.text = op;
-                    two = true;
-                    break;
-                }
-        }
-        if (!two) {
-            if (std::string_view("(),.;=<>+-*/%&|^~!").find(static_cast<char>(c)) == std::string_view::npos)
-                throw syntaxError(std::string(1, static_cast<char>(c)));
-            t.text = std::string(1, static_cast<char>(c));
-        }
-        i += t.text.size();
-        out.push_back(std::move(t));
-    }
-    Token end;
-    end.offset = n;
-    out.push_back(end);
-    return out;
+    return Lexer(sql).tokens();
 }
 
 } // namespace rimo::tds

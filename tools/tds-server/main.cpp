@@ -1,7 +1,7 @@
 // tds-server: a development stand-in for SQL Server that speaks enough TDS 7.4 for FreeTDS over
 // loopback and keeps each database in one SQLite file.
-#include "server.h"
-#include "storage.h"
+#include "tools/tds-server/server.h"
+#include "tools/tds-server/storage.h"
 
 #include <csignal>
 #include <cstdio>

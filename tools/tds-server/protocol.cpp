@@ -1,9 +1,14 @@
-#include "protocol.h"
+#include "tools/tds-server/protocol.h"
 
-#include "encoding.h"
+#include "tools/tds-server/datetime.h"
+#include "tools/tds-server/encoding.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 
 namespace rimo::tds {
 
@@ -78,37 +83,156 @@ uint64_t readLe(std::string_view b)
     return v;
 }
 
-std::string dateText(int64_t daysSince0001)
+// RPC parameter values are read by one reader per type family. Fixed-width types carry their bytes
+// directly; their nullable forms (INTN, FLTN, ...) first give a maximum and an actual length, zero for
+// NULL.
+
+// The bytes of a nullable fixed-width value (INTN, BITN, FLTN, MONEYN, DATETIMN, GUID); nullopt for NULL.
+std::optional<std::string_view> nullableBytes(Cursor& c)
 {
-    int64_t y;
-    unsigned m, d;
-    civilFromDays(daysSince0001 + daysFromCivil(1, 1, 1), y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
-    return buf;
+    c.u8(); // max length
+    const uint8_t len = c.u8();
+    if (len == 0)
+        return std::nullopt;
+    return c.bytes(len);
 }
 
-std::string timeText(uint64_t units, int scale)
+// The width of a fixed-width type; 0 for the nullable forms, whose values carry their length.
+size_t fixedWidth(uint8_t type)
 {
-    uint64_t div = 1;
-    for (int i = 0; i < scale; ++i)
-        div *= 10;
-    const uint64_t secs = units / div;
-    const uint64_t frac = units % div;
-    char buf[48];
-    std::snprintf(
-        buf, sizeof buf, "%02llu:%02llu:%02llu", static_cast<unsigned long long>((secs / 3600) % 24),
-        static_cast<unsigned long long>((secs / 60) % 60), static_cast<unsigned long long>(secs % 60));
-    std::string out = buf;
-    if (scale > 0) {
-        std::snprintf(buf, sizeof buf, ".%0*llu", scale, static_cast<unsigned long long>(frac));
-        out += buf;
+    switch (type) {
+    case 0x30: // TINYINT
+    case 0x32: // BIT
+        return 1;
+    case 0x34: // SMALLINT
+        return 2;
+    case 0x38: // INT
+    case 0x3B: // REAL
+    case 0x7A: // SMALLMONEY
+    case 0x3A: // SMALLDATETIME
+        return 4;
+    case 0x7F: // BIGINT
+    case 0x3E: // FLOAT
+    case 0x3C: // MONEY
+    case 0x3D: // DATETIME
+        return 8;
+    default:
+        return 0;
     }
-    return out;
 }
 
-Value numericValue(std::string_view data, int scale)
+// The value bytes of a fixed-width type or of its nullable form (nullopt for NULL). Throws `bad` when a
+// nullable form's length is none of `lengths`.
+std::optional<std::string_view> valueBytes(Cursor& c, uint8_t type, std::initializer_list<size_t> lengths,
+                                           const char* bad)
 {
+    if (const size_t width = fixedWidth(type))
+        return c.bytes(width);
+    const auto b = nullableBytes(c);
+    if (b && std::find(lengths.begin(), lengths.end(), b->size()) == lengths.end())
+        throw ProtocolError(bad);
+    return b;
+}
+
+// TINYINT (unsigned), SMALLINT, INT, BIGINT, BIT and their nullable forms INTN and BITN.
+Value readInteger(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {1, 2, 4, 8}, "bad integer length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Int;
+    const uint64_t raw = readLe(*b);
+    v.i = b->size() == 1 ? static_cast<int64_t>(raw) : signExtend(raw, static_cast<int>(b->size()));
+    if (type == 0x32 || type == 0x68)
+        v.i = v.i != 0;
+    return v;
+}
+
+// REAL, FLOAT and FLTN.
+Value readFloat(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad float length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Float;
+    if (b->size() == 4) {
+        float f;
+        const uint32_t raw = static_cast<uint32_t>(readLe(*b));
+        std::memcpy(&f, &raw, 4);
+        v.d = f;
+    } else {
+        const uint64_t raw = readLe(*b);
+        std::memcpy(&v.d, &raw, 8);
+    }
+    return v;
+}
+
+// SMALLMONEY, MONEY and MONEYN: ten-thousandths, the 8-byte form with its high half first.
+Value readMoney(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad money length");
+    Value v;
+    if (!b)
+        return v;
+    int64_t units;
+    if (b->size() == 4) {
+        units = signExtend(readLe(*b), 4);
+    } else {
+        const uint64_t hi = readLe(b->substr(0, 4));
+        const uint64_t lo = readLe(b->substr(4, 4));
+        units = static_cast<int64_t>((hi << 32) | lo);
+    }
+    v.kind = Value::Float;
+    v.d = static_cast<double>(units) / 10000.0;
+    return v;
+}
+
+// SMALLDATETIME (days, minutes), DATETIME (days, 1/300 s ticks) and DATETIMN, as text.
+Value readDateTime(Cursor& c, uint8_t type)
+{
+    const auto b = valueBytes(c, type, {4, 8}, "bad datetime length");
+    Value v;
+    if (!b)
+        return v;
+    v.kind = Value::Text;
+    if (b->size() == 4)
+        v.s = datetimeText(static_cast<int32_t>(readLe(b->substr(0, 2))),
+                           static_cast<uint32_t>(readLe(b->substr(2, 2)) * 60 * 300));
+    else
+        v.s = datetimeText(static_cast<int32_t>(signExtend(readLe(b->substr(0, 4)), 4)),
+                           static_cast<uint32_t>(readLe(b->substr(4, 4))));
+    return v;
+}
+
+// UNIQUEIDENTIFIER, as its usual text (the first three groups are stored little-endian).
+Value readGuid(Cursor& c)
+{
+    const auto b = valueBytes(c, 0x24, {16}, "bad guid length");
+    Value v;
+    if (!b)
+        return v;
+    char buf[40];
+    const auto* u = reinterpret_cast<const unsigned char*>(b->data());
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  u[3], u[2], u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13],
+                  u[14], u[15]);
+    v.kind = Value::Text;
+    v.s = buf;
+    return v;
+}
+
+// DECIMALN and NUMERICN: a whole number when it has no scale and fits, else a double.
+Value readDecimal(Cursor& c)
+{
+    c.u8(); // max length
+    c.u8(); // precision
+    const uint8_t scale = c.u8();
+    if (scale > 38)
+        throw ProtocolError("bad scale");
+    const uint8_t len = c.u8();
+    const std::string_view data = c.bytes(len);
     Value v;
     if (data.empty())
         return v;
@@ -129,14 +253,38 @@ Value numericValue(std::string_view data, int scale)
     return v;
 }
 
-Value textValue(std::string_view bytes, bool unicode)
+// DATE, TIME, DATETIME2 and DATETIMEOFFSET (whose offset is dropped), as text.
+Value readDateOrTime(Cursor& c, uint8_t type)
 {
     Value v;
+    if (type == 0x28) {
+        const uint8_t len = c.u8();
+        if (len == 0)
+            return v;
+        if (len != 3)
+            throw ProtocolError("bad date length");
+        v.kind = Value::Text;
+        v.s = dateText(static_cast<int64_t>(readLe(c.bytes(3))));
+        return v;
+    }
+    const uint8_t scale = c.u8();
+    if (scale > 7)
+        throw ProtocolError("bad time scale");
+    const uint8_t len = c.u8();
+    if (len == 0)
+        return v;
+    const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+    const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
+    if (len != expect)
+        throw ProtocolError("bad time length");
+    const std::string_view b = c.bytes(len);
+    const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
     v.kind = Value::Text;
-    v.s = unicode ? utf16leToUtf8(bytes) : cp1256ToUtf8(bytes);
+    v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
     return v;
 }
 
+// A PLP value (the MAX types): total length, then chunks until a zero-length one.
 std::string readPlp(Cursor& c, bool& isNull)
 {
     const uint64_t total = c.u64();
@@ -155,259 +303,129 @@ std::string readPlp(Cursor& c, bool& isNull)
     return out;
 }
 
+// The bytes of a variable-length value after its maximum length: PLP for MAX, else a 2-byte length
+// (0xFFFF for NULL).
+std::optional<std::string> varBytes(Cursor& c, uint16_t maxLen)
+{
+    if (maxLen == 0xFFFF) {
+        bool isNull = false;
+        std::string data = readPlp(c, isNull);
+        if (isNull)
+            return std::nullopt;
+        return data;
+    }
+    const uint16_t len = c.u16();
+    if (len == 0xFFFF)
+        return std::nullopt;
+    return std::string(c.bytes(len));
+}
+
+Value textValue(std::string_view bytes, bool unicode)
+{
+    Value v;
+    v.kind = Value::Text;
+    v.s = unicode ? utf16leToUtf8(bytes) : cp1256ToUtf8(bytes);
+    return v;
+}
+
+Value blobValue(std::string data)
+{
+    Value v;
+    v.kind = Value::Blob;
+    v.s = std::move(data);
+    return v;
+}
+
+// VARCHAR, CHAR (code page 1256), NVARCHAR, NCHAR (UTF-16), with their collation.
+Value readCharacter(Cursor& c, uint8_t type)
+{
+    const uint16_t maxLen = c.u16();
+    c.skip(5); // collation
+    const auto data = varBytes(c, maxLen);
+    if (!data)
+        return Value();
+    return textValue(*data, type == 0xE7 || type == 0xEF);
+}
+
+// VARBINARY and BINARY.
+Value readBinary(Cursor& c)
+{
+    const uint16_t maxLen = c.u16();
+    auto data = varBytes(c, maxLen);
+    if (!data)
+        return Value();
+    return blobValue(std::move(*data));
+}
+
+// The old large types TEXT, NTEXT (with a collation) and IMAGE: a 4-byte maximum and length.
+Value readLargeObject(Cursor& c, uint8_t type)
+{
+    c.u32(); // max length
+    if (type != 0x22)
+        c.skip(5); // collation
+    const uint32_t len = c.u32();
+    if (len == 0xFFFFFFFF)
+        return Value();
+    const std::string_view data = c.bytes(len);
+    if (type == 0x22)
+        return blobValue(std::string(data));
+    return textValue(data, type == 0x63);
+}
+
 Value readParamValue(Cursor& c)
 {
     const uint8_t type = c.u8();
-    Value v;
-    auto fixedInt = [&](int n) {
-        v.kind = Value::Int;
-        const uint64_t raw = readLe(c.bytes(n));
-        v.i = n == 1 ? static_cast<int64_t>(raw) : signExtend(raw, n);
-    };
-    auto floatOf = [&](std::string_view b) {
-        v.kind = Value::Float;
-        if (b.size() == 4) {
-            float f;
-            const uint32_t raw = static_cast<uint32_t>(readLe(b));
-            std::memcpy(&f, &raw, 4);
-            v.d = f;
-        } else {
-            const uint64_t raw = readLe(b);
-            std::memcpy(&v.d, &raw, 8);
-        }
-    };
-    auto moneyOf = [&](std::string_view b) {
-        int64_t units;
-        if (b.size() == 4) {
-            units = signExtend(readLe(b), 4);
-        } else {
-            const uint64_t hi = readLe(b.substr(0, 4));
-            const uint64_t lo = readLe(b.substr(4, 4));
-            units = static_cast<int64_t>((hi << 32) | lo);
-        }
-        v.kind = Value::Float;
-        v.d = static_cast<double>(units) / 10000.0;
-    };
-    auto datetimeOf = [&](std::string_view b) {
-        v.kind = Value::Text;
-        if (b.size() == 4)
-            v.s = datetimeText(static_cast<int32_t>(readLe(b.substr(0, 2))),
-                               static_cast<uint32_t>(readLe(b.substr(2, 2)) * 60 * 300));
-        else
-            v.s = datetimeText(static_cast<int32_t>(signExtend(readLe(b.substr(0, 4)), 4)),
-                               static_cast<uint32_t>(readLe(b.substr(4, 4))));
-    };
     switch (type) {
     case 0x1F: // NULLTYPE
-        return v;
-    case 0x30:
-        fixedInt(1);
-        return v;
-    case 0x32:
-        fixedInt(1);
-        v.i = v.i != 0;
-        return v;
-    case 0x34:
-        fixedInt(2);
-        return v;
-    case 0x38:
-        fixedInt(4);
-        return v;
-    case 0x7F:
-        fixedInt(8);
-        return v;
-    case 0x3B:
-        floatOf(c.bytes(4));
-        return v;
-    case 0x3E:
-        floatOf(c.bytes(8));
-        return v;
-    case 0x3C:
-        moneyOf(c.bytes(8));
-        return v;
-    case 0x7A:
-        moneyOf(c.bytes(4));
-        return v;
-    case 0x3D:
-        datetimeOf(c.bytes(8));
-        return v;
-    case 0x3A:
-        datetimeOf(c.bytes(4));
-        return v;
-    case 0x26:
-    case 0x68:
-    case 0x6D:
-    case 0x6E:
-    case 0x6F:
-    case 0x24: {
-        c.u8(); // max length
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        const std::string_view b = c.bytes(len);
-        if (type == 0x26 || type == 0x68) {
-            if (len != 1 && len != 2 && len != 4 && len != 8)
-                throw ProtocolError("bad integer length");
-            v.kind = Value::Int;
-            v.i = len == 1 ? static_cast<int64_t>(readLe(b)) : signExtend(readLe(b), len);
-            if (type == 0x68)
-                v.i = v.i != 0;
-        } else if (type == 0x6D) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad float length");
-            floatOf(b);
-        } else if (type == 0x6E) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad money length");
-            moneyOf(b);
-        } else if (type == 0x6F) {
-            if (len != 4 && len != 8)
-                throw ProtocolError("bad datetime length");
-            datetimeOf(b);
-        } else {
-            if (len != 16)
-                throw ProtocolError("bad guid length");
-            char buf[40];
-            const auto* u = reinterpret_cast<const unsigned char*>(b.data());
-            std::snprintf(buf, sizeof buf,
-                          "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", u[3], u[2],
-                          u[1], u[0], u[5], u[4], u[7], u[6], u[8], u[9], u[10], u[11], u[12], u[13], u[14],
-                          u[15]);
-            v.kind = Value::Text;
-            v.s = buf;
-        }
-        return v;
-    }
-    case 0x6A:
-    case 0x6C: {
-        c.u8();
-        c.u8();
-        const uint8_t scale = c.u8();
-        if (scale > 38)
-            throw ProtocolError("bad scale");
-        const uint8_t len = c.u8();
-        return numericValue(c.bytes(len), scale);
-    }
-    case 0x28: {
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        if (len != 3)
-            throw ProtocolError("bad date length");
-        v.kind = Value::Text;
-        v.s = dateText(static_cast<int64_t>(readLe(c.bytes(3))));
-        return v;
-    }
-    case 0x29:
-    case 0x2A:
-    case 0x2B: {
-        const uint8_t scale = c.u8();
-        if (scale > 7)
-            throw ProtocolError("bad time scale");
-        const uint8_t len = c.u8();
-        if (len == 0)
-            return v;
-        const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
-        const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
-        if (len != expect)
-            throw ProtocolError("bad time length");
-        const std::string_view b = c.bytes(len);
-        const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
-        v.kind = Value::Text;
-        v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
-        return v;
-    }
-    case 0xA7:
-    case 0xAF:
-    case 0xE7:
-    case 0xEF:
-    case 0xA5:
-    case 0xAD: {
-        const uint16_t maxLen = c.u16();
-        const bool hasCollation = type != 0xA5 && type != 0xAD;
-        if (hasCollation)
-            c.skip(5);
-        std::string data;
-        if (maxLen == 0xFFFF) {
-            bool isNull = false;
-            data = readPlp(c, isNull);
-            if (isNull)
-                return v;
-        } else {
-            const uint16_t len = c.u16();
-            if (len == 0xFFFF)
-                return v;
-            data = std::string(c.bytes(len));
-        }
-        if (!hasCollation) {
-            v.kind = Value::Blob;
-            v.s = std::move(data);
-            return v;
-        }
-        return textValue(data, type == 0xE7 || type == 0xEF);
-    }
-    case 0x23:
-    case 0x63:
-    case 0x22: {
-        c.u32();
-        if (type != 0x22)
-            c.skip(5);
-        const uint32_t len = c.u32();
-        if (len == 0xFFFFFFFF)
-            return v;
-        const std::string_view data = c.bytes(len);
-        if (type == 0x22) {
-            v.kind = Value::Blob;
-            v.s = std::string(data);
-            return v;
-        }
-        return textValue(data, type == 0x63);
-    }
+        return Value();
+    case 0x30: // TINYINT
+    case 0x32: // BIT
+    case 0x34: // SMALLINT
+    case 0x38: // INT
+    case 0x7F: // BIGINT
+    case 0x26: // INTN
+    case 0x68: // BITN
+        return readInteger(c, type);
+    case 0x3B: // REAL
+    case 0x3E: // FLOAT
+    case 0x6D: // FLTN
+        return readFloat(c, type);
+    case 0x7A: // SMALLMONEY
+    case 0x3C: // MONEY
+    case 0x6E: // MONEYN
+        return readMoney(c, type);
+    case 0x3A: // SMALLDATETIME
+    case 0x3D: // DATETIME
+    case 0x6F: // DATETIMN
+        return readDateTime(c, type);
+    case 0x24: // UNIQUEIDENTIFIER
+        return readGuid(c);
+    case 0x6A: // DECIMALN
+    case 0x6C: // NUMERICN
+        return readDecimal(c);
+    case 0x28: // DATE
+    case 0x29: // TIME
+    case 0x2A: // DATETIME2
+    case 0x2B: // DATETIMEOFFSET
+        return readDateOrTime(c, type);
+    case 0xA7: // BIGVARCHAR
+    case 0xAF: // BIGCHAR
+    case 0xE7: // NVARCHAR
+    case 0xEF: // NCHAR
+        return readCharacter(c, type);
+    case 0xA5: // BIGVARBINARY
+    case 0xAD: // BIGBINARY
+        return readBinary(c);
+    case 0x23: // TEXT
+    case 0x63: // NTEXT
+    case 0x22: // IMAGE
+        return readLargeObject(c, type);
     default:
         throw ProtocolError("unsupported parameter type");
     }
 }
 
 } // namespace
-
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-}
-
-std::string datetimeText(int32_t days1900, uint32_t ticks)
-{
-    int64_t y;
-    unsigned m, d;
-    civilFromDays(daysFromCivil(1900, 1, 1) + days1900, y, m, d);
-    const uint64_t ms = (static_cast<uint64_t>(ticks) * 10 + 1) / 3;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu.%03llu", static_cast<long long>(y),
-                  m, d, static_cast<unsigned long long>((ms / 3600000) % 24),
-                  static_cast<unsigned long long>((ms / 60000) % 60),
-                  static_cast<unsigned long long>((ms / 1000) % 60),
-                  static_cast<unsigned long long>(ms % 1000));
-    return buf;
-}
 
 std::string scaledToText(unsigned __int128 magnitude, int scale, bool negative)
 {
@@ -561,181 +579,6 @@ RpcRequest parseRpc(std::string_view payload, bool hasHeaders)
             throw ProtocolError("too many parameters");
     }
     return r;
-}
-
-void ReplyWriter::u16(uint16_t v)
-{
-    m_buf.push_back(static_cast<char>(v & 0xFF));
-    m_buf.push_back(static_cast<char>(v >> 8));
-}
-
-void ReplyWriter::u32(uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        m_buf.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void ReplyWriter::u64(uint64_t v)
-{
-    for (int i = 0; i < 8; ++i)
-        m_buf.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void ReplyWriter::bVarchar(std::string_view utf8)
-{
-    std::string tmp;
-    size_t units = appendUtf16le(tmp, utf8);
-    if (units > 255) {
-        units = 255;
-        tmp.resize(510);
-    }
-    u8(static_cast<uint8_t>(units));
-    m_buf += tmp;
-}
-
-void ReplyWriter::usVarchar(std::string_view utf8)
-{
-    std::string tmp;
-    size_t units = appendUtf16le(tmp, utf8);
-    if (units > 32000) {
-        units = 32000;
-        tmp.resize(64000);
-    }
-    u16(static_cast<uint16_t>(units));
-    m_buf += tmp;
-}
-
-void ReplyWriter::done(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count)
-{
-    u8(token);
-    u16(status);
-    u16(curCmd);
-    if (m_version >= kTds72)
-        u64(count);
-    else
-        u32(static_cast<uint32_t>(count));
-}
-
-void ReplyWriter::message(bool error, int32_t number, uint8_t state, uint8_t severity, std::string_view text,
-                          std::string_view proc, int32_t line)
-{
-    std::string body;
-    ReplyWriter tmp([](const char*, size_t) {}, 0);
-    tmp.setVersion(m_version);
-    tmp.u32(static_cast<uint32_t>(number));
-    tmp.u8(state);
-    tmp.u8(severity);
-    tmp.usVarchar(text);
-    tmp.bVarchar("RIMO-TEST");
-    tmp.bVarchar(proc);
-    if (m_version >= kTds72)
-        tmp.u32(static_cast<uint32_t>(line));
-    else
-        tmp.u16(static_cast<uint16_t>(line));
-    u8(error ? 0xAA : 0xAB);
-    u16(static_cast<uint16_t>(tmp.buf().size()));
-    m_buf += tmp.buf();
-}
-
-void ReplyWriter::envChangeString(uint8_t type, std::string_view newValue, std::string_view oldValue)
-{
-    ReplyWriter tmp([](const char*, size_t) {}, 0);
-    tmp.u8(type);
-    tmp.bVarchar(newValue);
-    tmp.bVarchar(oldValue);
-    u8(0xE3);
-    u16(static_cast<uint16_t>(tmp.buf().size()));
-    m_buf += tmp.buf();
-}
-
-void ReplyWriter::envChangeBinary(uint8_t type, std::string_view newValue, std::string_view oldValue)
-{
-    u8(0xE3);
-    u16(static_cast<uint16_t>(3 + newValue.size() + oldValue.size()));
-    u8(type);
-    u8(static_cast<uint8_t>(newValue.size()));
-    m_buf += newValue;
-    u8(static_cast<uint8_t>(oldValue.size()));
-    m_buf += oldValue;
-}
-
-void ReplyWriter::envChangeCollation()
-{
-    envChangeBinary(7, std::string_view(reinterpret_cast<const char*>(kCollation), 5), {});
-}
-
-void ReplyWriter::loginAck(uint32_t version)
-{
-    const std::string_view name = "Microsoft SQL Server";
-    u8(0xAD);
-    u16(static_cast<uint16_t>(10 + 2 * name.size()));
-    u8(1);
-    for (int i = 3; i >= 0; --i)
-        u8(static_cast<uint8_t>((version >> (8 * i)) & 0xFF));
-    bVarchar(name);
-    u8(16);
-    u8(0);
-    u8(0x07);
-    u8(0xD0);
-}
-
-void ReplyWriter::returnStatus(int32_t value)
-{
-    u8(0x79);
-    u32(static_cast<uint32_t>(value));
-}
-
-void ReplyWriter::returnValueInt(uint16_t ordinal, int32_t value)
-{
-    u8(0xAC);
-    u16(ordinal);
-    u8(0); // no name: clients match output parameters by position
-    u8(0x01);
-    if (m_version >= kTds72)
-        u32(0);
-    else
-        u16(0);
-    u16(0x0001); // flags: nullable
-    u8(0x26);    // INTN
-    u8(4);
-    u8(4);
-    u32(static_cast<uint32_t>(value));
-}
-
-void ReplyWriter::sendPacket(const char* data, size_t len, bool last)
-{
-    m_packet.resize(8 + len);
-    const size_t total = 8 + len;
-    m_packet[0] = static_cast<char>(packet::Reply);
-    m_packet[1] = static_cast<char>(last ? 0x01 : 0x00);
-    m_packet[2] = static_cast<char>(total >> 8);
-    m_packet[3] = static_cast<char>(total & 0xFF);
-    m_packet[4] = static_cast<char>(m_spid >> 8);
-    m_packet[5] = static_cast<char>(m_spid & 0xFF);
-    m_packet[6] = 1;
-    m_packet[7] = 0;
-    std::memcpy(m_packet.data() + 8, data, len);
-    m_send(m_packet.data(), m_packet.size());
-}
-
-void ReplyWriter::flushFull()
-{
-    const size_t chunk = m_packetSize - 8;
-    size_t off = 0;
-    while (m_buf.size() - off > chunk) {
-        sendPacket(m_buf.data() + off, chunk, false);
-        off += chunk;
-        if (!m_attention && m_check && m_check())
-            m_attention = true;
-    }
-    m_buf.erase(0, off);
-}
-
-void ReplyWriter::finish()
-{
-    flushFull();
-    sendPacket(m_buf.data(), m_buf.size(), true);
-    m_buf.clear();
 }
 
 } // namespace rimo::tds

@@ -1,7 +1,6 @@
-// TDS 7.x message framing and the request/reply encodings the test server needs: packet assembly,
-// PRELOGIN, LOGIN7, SQL batch and RPC parsing, and a token writer that splits replies into packets no
-// larger than the negotiated size. Parsers throw ProtocolError on malformed input; the session then
-// closes that one connection.
+// TDS 7.x message framing and the requests the test server reads: packet assembly, PRELOGIN, LOGIN7,
+// SQL batch and RPC parsing (replies are written by replywriter.h). Parsers throw ProtocolError on
+// malformed input; the session then closes that one connection.
 #pragma once
 
 #include <cstdint>
@@ -101,71 +100,5 @@ RpcRequest parseRpc(std::string_view payload, bool hasHeaders);
 
 // Decimal text of a scaled integer magnitude; used for NUMERIC/MONEY parameters.
 std::string scaledToText(unsigned __int128 magnitude, int scale, bool negative);
-
-// Collects reply tokens and sends them as type-4 packets of at most packetSize bytes.
-class ReplyWriter
-{
-public:
-    using SendFn = std::function<void(const char*, size_t)>;
-    ReplyWriter(SendFn send, uint16_t spid) : m_send(std::move(send)), m_spid(spid) {}
-
-    void setPacketSize(size_t size) { m_packetSize = size; }
-    void setVersion(uint32_t v) { m_version = v; }
-    uint32_t version() const { return m_version; }
-    // Called between packets; returns true when the client sent an attention meanwhile.
-    void setAttentionCheck(std::function<bool()> check) { m_check = std::move(check); }
-    bool attention() const { return m_attention; }
-    void clearAttention() { m_attention = false; }
-
-    std::string& buf() { return m_buf; }
-    void maybeFlush()
-    {
-        if (m_buf.size() >= m_packetSize - 8)
-            flushFull();
-    }
-    void finish(); // sends everything, last packet with EOM
-    void discard() { m_buf.clear(); }
-
-    void u8(uint8_t v) { m_buf.push_back(static_cast<char>(v)); }
-    void u16(uint16_t v);
-    void u32(uint32_t v);
-    void u64(uint64_t v);
-    void bVarchar(std::string_view utf8);  // 1-byte count of UTF-16 units
-    void usVarchar(std::string_view utf8); // 2-byte count of UTF-16 units
-
-    void done(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count);
-    void message(bool error, int32_t number, uint8_t state, uint8_t severity, std::string_view text,
-                 std::string_view proc = {}, int32_t line = 1);
-    void envChangeString(uint8_t type, std::string_view newValue, std::string_view oldValue);
-    void envChangeCollation();
-    void envChangeBinary(uint8_t type, std::string_view newValue, std::string_view oldValue);
-    void loginAck(uint32_t version);
-    void returnStatus(int32_t value);
-    // RETURNVALUE of an int output parameter at `ordinal` (the handle of sp_prepare).
-    void returnValueInt(uint16_t ordinal, int32_t value);
-
-private:
-    void flushFull();
-    void sendPacket(const char* data, size_t len, bool last);
-
-    SendFn m_send;
-    uint16_t m_spid;
-    size_t m_packetSize = 4096;
-    uint32_t m_version = kTds74;
-    std::function<bool()> m_check;
-    bool m_attention = false;
-    std::string m_buf;
-    std::string m_packet;
-};
-
-} // namespace rimo::tds
-
-namespace rimo::tds {
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d);
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d);
-// "YYYY-MM-DD HH:MM:SS.mmm" for a datetime value (days since 1900-01-01, 1/300 s ticks).
-std::string datetimeText(int32_t days1900, uint32_t ticks);
 
 } // namespace rimo::tds

@@ -1,4 +1,4 @@
-#include "server.h"
+#include "tools/tds-server/server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

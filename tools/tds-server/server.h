@@ -1,7 +1,7 @@
 // The listening side of the test server: accepts loopback connections and serves each on its own thread.
 #pragma once
 
-#include "session.h"
+#include "tools/tds-server/session.h"
 
 #include <atomic>
 

@@ -1,11 +1,15 @@
 // One client connection of the test server: login, then SQL batches, RPCs and attentions, each run on
-// the connection's own SQLite handle with translated statements cached by their text.
+// the connection's own SQLite handle with translated statements cached by their text. Its members live
+// in one unit per job: login, dispatch and databases (session.cpp) and running statements
+// (execution.cpp); the answer's tokens are written by resulttokens.h.
 #pragma once
 
-#include "protocol.h"
-#include "servererror.h"
-#include "storage.h"
-#include "translator.h"
+#include "tools/tds-server/protocol.h"
+#include "tools/tds-server/replywriter.h"
+#include "tools/tds-server/resulttokens.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/storage.h"
+#include "tools/tds-server/translator.h"
 
 #include <atomic>
 #include <map>
@@ -39,8 +43,6 @@ private:
     std::map<std::string, int> m_count;
 };
 
-struct ColumnMeta;
-
 class Session
 {
 public:
@@ -62,36 +64,40 @@ private:
     struct CachedStatement;
     struct CachedBatch;
 
+    // Login and dispatch (session.cpp).
     bool login(const Message& m);
     void handleBatch(const Message& m);
     void handleRpc(const Message& m);
-    void handleTransaction(const Message& m);
-    void acknowledgeAttention();
-
-    std::shared_ptr<CachedBatch> translate(const std::string& text);
-    // Runs a batch; returns false when a statement failed.
-    bool runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc);
-    // Translates and compiles a batch without running it (sp_prepare); returns false when it fails.
-    bool compileBatch(const std::string& text, const std::string& declarations);
     void handlePrepare(const RpcRequest& r);
     void handleUnprepare(const RpcRequest& r);
-    void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
-    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
-    void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
-    sqlite3_stmt* prepare(CachedStatement& cs);
-    void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
-    ServerError mapStepError(int rc, const CachedStatement& cs);
-    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
+    void handleTransaction(const Message& m);
+    void acknowledgeAttention();
+    void sendError(const ServerError& e);
 
+    // Databases (session.cpp).
     void openDatabase(const std::string& name);
     void useDatabase(const std::string& name);
     void createDatabase(const std::string& name);
     void dropDatabase(const std::string& name);
     void refreshSysDatabases();
 
-    void pendingDone(uint16_t status, uint16_t curCmd, uint64_t count, bool inRpc);
-    void flushDone(bool more);
-    void sendError(const ServerError& e);
+    // Running statements (execution.cpp).
+    std::shared_ptr<CachedBatch> translate(const std::string& text);
+    // Runs a batch; returns false when a statement failed.
+    bool runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc);
+    // Translates and compiles a batch without running it (sp_prepare); every parameter it uses must be
+    // among the `declared` names (lowercased). Returns false when it fails.
+    bool compileBatch(const std::string& text, const std::vector<std::string>& declared);
+    void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    void checkIdentityRules(CachedStatement& cs);
+    void runTransaction(CachedStatement& cs);
+    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
+    void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
+    sqlite3_stmt* prepare(CachedStatement& cs);
+    void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
+    ServerError mapStepError(int rc, const CachedStatement& cs);
+    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
 
     Transport m_transport;
     ServerConfig m_config;
@@ -105,15 +111,7 @@ private:
     std::string m_identityInsert; // table with IDENTITY_INSERT on
     bool m_batchFailed = false;
     bool m_schemaChanged = false;
-
-    struct Done
-    {
-        uint8_t token;
-        uint16_t status;
-        uint16_t curCmd;
-        uint64_t count;
-    };
-    std::optional<Done> m_pending;
+    HeldDone m_done{m_writer};
 
     std::unordered_map<std::string, std::shared_ptr<CachedBatch>> m_cache;
 

@@ -1,7 +1,7 @@
-#include "storage.h"
+#include "tools/tds-server/storage.h"
 
-#include "encoding.h"
-#include "servererror.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
 
@@ -9,13 +9,10 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 namespace rimo::tds {
 
 namespace {
-
-std::mutex g_registryMutex;
 
 char32_t foldCase(char32_t c)
 {
@@ -75,30 +72,6 @@ void addFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     sqlite3_result_double(ctx, sqlite3_value_double(a) + sqlite3_value_double(b));
-}
-
-std::string quoteIdent(std::string_view name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
-std::string quoteText(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += '\'';
-        out += c;
-    }
-    out += '\'';
-    return out;
 }
 
 const char* kSideTables = R"SQL(
@@ -327,25 +300,26 @@ std::string lowerAscii(std::string_view s)
     return out;
 }
 
-bool validDatabaseName(std::string_view name)
+std::string sqliteIdent(std::string_view name)
 {
-    if (name.empty() || name.size() > 128 || name == "." || name == "..")
-        return false;
-    for (char c : name)
-        if (c == '/' || c == '\\' || c == '\0' || static_cast<unsigned char>(c) < 0x20)
-            return false;
-    return true;
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
-std::string databasePath(const std::string& dataDir, std::string_view name)
+std::string sqliteLiteral(std::string_view text)
 {
-    return dataDir + "/" + lowerAscii(name) + ".sqlite";
-}
-
-bool databaseExists(const std::string& dataDir, std::string_view name)
-{
-    std::error_code ec;
-    return validDatabaseName(name) && std::filesystem::exists(databasePath(dataDir, name), ec);
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += '\'';
+        out += c;
+    }
+    return out + "'";
 }
 
 std::unique_ptr<Database> Database::open(const std::string& path, const std::string& name, bool create)
@@ -395,8 +369,8 @@ void Database::createTable(const TableDef& def)
 {
     if (table(def.name))
         throw ServerError(2714, 16, "There is already an object named '" + def.name + "' in the database.");
-    std::string ddl = "CREATE TABLE " + quoteIdent(def.name) + " (";
-    std::string side = "INSERT INTO rimo_tables VALUES(" + quoteText(def.name) + ");";
+    std::string ddl = "CREATE TABLE " + sqliteIdent(def.name) + " (";
+    std::string side = "INSERT INTO rimo_tables VALUES(" + sqliteLiteral(def.name) + ");";
     int ordinal = 0;
     std::string identityColumn;
     int64_t identitySeed = 1;
@@ -404,7 +378,7 @@ void Database::createTable(const TableDef& def)
         if (ordinal > 0)
             ddl += ", ";
         ++ordinal;
-        ddl += quoteIdent(c.name) + " ";
+        ddl += sqliteIdent(c.name) + " ";
         if (c.identity) {
             if (!identityColumn.empty())
                 throw ServerError(2744, 16,
@@ -423,39 +397,40 @@ void Database::createTable(const TableDef& def)
         if (!c.defaultSql.empty())
             ddl += " DEFAULT (" + c.defaultSql + ")";
         if (c.type.isText() && c.type.length > 0)
-            ddl += " CONSTRAINT " + quoteIdent("rimo_len_" + c.name) + " CHECK (length(" +
-                   quoteIdent(c.name) + ") <= " + std::to_string(c.type.length) + ")";
-        side += "INSERT INTO rimo_columns VALUES(" + quoteText(def.name) + "," + quoteText(c.name) + "," +
-                std::to_string(ordinal) + "," + quoteText(c.type.sqlName()) + "," +
+            ddl += " CONSTRAINT " + sqliteIdent("rimo_len_" + c.name) + " CHECK (length(" +
+                   sqliteIdent(c.name) + ") <= " + std::to_string(c.type.length) + ")";
+        side += "INSERT INTO rimo_columns VALUES(" + sqliteLiteral(def.name) + "," + sqliteLiteral(c.name) +
+                "," + std::to_string(ordinal) + "," + sqliteLiteral(c.type.sqlName()) + "," +
                 std::to_string(c.type.isText() || c.type.type == SqlType::VarBinary ? c.type.length : 0) +
                 "," + std::to_string(c.type.precision) + "," + std::to_string(c.type.scale) + "," +
                 (c.nullable ? "1" : "0") + "," + (c.identity ? "1" : "0") + "," +
-                (c.defaultText.empty() ? std::string("NULL") : quoteText(c.defaultText)) + ");";
+                (c.defaultText.empty() ? std::string("NULL") : sqliteLiteral(c.defaultText)) + ");";
     }
     for (const auto& k : def.constraints) {
         if (k.kind == ConstraintDef::Check) {
-            ddl += ", CONSTRAINT " + quoteIdent(k.name) + " CHECK (" + k.checkSql + ")";
-            side += "INSERT INTO rimo_constraints VALUES(" + quoteText(k.name) + "," + quoteText(def.name) +
-                    ",'CHECK'," + (k.columns.empty() ? std::string("NULL") : quoteText(k.columns[0])) +
-                    ",1);";
+            ddl += ", CONSTRAINT " + sqliteIdent(k.name) + " CHECK (" + k.checkSql + ")";
+            side += "INSERT INTO rimo_constraints VALUES(" + sqliteLiteral(k.name) + "," +
+                    sqliteLiteral(def.name) + ",'CHECK'," +
+                    (k.columns.empty() ? std::string("NULL") : sqliteLiteral(k.columns[0])) + ",1);";
             continue;
         }
         const bool identityKey = k.kind == ConstraintDef::PrimaryKey && k.columns.size() == 1 &&
                                  lowerAscii(k.columns[0]) == lowerAscii(identityColumn);
         if (!identityKey) {
-            ddl += ", CONSTRAINT " + quoteIdent(k.name) + " UNIQUE (";
+            ddl += ", CONSTRAINT " + sqliteIdent(k.name) + " UNIQUE (";
             for (size_t i = 0; i < k.columns.size(); ++i)
-                ddl += (i ? ", " : "") + quoteIdent(k.columns[i]);
+                ddl += (i ? ", " : "") + sqliteIdent(k.columns[i]);
             ddl += ")";
         }
         for (size_t i = 0; i < k.columns.size(); ++i)
-            side += "INSERT INTO rimo_constraints VALUES(" + quoteText(k.name) + "," + quoteText(def.name) +
-                    "," + (k.kind == ConstraintDef::PrimaryKey ? "'PRIMARY KEY'" : "'UNIQUE'") + "," +
-                    quoteText(k.columns[i]) + "," + std::to_string(i + 1) + ");";
+            side += "INSERT INTO rimo_constraints VALUES(" + sqliteLiteral(k.name) + "," +
+                    sqliteLiteral(def.name) + "," +
+                    (k.kind == ConstraintDef::PrimaryKey ? "'PRIMARY KEY'" : "'UNIQUE'") + "," +
+                    sqliteLiteral(k.columns[i]) + "," + std::to_string(i + 1) + ");";
     }
     ddl += ");";
     if (!identityColumn.empty() && identitySeed != 1)
-        side += "INSERT INTO sqlite_sequence(name, seq) VALUES(" + quoteText(def.name) + "," +
+        side += "INSERT INTO sqlite_sequence(name, seq) VALUES(" + sqliteLiteral(def.name) + "," +
                 std::to_string(identitySeed - 1) + ");";
     const bool outer = sqlite3_get_autocommit(m_db) != 0;
     exec(outer ? "SAVEPOINT rimo_ddl" : "SAVEPOINT rimo_ddl");
@@ -477,8 +452,8 @@ void Database::dropTable(std::string_view name)
         throw ServerError(3701, 11,
                           "Cannot drop the table '" + std::string(name) +
                               "', because it does not exist or you do not have permission.");
-    const std::string q = quoteText(info->name);
-    exec("SAVEPOINT rimo_ddl; DROP TABLE " + quoteIdent(info->name) +
+    const std::string q = sqliteLiteral(info->name);
+    exec("SAVEPOINT rimo_ddl; DROP TABLE " + sqliteIdent(info->name) +
          "; DELETE FROM rimo_tables WHERE table_name=" + q + "; DELETE FROM rimo_columns WHERE table_name=" +
          q + "; DELETE FROM rimo_constraints WHERE table_name=" + q + "; RELEASE rimo_ddl;");
     m_schemaVersion = -1;
@@ -583,78 +558,6 @@ std::optional<TableInfo> Database::table(std::string_view name)
     }
     sqlite3_finalize(st);
     return info;
-}
-
-namespace {
-
-std::unique_ptr<Database> openMaster(const std::string& dataDir)
-{
-    auto master = Database::open(databasePath(dataDir, "master"), "master", true);
-    master->exec("CREATE TABLE IF NOT EXISTS rimo_databases(name nvarchar(128) COLLATE RIMO_CI PRIMARY KEY, "
-                 "dbid smallint); INSERT OR IGNORE INTO rimo_databases VALUES('master', 1);");
-    return master;
-}
-
-} // namespace
-
-void ensureMaster(const std::string& dataDir)
-{
-    std::lock_guard lock(g_registryMutex);
-    std::filesystem::create_directories(dataDir);
-    openMaster(dataDir);
-}
-
-void registerDatabase(const std::string& dataDir, std::string_view name)
-{
-    std::lock_guard lock(g_registryMutex);
-    auto master = openMaster(dataDir);
-    master->exec("INSERT OR IGNORE INTO rimo_databases SELECT " + quoteText(name) +
-                 ", max(4, (SELECT max(dbid) FROM rimo_databases)) + 1");
-}
-
-void unregisterDatabase(const std::string& dataDir, std::string_view name)
-{
-    std::lock_guard lock(g_registryMutex);
-    auto master = openMaster(dataDir);
-    master->exec("DELETE FROM rimo_databases WHERE name = " + quoteText(name));
-}
-
-std::vector<DatabaseEntry> listDatabases(const std::string& dataDir)
-{
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dataDir, ec)) {
-        const std::string fn = e.path().filename().string();
-        if (fn.size() > 7 && fn.compare(fn.size() - 7, 7, ".sqlite") == 0)
-            files.push_back(fn.substr(0, fn.size() - 7));
-    }
-    std::vector<DatabaseEntry> out;
-    std::lock_guard lock(g_registryMutex);
-    auto master = openMaster(dataDir);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(master->handle(), "SELECT name, dbid FROM rimo_databases ORDER BY dbid", -1, &st,
-                       nullptr);
-    while (sqlite3_step(st) == SQLITE_ROW)
-        out.push_back({reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_int(st, 1)});
-    sqlite3_finalize(st);
-    int next = 5;
-    for (const auto& d : out)
-        next = std::max(next, d.dbid + 1);
-    // Registered names whose file is gone are left out; files nobody registered are added.
-    std::vector<DatabaseEntry> live;
-    for (const auto& d : out)
-        if (std::find(files.begin(), files.end(), lowerAscii(d.name)) != files.end())
-            live.push_back(d);
-    for (const auto& f : files) {
-        const bool known = std::any_of(live.begin(), live.end(),
-                                       [&](const DatabaseEntry& d) { return lowerAscii(d.name) == f; });
-        if (!known) {
-            master->exec("INSERT OR IGNORE INTO rimo_databases VALUES(" + quoteText(f) + "," +
-                         std::to_string(next) + ")");
-            live.push_back({f, next++});
-        }
-    }
-    return live;
 }
 
 } // namespace rimo::tds

@@ -103,6 +103,10 @@ struct TableInfo
     std::vector<ConstraintDef> constraints;
 };
 
+// SQLite text of an identifier in double quotes, and of a string literal in single quotes.
+std::string sqliteIdent(std::string_view name);
+std::string sqliteLiteral(std::string_view text);
+
 // Case-insensitive, trailing-blank-insensitive comparison of UTF-8 texts, as the server's collation.
 int compareCi(std::string_view a, std::string_view b);
 

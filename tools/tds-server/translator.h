@@ -2,7 +2,7 @@
 // list of statements; anything outside the supported forms raises an SQL Server-style ServerError.
 #pragma once
 
-#include "storage.h"
+#include "tools/tds-server/storage.h"
 
 #include <optional>
 #include <string>
@@ -60,8 +60,5 @@ struct Statement
 };
 
 std::vector<Statement> translateBatch(std::string_view tsql);
-
-// Text of a SQLite identifier in double quotes.
-std::string sqliteIdent(std::string_view name);
 
 } // namespace rimo::tds

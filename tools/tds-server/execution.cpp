@@ -1,0 +1,474 @@
+// The session's statement running: translation (cached by batch text), compiling to SQLite statements,
+// binding RPC parameters, and stepping them while their answer is written.
+#include "tools/tds-server/resulttokens.h"
+#include "tools/tds-server/servererror.h"
+#include "tools/tds-server/session.h"
+#include "tools/tds-server/sqliteerrors.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace rimo::tds {
+
+namespace {
+
+constexpr size_t kCacheLimit = 512;
+
+// A result column's type: that of the table column it comes from, else the select item's known type, else
+// its declared type, else the type of the first row's value.
+void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
+{
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    const char* dbName = sqlite3_column_database_name(stmt, i);
+    if (table && origin && dbName && std::strcmp(dbName, "main") == 0) {
+        if (const ColumnInfo* info = db.column(table, origin)) {
+            m.type = info->type;
+            m.nullable = info->nullable;
+            m.identity = info->identity;
+            return;
+        }
+    }
+    if (item && item->type) {
+        m.type = *item->type;
+        return;
+    }
+    if (const char* decl = sqlite3_column_decltype(stmt, i)) {
+        if (auto t = parseTypeText(decl)) {
+            m.type = *t;
+            return;
+        }
+    }
+    const int t = hasRow ? sqlite3_column_type(stmt, i) : SQLITE_NULL;
+    if (t == SQLITE_INTEGER) {
+        const int64_t v = sqlite3_column_int64(stmt, i);
+        m.type.type = (v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt;
+    } else if (t == SQLITE_FLOAT) {
+        m.type.type = SqlType::Float;
+    } else if (t == SQLITE_TEXT) {
+        m.type = ColumnType{SqlType::NVarChar, 4000, 0, 0};
+    } else if (t == SQLITE_BLOB) {
+        m.type = ColumnType{SqlType::VarBinary, 8000, 0, 0};
+    } else {
+        m.type.type = SqlType::Int;
+    }
+}
+
+} // namespace
+
+struct Session::CachedStatement
+{
+    Statement st;
+    sqlite3_stmt* stmt = nullptr;
+    bool resolved = false;
+    std::string identityColumn;
+    std::string finalSql;
+    ~CachedStatement() { sqlite3_finalize(stmt); }
+};
+
+struct Session::CachedBatch
+{
+    std::vector<std::unique_ptr<CachedStatement>> statements;
+};
+
+std::shared_ptr<Session::CachedBatch> Session::translate(const std::string& text)
+{
+    auto it = m_cache.find(text);
+    if (it != m_cache.end())
+        return it->second;
+    auto batch = std::make_shared<CachedBatch>();
+    for (auto& st : translateBatch(text)) {
+        auto cs = std::make_unique<CachedStatement>();
+        cs->st = std::move(st);
+        batch->statements.push_back(std::move(cs));
+    }
+    if (m_cache.size() >= kCacheLimit)
+        m_cache.clear();
+    m_cache.emplace(text, batch);
+    return batch;
+}
+
+bool Session::compileBatch(const std::string& text, const std::vector<std::string>& declared)
+{
+    m_batchFailed = false;
+    m_done.drop();
+    if (m_db->checkSchema())
+        m_cache.clear();
+    try {
+        const std::shared_ptr<CachedBatch> batch = translate(text);
+        for (auto& cs : batch->statements) {
+            const Statement::Kind kind = cs->st.kind;
+            if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl)
+                continue;
+            // Compiling names every table and column; nothing is stepped, so nothing changes.
+            sqlite3_stmt* stmt = prepare(*cs);
+            for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
+                const char* name = sqlite3_bind_parameter_name(stmt, i);
+                if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
+                    throw ServerError(137, 15,
+                                      std::string("Must declare the scalar variable \"") +
+                                          (name ? name : "?") + "\".");
+            }
+        }
+    } catch (const ServerError& e) {
+        sendError(e);
+        m_done.hold(kDoneError, 0, 0, true);
+        return false;
+    }
+    return true;
+}
+
+bool Session::runBatch(const std::string& text, const std::map<std::string, Value>* params, bool inRpc)
+{
+    m_batchFailed = false;
+    m_done.drop();
+    if (m_db->checkSchema())
+        m_cache.clear();
+    std::shared_ptr<CachedBatch> batch;
+    try {
+        batch = translate(text);
+    } catch (const ServerError& e) {
+        sendError(e);
+        m_done.hold(kDoneError, 0, 0, inRpc);
+        return false;
+    }
+    for (auto& cs : batch->statements) {
+        try {
+            runStatement(*cs, params, inRpc);
+        } catch (const ServerError& e) {
+            if (cs->stmt)
+                sqlite3_reset(cs->stmt);
+            if (e.number() == 3621) // cancelled by attention
+                break;
+            sendError(e);
+            m_done.hold(kDoneError, 0, 0, inRpc);
+            if (e.abortsBatch())
+                break;
+        }
+        if (m_writer.attention())
+            break;
+    }
+    if (m_schemaChanged) {
+        m_schemaChanged = false;
+        // Statements of this batch may still be referenced by `batch`; it finalizes them itself.
+        m_cache.clear();
+    }
+    return !m_batchFailed;
+}
+
+sqlite3_stmt* Session::prepare(CachedStatement& cs)
+{
+    if (cs.stmt)
+        return cs.stmt;
+    const Statement& st = cs.st;
+    if (!cs.resolved) {
+        for (const auto& db : st.databases)
+            if (lowerAscii(db) != lowerAscii(m_dbName))
+                throw notSupported("A reference to another database ('" + db + "')");
+        cs.finalSql = st.sql;
+        if (st.kind == Statement::Modify) {
+            auto info = m_db->table(st.table);
+            if (!info)
+                throw ServerError(208, 16, "Invalid object name '" + st.table + "'.");
+            for (const auto& c : info->columns)
+                if (c.identity)
+                    cs.identityColumn = c.name;
+            if (st.insertNeedsColumns) {
+                // INSERT without a column list: the table's columns, less the identity unless
+                // IDENTITY_INSERT is on for it.
+                std::string cols;
+                for (const auto& c : info->columns) {
+                    if (c.identity && lowerAscii(m_identityInsert) != lowerAscii(info->name))
+                        continue;
+                    cols += (cols.empty() ? "" : ", ") + sqliteIdent(c.name);
+                }
+                cs.finalSql.insert(st.insertPos, " (" + cols + ")");
+            }
+        }
+        cs.resolved = true;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const int rc =
+        sqlite3_prepare_v3(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()),
+                           SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        throw prepareError(sqlite3_errmsg(m_db->handle()));
+    }
+    cs.stmt = stmt;
+    return stmt;
+}
+
+void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params)
+{
+    const int n = sqlite3_bind_parameter_count(stmt);
+    for (int i = 1; i <= n; ++i) {
+        const char* name = sqlite3_bind_parameter_name(stmt, i);
+        const Value* v = nullptr;
+        if (name && params) {
+            auto it = params->find(lowerAscii(name));
+            if (it != params->end())
+                v = &it->second;
+        }
+        if (!v)
+            throw ServerError(
+                137, 15, std::string("Must declare the scalar variable \"") + (name ? name : "?") + "\".");
+        switch (v->kind) {
+        case Value::Null:
+            sqlite3_bind_null(stmt, i);
+            break;
+        case Value::Int:
+            sqlite3_bind_int64(stmt, i, v->i);
+            break;
+        case Value::Float:
+            sqlite3_bind_double(stmt, i, v->d);
+            break;
+        case Value::Text:
+            sqlite3_bind_text(stmt, i, v->s.data(), static_cast<int>(v->s.size()), SQLITE_STATIC);
+            break;
+        case Value::Blob:
+            sqlite3_bind_blob(stmt, i, v->s.data(), static_cast<int>(v->s.size()), SQLITE_STATIC);
+            break;
+        }
+    }
+}
+
+ServerError Session::mapStepError(int rc, const CachedStatement& cs)
+{
+    return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
+}
+
+void Session::runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
+{
+    const Statement& st = cs.st;
+    switch (st.kind) {
+    case Statement::Query:
+    case Statement::Modify:
+    case Statement::Ddl:
+        runCompiled(cs, params, inRpc);
+        return;
+    case Statement::CreateTable:
+        m_db->createTable(st.tableDef);
+        m_schemaChanged = true;
+        break;
+    case Statement::DropTable:
+        for (const auto& n : st.names) {
+            if (st.ifExists && !m_db->table(n))
+                continue;
+            m_db->dropTable(n);
+        }
+        m_schemaChanged = true;
+        break;
+    case Statement::CreateDatabase:
+        createDatabase(st.name);
+        break;
+    case Statement::DropDatabase:
+        dropDatabase(st.name);
+        break;
+    case Statement::Use:
+        useDatabase(st.name);
+        break;
+    case Statement::Begin:
+    case Statement::Commit:
+    case Statement::Rollback:
+        runTransaction(cs);
+        break;
+    case Statement::IdentityInsert:
+        if (!m_db->table(st.table))
+            throw ServerError(208, 16, "Invalid object name '" + st.table + "'.");
+        m_identityInsert = st.on ? st.table : std::string();
+        m_cache.clear();
+        break;
+    case Statement::NoCount:
+        m_noCount = st.on;
+        break;
+    case Statement::Print:
+        m_done.flush(true);
+        m_writer.message(false, 0, 1, 0, st.name);
+        break;
+    case Statement::Ignored:
+        break;
+    }
+    m_done.hold(0, 0, 0, inRpc);
+}
+
+// The identity column's rules, checked before the statement runs so that they win over SQLite's own
+// constraint errors.
+void Session::checkIdentityRules(CachedStatement& cs)
+{
+    const Statement& st = cs.st;
+    if (st.kind != Statement::Modify)
+        return;
+    const bool insertOn = lowerAscii(m_identityInsert) == lowerAscii(st.table);
+    if (st.verb == Statement::Insert && !st.insertNeedsColumns) {
+        prepare(cs);
+        if (!cs.identityColumn.empty() && !insertOn)
+            for (const auto& c : st.columns)
+                if (lowerAscii(c) == lowerAscii(cs.identityColumn))
+                    throw ServerError(544, 16,
+                                      "Cannot insert explicit value for identity column in table '" +
+                                          st.table + "' when IDENTITY_INSERT is set to OFF.");
+    }
+    if (st.verb == Statement::Insert && st.insertNeedsColumns && insertOn)
+        throw ServerError(
+            8101, 16,
+            "An explicit value for the identity column in table '" + st.table +
+                "' can only be specified when a column list is used and IDENTITY_INSERT is ON.");
+    if (st.verb == Statement::Update) {
+        prepare(cs);
+        if (!cs.identityColumn.empty())
+            for (const auto& c : st.columns)
+                if (lowerAscii(c) == lowerAscii(cs.identityColumn))
+                    throw ServerError(8102, 16, "Cannot update identity column '" + cs.identityColumn + "'.");
+    }
+}
+
+// A statement that runs as SQLite text: a query, an INSERT/UPDATE/DELETE or an index change.
+void Session::runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
+{
+    const Statement& st = cs.st;
+    checkIdentityRules(cs);
+    sqlite3_stmt* stmt = prepare(cs);
+    if (st.usesSysDatabases)
+        refreshSysDatabases();
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    bind(stmt, params);
+    if (st.kind == Statement::Query) {
+        runQuery(cs, stmt, inRpc);
+    } else if (st.kind == Statement::Modify) {
+        runModify(cs, stmt);
+        const uint16_t cmd = st.verb == Statement::Insert   ? kCmdInsert
+                             : st.verb == Statement::Update ? kCmdUpdate
+                                                            : kCmdDelete;
+        const bool count = !m_noCount && st.reportsCount;
+        m_done.hold(count ? kDoneCount : 0, cmd, count ? static_cast<uint64_t>(m_lastRowCount) : 0, inRpc);
+    } else {
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        if (rc != SQLITE_DONE)
+            throw ServerError(50000, 16,
+                              std::string("The test server could not run the statement: ") +
+                                  sqlite3_errmsg(m_db->handle()));
+        m_schemaChanged = true;
+        m_done.hold(0, 0, 0, inRpc);
+    }
+}
+
+void Session::runTransaction(CachedStatement& cs)
+{
+    const Statement& st = cs.st;
+    const bool open = !sqlite3_get_autocommit(m_db->handle());
+    if (st.kind == Statement::Commit && !open)
+        throw ServerError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+    if (st.kind == Statement::Rollback && !open)
+        throw ServerError(3903, 16,
+                          "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+    if (st.kind == Statement::Begin && open)
+        throw notSupported("A nested BEGIN TRANSACTION");
+    // Prepared statements of this connection must not hold the transaction open.
+    for (auto& [text, batch] : m_cache)
+        for (auto& s : batch->statements)
+            if (s->stmt)
+                sqlite3_reset(s->stmt);
+    const char* sql = st.kind == Statement::Begin    ? "BEGIN"
+                      : st.kind == Statement::Commit ? "COMMIT"
+                                                     : "ROLLBACK";
+    if (sqlite3_exec(m_db->handle(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw mapStepError(sqlite3_extended_errcode(m_db->handle()), cs);
+}
+
+void Session::runModify(CachedStatement& cs, sqlite3_stmt* stmt)
+{
+    sqlite3* h = m_db->handle();
+    const int64_t before = sqlite3_total_changes64(h);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        const ServerError e = mapStepError(sqlite3_extended_errcode(h), cs);
+        sqlite3_reset(stmt);
+        throw e;
+    }
+    m_lastRowCount = sqlite3_total_changes64(h) - before;
+    if (cs.st.verb == Statement::Insert && !cs.identityColumn.empty() && m_lastRowCount > 0) {
+        m_lastIdentity = sqlite3_last_insert_rowid(h);
+        m_hasIdentity = true;
+    }
+    sqlite3_reset(stmt);
+}
+
+std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow)
+{
+    const int n = sqlite3_column_count(stmt);
+    std::vector<ColumnMeta> cols(n);
+    // Map result columns to select-list items when a single * (or none) makes that possible.
+    std::vector<const SelectItem*> items(n, nullptr);
+    const int stars = static_cast<int>(
+        std::count_if(st.items.begin(), st.items.end(), [](const SelectItem& i) { return i.star; }));
+    if (stars <= 1) {
+        const int starWidth = n - (static_cast<int>(st.items.size()) - stars);
+        int col = 0;
+        for (const auto& item : st.items) {
+            if (item.star) {
+                col += std::max(starWidth, 0);
+                continue;
+            }
+            if (col < n)
+                items[col] = &item;
+            ++col;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        ColumnMeta& m = cols[i];
+        const char* name = sqlite3_column_name(stmt, i);
+        m.name = name ? name : "";
+        typeColumn(m, *m_db, stmt, i, items[i], hasRow);
+        m.wire = wireFor(m.type, m_version);
+    }
+    return cols;
+}
+
+void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
+{
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        const ServerError e = mapStepError(sqlite3_extended_errcode(m_db->handle()), cs);
+        sqlite3_reset(stmt);
+        throw e;
+    }
+    const std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW);
+    m_done.flush(true);
+    writeColMetadata(m_writer, cols, m_version);
+    uint64_t rows = 0;
+    std::string& out = m_writer.buf();
+    while (rc == SQLITE_ROW) {
+        const size_t rowStart = out.size();
+        try {
+            writeRow(out, cols, stmt);
+        } catch (const ServerError&) {
+            out.resize(rowStart);
+            sqlite3_reset(stmt);
+            throw;
+        }
+        ++rows;
+        m_writer.maybeFlush();
+        if (m_writer.attention())
+            break;
+        rc = sqlite3_step(stmt);
+    }
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        const ServerError e = mapStepError(sqlite3_extended_errcode(m_db->handle()), cs);
+        sqlite3_reset(stmt);
+        if (e.number() == 3621)
+            return;
+        throw e;
+    }
+    sqlite3_reset(stmt);
+    m_lastRowCount = static_cast<int64_t>(rows);
+    m_done.hold(m_noCount ? 0 : kDoneCount, kCmdSelect, m_noCount ? 0 : rows, inRpc);
+}
+
+} // namespace rimo::tds

@@ -1,0 +1,336 @@
+// Expressions: boolean and comparison operators, arithmetic and string concatenation, literals, column
+// references, CASE, and @@ variables.
+#include "tools/tds-server/parser.h"
+#include "tools/tds-server/servererror.h"
+
+namespace rimo::tds {
+
+namespace {
+
+// The @@ variables the server knows: their SQLite text and result type.
+struct GlobalVariable
+{
+    std::string_view name;
+    const char* sql;
+    ColumnType type;
+};
+
+const GlobalVariable kGlobalVariables[] = {
+    {"@@VERSION",
+     "'Rimo1 TDS test server on SQLite ' || sqlite_version() || ', a development stand-in for "
+     "Microsoft SQL Server; not SQL Server'",
+     typeOf(SqlType::NVarChar, 300)},
+    {"@@SPID", "rimo_spid()", typeOf(SqlType::SmallInt)},
+    {"@@IDENTITY", "rimo_identity()", typeOf(SqlType::Numeric, 0, 38, 0)},
+    {"@@ROWCOUNT", "rimo_rowcount()", typeOf(SqlType::Int)},
+    {"@@TRANCOUNT", "rimo_trancount()", typeOf(SqlType::Int)},
+    {"@@SERVERNAME", "'RIMO-TEST'", typeOf(SqlType::NVarChar, 128)},
+    {"@@ERROR", "0", typeOf(SqlType::Int)},
+};
+
+} // namespace
+
+std::string Parser::exprList()
+{
+    std::string out;
+    for (bool first = true;; first = false) {
+        if (!first && !op(","))
+            break;
+        out += (first ? "" : ", ") + expr();
+    }
+    return out;
+}
+
+std::vector<std::string> Parser::args()
+{
+    std::vector<std::string> out;
+    expectOp("(");
+    if (op(")"))
+        return out;
+    for (bool first = true;; first = false) {
+        if (!first && !op(","))
+            break;
+        out.push_back(expr());
+    }
+    expectOp(")");
+    return out;
+}
+
+std::string Parser::expr(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    std::string out = andExpr(hint, plainColumn);
+    while (word("OR")) {
+        out += " OR " + andExpr(nullptr, nullptr);
+        if (plainColumn)
+            *plainColumn = false;
+        if (hint)
+            hint->reset();
+    }
+    return out;
+}
+
+std::string Parser::andExpr(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    std::string out = notExpr(hint, plainColumn);
+    while (word("AND")) {
+        out += " AND " + notExpr(nullptr, nullptr);
+        if (plainColumn)
+            *plainColumn = false;
+        if (hint)
+            hint->reset();
+    }
+    return out;
+}
+
+std::string Parser::notExpr(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    if (word("NOT")) {
+        if (plainColumn)
+            *plainColumn = false;
+        return "NOT " + notExpr(nullptr, nullptr);
+    }
+    return predicate(hint, plainColumn);
+}
+
+std::string Parser::predicate(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    if (word("EXISTS")) {
+        expectOp("(");
+        Statement dummy;
+        std::string sub = select(dummy, false);
+        expectOp(")");
+        if (plainColumn)
+            *plainColumn = false;
+        return "EXISTS (" + sub + ")";
+    }
+    std::string left = additive(hint, plainColumn);
+    auto notPlain = [&] {
+        if (plainColumn)
+            *plainColumn = false;
+        if (hint)
+            hint->reset();
+    };
+    static const char* const kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+    for (const char* c : kCompare) {
+        if (at().isOp(c)) {
+            advance();
+            std::string o = c;
+            if (o == "!<")
+                o = ">=";
+            else if (o == "!>")
+                o = "<=";
+            notPlain();
+            return left + " " + o + " " + additive(nullptr, nullptr);
+        }
+    }
+    if (word("IS")) {
+        notPlain();
+        const bool negate = word("NOT");
+        expectWord("NULL");
+        return left + (negate ? " IS NOT NULL" : " IS NULL");
+    }
+    const bool negate =
+        at().isWord("NOT") && (at(1).isWord("LIKE") || at(1).isWord("IN") || at(1).isWord("BETWEEN"));
+    if (negate)
+        advance();
+    if (word("LIKE")) {
+        notPlain();
+        std::string out = left + (negate ? " NOT LIKE " : " LIKE ") + additive(nullptr, nullptr);
+        if (word("ESCAPE"))
+            out += " ESCAPE " + additive(nullptr, nullptr);
+        return out;
+    }
+    if (word("IN")) {
+        notPlain();
+        expectOp("(");
+        std::string list;
+        if (at().isWord("SELECT")) {
+            Statement dummy;
+            list = select(dummy, false);
+        } else {
+            list = exprList();
+        }
+        expectOp(")");
+        return left + (negate ? " NOT IN (" : " IN (") + list + ")";
+    }
+    if (word("BETWEEN")) {
+        notPlain();
+        std::string lo = additive(nullptr, nullptr);
+        expectWord("AND");
+        std::string hi = additive(nullptr, nullptr);
+        return left + (negate ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi;
+    }
+    if (negate)
+        fail();
+    return left;
+}
+
+// T-SQL's + adds numbers and joins texts. When neither side's shape is known from its literals, the
+// choice is left to rimo_add at run time.
+std::string Parser::additive(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    Shape shape = Shape::Other;
+    std::string out = multiplicative(hint, plainColumn, &shape);
+    for (;;) {
+        if (at().isOp("+") || at().isOp("-")) {
+            const bool plus = at().isOp("+");
+            advance();
+            Shape rs = Shape::Other;
+            std::string right = multiplicative(nullptr, nullptr, &rs);
+            if (plainColumn)
+                *plainColumn = false;
+            if (hint)
+                hint->reset();
+            if (!plus) {
+                out = out + " - " + right;
+                shape = Shape::Number;
+            } else if (shape == Shape::Text || rs == Shape::Text) {
+                out = out + " || " + right;
+                shape = Shape::Text;
+            } else if (shape == Shape::Number || rs == Shape::Number) {
+                out = out + " + " + right;
+                shape = Shape::Number;
+            } else {
+                out = "rimo_add(" + out + ", " + right + ")";
+                shape = Shape::Other;
+            }
+            continue;
+        }
+        break;
+    }
+    return out;
+}
+
+std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
+{
+    std::string out = unary(hint, plainColumn, shape);
+    while (at().isOp("*") || at().isOp("/") || at().isOp("%")) {
+        const std::string o = at().text;
+        advance();
+        out += " " + o + " " + unary(nullptr, nullptr, nullptr);
+        if (plainColumn)
+            *plainColumn = false;
+        if (hint)
+            hint->reset();
+        if (shape)
+            *shape = Shape::Number;
+    }
+    return out;
+}
+
+std::string Parser::unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
+{
+    if (op("-")) {
+        if (shape)
+            *shape = Shape::Number;
+        return "-" + unary(hint, nullptr, nullptr);
+    }
+    if (op("+"))
+        return unary(hint, plainColumn, shape);
+    if (op("~"))
+        return "~" + unary(nullptr, nullptr, nullptr);
+    const Token tok = at();
+    if (shape)
+        *shape = tok.kind == TokenKind::String   ? Shape::Text
+                 : tok.kind == TokenKind::Number ? Shape::Number
+                                                 : Shape::Other;
+    return primary(hint, plainColumn);
+}
+
+std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
+{
+    if (plainColumn)
+        *plainColumn = false;
+    const Token tok = at();
+    switch (tok.kind) {
+    case TokenKind::Number:
+        advance();
+        if (tok.text.size() > 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
+            std::string hex = tok.text.substr(2);
+            if (hex.size() % 2)
+                hex = "0" + hex;
+            return "X'" + hex + "'";
+        }
+        return tok.text;
+    case TokenKind::String:
+        advance();
+        return sqliteLiteral(tok.text);
+    case TokenKind::Variable:
+        advance();
+        return variable(tok.text, hint);
+    case TokenKind::Operator:
+        if (tok.isOp("(")) {
+            advance();
+            std::string out;
+            if (at().isWord("SELECT")) {
+                Statement dummy;
+                out = "(" + select(dummy, false) + ")";
+            } else {
+                out = "(" + expr(hint, nullptr) + ")";
+            }
+            expectOp(")");
+            return out;
+        }
+        fail();
+    case TokenKind::QuotedIdentifier:
+    case TokenKind::Identifier:
+        break;
+    case TokenKind::End:
+        fail();
+    }
+    if (tok.isWord("NULL")) {
+        advance();
+        return "NULL";
+    }
+    if (tok.isWord("CASE"))
+        return caseExpr(hint);
+    if (tok.kind == TokenKind::Identifier && at(1).isOp("("))
+        return function(hint);
+    if (!isName(tok))
+        fail();
+    const auto parts = dottedName();
+    if (parts.size() > 5)
+        fail();
+    if (plainColumn)
+        *plainColumn = true;
+    if (parts.size() == 1)
+        return sqliteIdent(parts[0]);
+    return sqliteIdent(parts[parts.size() - 2]) + "." + sqliteIdent(parts.back());
+}
+
+std::string Parser::caseExpr(std::optional<ColumnType>* hint)
+{
+    advance();
+    std::string out = "CASE";
+    if (!at().isWord("WHEN"))
+        out += " " + expr();
+    while (word("WHEN")) {
+        out += " WHEN " + expr();
+        expectWord("THEN");
+        out += " THEN " + expr(hint);
+    }
+    if (word("ELSE"))
+        out += " ELSE " + expr();
+    expectWord("END");
+    return out + " END";
+}
+
+std::string Parser::variable(const std::string& text, std::optional<ColumnType>* hint)
+{
+    if (text.rfind("@@", 0) != 0) {
+        if (text.size() > 128)
+            fail();
+        return text; // bound by name as a SQLite parameter
+    }
+    const std::string v = upperAscii(text);
+    for (const auto& g : kGlobalVariables) {
+        if (g.name == v) {
+            if (hint)
+                *hint = g.type;
+            return g.sql;
+        }
+    }
+    throw ServerError(137, 15, "Must declare the scalar variable \"" + text + "\".");
+}
+
+} // namespace rimo::tds

@@ -1,0 +1,281 @@
+// Built-in functions: one translator per T-SQL function name, looked up in a table.
+#include "tools/tds-server/parser.h"
+#include "tools/tds-server/servererror.h"
+
+#include <algorithm>
+
+namespace rimo::tds {
+
+namespace {
+
+// A call being translated; the parser stands just after the function's name.
+struct Call
+{
+    Parser& p;
+    const std::string& name; // as the client wrote it
+    std::optional<ColumnType>* hint;
+
+    void setHint(const ColumnType& t) const
+    {
+        if (hint)
+            *hint = t;
+    }
+    // The argument list, which must hold lo..hi arguments.
+    std::vector<std::string> args(size_t lo, size_t hi) const
+    {
+        std::vector<std::string> a = p.args();
+        if (a.size() < lo || a.size() > hi)
+            throw ServerError(174, 15,
+                              "The " + lowerAscii(name) + " function requires " + std::to_string(lo) +
+                                  " argument(s).");
+        return a;
+    }
+};
+
+using Translator = std::string (*)(const Call&);
+
+std::string castTo(const std::string& e, const ColumnType& t)
+{
+    switch (t.type) {
+    case SqlType::Int:
+    case SqlType::BigInt:
+    case SqlType::SmallInt:
+    case SqlType::TinyInt:
+    case SqlType::Bit:
+        return "CAST(" + e + " AS INTEGER)";
+    case SqlType::Float:
+    case SqlType::Real:
+    case SqlType::Money:
+    case SqlType::SmallMoney:
+        return "CAST(" + e + " AS REAL)";
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+        return t.scale == 0 ? "CAST(round(" + e + ") AS INTEGER)"
+                            : "round(CAST(" + e + " AS REAL), " + std::to_string(t.scale) + ")";
+    case SqlType::VarBinary:
+    case SqlType::Binary:
+    case SqlType::Image:
+        return "CAST(" + e + " AS BLOB)";
+    case SqlType::DateTime:
+    case SqlType::SmallDateTime:
+    case SqlType::Date:
+        return "CAST(" + e + " AS TEXT)";
+    default:
+        if (t.length > 0)
+            return "substr(CAST(" + e + " AS TEXT), 1, " + std::to_string(t.length) + ")";
+        return "CAST(" + e + " AS TEXT)";
+    }
+}
+
+// COUNT(*), COUNT([DISTINCT|ALL] e) and COUNT_BIG(...), which differ only in their result type.
+std::string count(const Call& c, SqlType type)
+{
+    c.p.expectOp("(");
+    std::string inner;
+    if (c.p.op("*")) {
+        inner = "*";
+    } else {
+        if (c.p.word("DISTINCT"))
+            inner = "DISTINCT ";
+        else
+            c.p.word("ALL");
+        inner += c.p.expr();
+    }
+    c.p.expectOp(")");
+    c.setHint(typeOf(type));
+    return "count(" + inner + ")";
+}
+
+// SUM, AVG, MIN, MAX with an optional DISTINCT or ALL; SQLite has the same names.
+std::string aggregate(const Call& c)
+{
+    c.p.expectOp("(");
+    std::string inner;
+    if (c.p.word("DISTINCT"))
+        inner = "DISTINCT ";
+    else
+        c.p.word("ALL");
+    inner += c.p.expr();
+    c.p.expectOp(")");
+    return lowerAscii(c.name) + "(" + inner + ")";
+}
+
+std::string cast(const Call& c)
+{
+    c.p.expectOp("(");
+    std::string e = c.p.expr();
+    c.p.expectWord("AS");
+    const ColumnType t = c.p.columnType();
+    c.p.expectOp(")");
+    c.setHint(t);
+    return castTo(e, t);
+}
+
+// CONVERT(type, e [, style]): the style is read and ignored.
+std::string convert(const Call& c)
+{
+    c.p.expectOp("(");
+    const ColumnType t = c.p.columnType();
+    c.p.expectOp(",");
+    std::string e = c.p.expr();
+    if (c.p.op(","))
+        c.p.expr();
+    c.p.expectOp(")");
+    c.setHint(t);
+    return castTo(e, t);
+}
+
+// Functions SQLite has under the same name and with one argument.
+std::string sameNameOneArg(const Call& c)
+{
+    const auto a = c.args(1, 1);
+    return lowerAscii(c.name) + "(" + a[0] + ")";
+}
+
+// COALESCE and NULLIF: the same name and the arguments as given.
+std::string sameNameList(const Call& c, size_t most)
+{
+    const auto a = c.args(2, most);
+    std::string out = lowerAscii(c.name) + "(";
+    for (size_t i = 0; i < a.size(); ++i)
+        out += (i ? ", " : "") + a[i];
+    return out + ")";
+}
+
+// LEN ignores trailing blanks.
+std::string len(const Call& c)
+{
+    const auto a = c.args(1, 1);
+    c.setHint(typeOf(SqlType::Int));
+    return "length(rtrim(" + a[0] + ", ' '))";
+}
+
+std::string dataLength(const Call& c)
+{
+    const auto a = c.args(1, 1);
+    c.setHint(typeOf(SqlType::Int));
+    return "length(CAST(" + a[0] + " AS BLOB))";
+}
+
+std::string replace(const Call& c)
+{
+    const auto a = c.args(3, 3);
+    return "replace(" + a[0] + ", " + a[1] + ", " + a[2] + ")";
+}
+
+// ROUND's third argument (truncate instead) is accepted and ignored.
+std::string round(const Call& c)
+{
+    const auto a = c.args(2, 3);
+    return "round(" + a[0] + ", " + a[1] + ")";
+}
+
+std::string isNull(const Call& c)
+{
+    const auto a = c.args(2, 2);
+    return "ifnull(" + a[0] + ", " + a[1] + ")";
+}
+
+std::string substring(const Call& c)
+{
+    const auto a = c.args(3, 3);
+    return "substr(" + a[0] + ", " + a[1] + ", " + a[2] + ")";
+}
+
+std::string left(const Call& c)
+{
+    const auto a = c.args(2, 2);
+    return "substr(" + a[0] + ", 1, " + a[1] + ")";
+}
+
+// RIGHT(s, 0) is empty, while SQLite's substr(s, -0) would be the whole text.
+std::string right(const Call& c)
+{
+    const auto a = c.args(2, 2);
+    return "CASE WHEN (" + a[1] + ") <= 0 THEN '' ELSE substr(" + a[0] + ", -(" + a[1] + ")) END";
+}
+
+// CHARINDEX(needle, haystack) is instr(haystack, needle).
+std::string charIndex(const Call& c)
+{
+    const auto a = c.args(2, 2);
+    c.setHint(typeOf(SqlType::Int));
+    return "instr(" + a[1] + ", " + a[0] + ")";
+}
+
+std::string now(const Call& c)
+{
+    c.args(0, 0);
+    c.setHint(typeOf(SqlType::DateTime));
+    return "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')";
+}
+
+std::string dbName(const Call& c)
+{
+    c.args(0, 0);
+    c.setHint(typeOf(SqlType::NVarChar, 128));
+    return "rimo_db_name()";
+}
+
+std::string scopeIdentity(const Call& c)
+{
+    c.args(0, 0);
+    c.setHint(typeOf(SqlType::Numeric, 0, 38, 0));
+    return "rimo_identity()";
+}
+
+struct Function
+{
+    std::string_view name; // upper case
+    Translator translate;
+};
+
+const Function kFunctions[] = {
+    {"ABS", sameNameOneArg},
+    {"AVG", aggregate},
+    {"CAST", cast},
+    {"CHARINDEX", charIndex},
+    {"COALESCE", [](const Call& c) { return sameNameList(c, 64); }},
+    {"CONVERT", convert},
+    {"COUNT", [](const Call& c) { return count(c, SqlType::Int); }},
+    {"COUNT_BIG", [](const Call& c) { return count(c, SqlType::BigInt); }},
+    {"CURRENT_TIMESTAMP", now},
+    {"DATALENGTH", dataLength},
+    {"DB_NAME", dbName},
+    {"GETDATE", now},
+    {"ISNULL", isNull},
+    {"LEFT", left},
+    {"LEN", len},
+    {"LOWER", sameNameOneArg},
+    {"LTRIM", sameNameOneArg},
+    {"MAX", aggregate},
+    {"MIN", aggregate},
+    {"NULLIF", [](const Call& c) { return sameNameList(c, 2); }},
+    {"REPLACE", replace},
+    {"RIGHT", right},
+    {"ROUND", round},
+    {"RTRIM", sameNameOneArg},
+    {"SCOPE_IDENTITY", scopeIdentity},
+    {"SUBSTRING", substring},
+    {"SUM", aggregate},
+    {"SYSDATETIME", now},
+    {"UPPER", sameNameOneArg},
+};
+
+} // namespace
+
+std::string Parser::function(std::optional<ColumnType>* hint)
+{
+    const std::string fname = at().text;
+    const std::string f = upperAscii(fname);
+    advance();
+    const auto* found = std::find_if(std::begin(kFunctions), std::end(kFunctions),
+                                     [&](const Function& fn) { return fn.name == f; });
+    if (found != std::end(kFunctions))
+        return found->translate(Call{*this, fname, hint});
+    // The arguments are read first, so that a broken list reports its syntax error instead.
+    args();
+    throw ServerError(195, 15, "'" + fname + "' is not a recognized built-in function name.");
+}
+
+} // namespace rimo::tds

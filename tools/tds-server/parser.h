@@ -1,0 +1,141 @@
+// The recursive-descent reader behind translateBatch: it walks the lexer's tokens and writes SQLite text
+// as it goes. Its members live in one unit per job: statements (translator.cpp), table and index
+// definitions (definitions.cpp), expressions (expressions.cpp) and built-in functions (functions.cpp).
+#pragma once
+
+#include "tools/tds-server/lexer.h"
+#include "tools/tds-server/storage.h"
+#include "tools/tds-server/translator.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rimo::tds {
+
+std::string upperAscii(std::string_view s);
+
+inline ColumnType typeOf(SqlType t, int length = 0, int precision = 0, int scale = 0)
+{
+    return ColumnType{t, length, precision, scale};
+}
+
+struct TableRef
+{
+    std::string sql;
+    std::string alias; // name that column qualifiers use when no alias is given
+    std::string name;  // plain table name for DML targets
+};
+
+class Parser
+{
+public:
+    Parser(std::string_view src, std::vector<Token> tokens) : m_src(src), m_t(std::move(tokens)) {}
+
+    std::vector<Statement> batch();
+
+    // Token helpers. Past the end, at() keeps answering the End token.
+    const Token& at(size_t k = 0) const { return m_t[std::min(m_p + k, m_t.size() - 1)]; }
+    void advance()
+    {
+        if (m_p < m_t.size() - 1)
+            ++m_p;
+    }
+    bool word(std::string_view w)
+    {
+        if (at().isWord(w)) {
+            advance();
+            return true;
+        }
+        return false;
+    }
+    bool op(std::string_view o)
+    {
+        if (at().isOp(o)) {
+            advance();
+            return true;
+        }
+        return false;
+    }
+    // Raises "Incorrect syntax near" the current token (or the last one at the end).
+    [[noreturn]] void fail() const;
+    void expectWord(std::string_view w)
+    {
+        if (!word(w))
+            fail();
+    }
+    void expectOp(std::string_view o)
+    {
+        if (!op(o))
+            fail();
+    }
+    bool isName(const Token& tok) const;
+    bool isStatementStart(const Token& tok) const;
+    std::string name();
+    // Dotted name with possibly empty parts (db..t); returns the parts in order.
+    std::vector<std::string> dottedName();
+
+    // Expressions. `hint` receives the result type when the expression has a known one; `plainColumn`
+    // tells whether it is a bare column reference (which keeps its own name in a select list).
+    std::string expr(std::optional<ColumnType>* hint = nullptr, bool* plainColumn = nullptr);
+    std::string exprList();
+    // A parenthesised, comma-separated argument list (possibly empty).
+    std::vector<std::string> args();
+    std::string select(Statement& st, bool topLevel);
+    // A type name with its optional (length), (precision, scale) or (max).
+    ColumnType columnType();
+
+private:
+    enum class Shape { Other, Text, Number };
+
+    bool isReserved(const Token& tok) const;
+    void skipTableHints();
+    TableRef tableRef(Statement& st);
+
+    // Statements (translator.cpp).
+    Statement statement();
+    std::string selectTop();
+    std::string selectList(Statement& st, bool topLevel);
+    std::string selectItem(SelectItem& item);
+    std::string orderList();
+    std::string fromClause(Statement& st);
+    std::string tableSource(Statement& st);
+    Statement insert();
+    std::string topClause();
+    Statement update();
+    Statement remove();
+    Statement set();
+
+    // Definitions (definitions.cpp).
+    std::vector<std::string> keyColumns();
+    ConstraintDef keyConstraint(const std::string& constraintName, const std::string& table);
+    Statement create();
+    Statement createIndex(bool unique);
+    Statement createTable();
+    bool tableConstraint(TableDef& def, const std::string& constraintName, int& checkCount);
+    void columnDefinition(TableDef& def, int& checkCount);
+    void identity(ColumnDef& c);
+    Statement drop();
+
+    // Expressions (expressions.cpp).
+    std::string andExpr(std::optional<ColumnType>* hint, bool* plainColumn);
+    std::string notExpr(std::optional<ColumnType>* hint, bool* plainColumn);
+    std::string predicate(std::optional<ColumnType>* hint, bool* plainColumn);
+    std::string additive(std::optional<ColumnType>* hint, bool* plainColumn);
+    std::string multiplicative(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
+    std::string unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
+    std::string primary(std::optional<ColumnType>* hint, bool* plainColumn);
+    std::string caseExpr(std::optional<ColumnType>* hint);
+    std::string variable(const std::string& text, std::optional<ColumnType>* hint);
+
+    // Built-in functions (functions.cpp).
+    std::string function(std::optional<ColumnType>* hint);
+
+    std::string_view m_src;
+    std::vector<Token> m_t;
+    size_t m_p = 0;
+};
+
+} // namespace rimo::tds
