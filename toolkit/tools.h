@@ -4,8 +4,8 @@
 
 #include "db/msdataset.h"
 #include "platform/services.h"
-#include "toolkit/dates/dateservices.h"
-#include "toolkit/dates/valueservices.h"
+#include "toolkit/services/dateservices.h"
+#include "toolkit/services/valueservices.h"
 
 #include <QRect>
 #include <QString>

@@ -2,7 +2,7 @@
 // Shared pieces of the calendar fuzz targets: the input as text, a services object without a
 // window, and a check that stops the run when an invariant breaks.
 
-#include "toolkit/dates/dateservices.h"
+#include "toolkit/services/dateservices.h"
 
 #include <QString>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "herdconnection.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,9 +7,9 @@
 #include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
-#include "toolkit/dates/scramble.h"
 #include "toolkit/msconnectdialog2.h"
 #include "toolkit/multiuserform.h"
+#include "toolkit/scramble.h"
 #include "toolkit/tools.h"
 
 #include <QDir>

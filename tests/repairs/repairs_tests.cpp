@@ -7,7 +7,7 @@
 #include "herdconnection.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 #include "toolkit/tools.h"
 
 #include <QFile>

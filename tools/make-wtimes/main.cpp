@@ -1,6 +1,6 @@
 // Writes the single-herd settings file (WTimes.DLL) for a SQL Server: the four settings,
 // scrambled one line each, in UTF-8 with a byte-order mark and CR LF line ends.
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QCoreApplication>
 #include <QFile>

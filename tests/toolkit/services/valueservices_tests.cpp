@@ -3,7 +3,7 @@
 #include "core/error.h"
 #include "core/formatsettings.h"
 #include "services_fixture.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <cmath>
 #include <limits>

@@ -3,7 +3,7 @@
 #include "db/msdataset.h"
 #include "herdconnection.h"
 #include "tdsserver.h"
-#include "toolkit/dates/dateservices.h"
+#include "toolkit/services/dateservices.h"
 
 #include <QLineEdit>
 #include <gtest/gtest.h>

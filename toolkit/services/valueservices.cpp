@@ -1,8 +1,8 @@
-#include "toolkit/dates/valueservices.h"
+#include "toolkit/services/valueservices.h"
 
 #include "core/formatsettings.h"
 #include "core/integertext.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 
 #include "db/msdataset.h"
 #include "platform/testing/doubles.h"
-#include "toolkit/dates/dateservices.h"
-#include "toolkit/dates/valueservices.h"
+#include "toolkit/services/dateservices.h"
+#include "toolkit/services/valueservices.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

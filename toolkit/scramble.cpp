@@ -1,4 +1,4 @@
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 namespace rimo {
 

@@ -1,11 +1,11 @@
-#include "toolkit/dates/dateservices.h"
+#include "toolkit/services/dateservices.h"
 
 #include "calendar/solarcalendar.h"
 #include "core/error.h"
 #include "core/formatsettings.h"
 #include "core/integertext.h"
 #include "db/msdataset.h"
-#include "toolkit/dates/datetexts.h"
+#include "toolkit/services/texts.h"
 
 #include <QVariant>
 #include <QWidget>
