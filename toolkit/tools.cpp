@@ -4,8 +4,8 @@
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "platform/dialogs.h"
-#include "toolkit/msconnectdialog2.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/settingsfile.h"
 #include "toolkit/texts.h"
 

@@ -5,8 +5,8 @@
 
 #include "core/lifecycle.h"
 #include "platform/dialogs.h"
-#include "toolkit/multiconnectfile.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/multiconnectfile.h"
+#include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/settingsfile.h"
 #include "toolkit/tools.h"
 

@@ -1,8 +1,8 @@
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/multiuserform.h"
 
 #include "platform/guard.h"
 #include "platform/uifont.h"
-#include "toolkit/multiherdtexts.h"
+#include "toolkit/multiherd/texts.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
-#include "toolkit/msconnectdialog2.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
 
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
-#include "toolkit/multiherdtexts.h"
+#include "toolkit/multiherd/texts.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "core/error.h"
 #include "db/msconnection.h"
 #include "platform/testing/doubles.h"
-#include "toolkit/msconnectdialog2.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiuserform.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "toolkit/multiconnectfile.h"
+#include "toolkit/multiherd/multiconnectfile.h"
 
 #include "core/error.h"
 #include "toolkit/settingsfile.h"

@@ -1,5 +1,5 @@
 #include "core/error.h"
-#include "toolkit/multiconnectfile.h"
+#include "toolkit/multiherd/multiconnectfile.h"
 
 #include <QDir>
 #include <QFile>

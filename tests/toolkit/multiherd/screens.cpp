@@ -2,8 +2,8 @@
 // a picture of each window into the folder given as the argument (run it under Xvfb).
 
 #include "db/msconnection.h"
-#include "toolkit/msconnectdialog2.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiuserform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,8 +7,8 @@
 #include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
-#include "toolkit/msconnectdialog2.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/scramble.h"
 #include "toolkit/tools.h"
 
