@@ -1,6 +1,6 @@
 #include "board/boardrows.h"
 
-#include "board/boardtexts.h"
+#include "board/texts.h"
 #include "core/error.h"
 
 #include <QSaveFile>

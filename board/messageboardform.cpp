@@ -1,7 +1,7 @@
 #include "board/messageboardform.h"
 
 #include "board/boardrows.h"
-#include "board/boardtexts.h"
+#include "board/texts.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
