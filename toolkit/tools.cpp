@@ -5,6 +5,7 @@
 #include "core/lifecycle.h"
 #include "platform/dialogs.h"
 #include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiherd.h"
 #include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/settingsfile.h"
 #include "toolkit/texts.h"
@@ -288,7 +289,9 @@ bool TTools::boardOnScreen() const
 void TTools::FindConStr(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase)
 {
     if (!rimo::findFileCaseInsensitive(AppPath, QStringLiteral("Multiusers.Dat")).isEmpty()) {
-        FindConStrMultiHerd(InUser, InPass, InServer, InDatabase);
+        rimo::findMultiHerdSettings({*Multiconnection, *MultiQAsk, m_multiUserForm, AppPath,
+                                     [this] { SwitchToEnglish(); }, [this] { SwitchToFarsi(); }},
+                                    InUser, InPass, InServer, InDatabase);
         return;
     }
     const QString path = rimo::findFileCaseInsensitive(AppPath, QStringLiteral("WTimes.DLL"));

@@ -73,7 +73,6 @@ public:
 
 private:
     void FormCreate();
-    void FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase);
 
     rimo::PlatformServices m_platform;
     TMessageBoardForm* m_board = nullptr;

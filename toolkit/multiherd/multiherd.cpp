@@ -1,16 +1,15 @@
-// The multi-herd branch of FindConStr: connect to the central server (saved settings or the
-// connect dialog), list the herds of the directory database `Masters`, let the user choose one
-// and return its settings. Failures ask the program to end; errors of the directory statements
-// themselves are passed on to the caller.
+#include "toolkit/multiherd/multiherd.h"
 
 #include "core/lifecycle.h"
+#include "db/msdataset.h"
 #include "platform/dialogs.h"
 #include "toolkit/multiherd/multiconnectfile.h"
 #include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/settingsfile.h"
-#include "toolkit/tools.h"
 
 #include <QListWidget>
+
+namespace rimo {
 
 namespace {
 
@@ -20,88 +19,99 @@ QString quotedSqlText(const QString& text)
     return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
+// Connects to the central server with the saved settings, or through the connect dialog when
+// none are saved, and saves the settings that connected. The keyboard is English meanwhile.
+void connectCentral(const MultiHerdParts& parts)
+{
+    TMSConnection& central = parts.central;
+    parts.switchToEnglish();
+    central.LoginPrompt = true;
+    const QString saved = findFileCaseInsensitive(parts.appPath, MultiConnectFileName);
+    if (!saved.isEmpty()) {
+        const MultiConnectSettings s = readMultiConnectFile(saved);
+        central.Server = s.server;
+        central.Database = s.database;
+        central.Username = s.user;
+        central.Password = s.password;
+        central.LoginPrompt = false;
+    }
+    central.Connect();
+    writeMultiConnectFile(saved.isEmpty() ? parts.appPath + MultiConnectFileName : saved,
+                          {central.Server, central.Database, central.Username, central.Password});
+    parts.switchToFarsi();
+}
+
+// Runs `sql`; whether it gave any row.
+bool givesRows(TMSQuery& ask, const QString& sql)
+{
+    ask.setSqlText(sql);
+    ask.Execute();
+    return !ask.IsEmpty();
+}
+
+// Reconnects the central connection on the directory database, without asking.
+void connectDirectory(TMSConnection& central)
+{
+    central.Disconnect();
+    central.LoginPrompt = false;
+    central.Database = QStringLiteral("Masters");
+    central.Connect();
+}
+
+// Offers the herds the query has listed, in the server's order; whether one was chosen.
+bool chooseHerd(const MultiHerdParts& parts)
+{
+    if (!parts.chooser)
+        parts.chooser = std::make_unique<TMultiUserForm>();
+    TMultiUserForm& chooser = *parts.chooser;
+    chooser.RadioGroup1->clear();
+    chooser.setResult(QDialog::Rejected);
+    for (parts.ask.First(); !parts.ask.Eof(); parts.ask.Next())
+        chooser.RadioGroup1->addItem(parts.ask.FieldByName(QStringLiteral("DName")).AsString());
+    return dialogs().exec(chooser) == QDialog::Accepted;
+}
+
 } // namespace
 
-void TTools::FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase)
+void findMultiHerdSettings(const MultiHerdParts& parts, QString& InUser, QString& InPass, QString& InServer,
+                           QString& InDatabase)
 {
-    // Step 1: the central connection.
     try {
-        SwitchToEnglish();
-        Multiconnection->LoginPrompt = true;
-        const QString saved = rimo::findFileCaseInsensitive(AppPath, rimo::MultiConnectFileName);
-        if (!saved.isEmpty()) {
-            const rimo::MultiConnectSettings s = rimo::readMultiConnectFile(saved);
-            Multiconnection->Server = s.server;
-            Multiconnection->Database = s.database;
-            Multiconnection->Username = s.user;
-            Multiconnection->Password = s.password;
-            Multiconnection->LoginPrompt = false;
-        }
-        Multiconnection->Connect();
-        rimo::writeMultiConnectFile(saved.isEmpty() ? AppPath + rimo::MultiConnectFileName : saved,
-                                    {Multiconnection->Server, Multiconnection->Database,
-                                     Multiconnection->Username, Multiconnection->Password});
-        SwitchToFarsi();
+        connectCentral(parts);
     } catch (const std::exception&) {
-        rimo::requestTerminate();
+        requestTerminate();
         InUser.clear();
         InPass.clear();
         InServer.clear();
         InDatabase.clear();
         return;
     }
-
-    // Step 2: is there a directory database? Errors of the statement itself pass on.
-    MultiQAsk->setSqlText(QStringLiteral("SELECT * FROM sysdatabases WHERE (name = 'Masters')"));
-    MultiQAsk->Execute();
-    if (MultiQAsk->IsEmpty()) {
-        rimo::requestTerminate();
+    // Errors of the directory statements themselves pass on; an empty answer ends the program.
+    if (!givesRows(parts.ask, QStringLiteral("SELECT * FROM sysdatabases WHERE (name = 'Masters')"))) {
+        requestTerminate();
         return;
     }
-
-    // Step 3: reconnect on it.
     try {
-        Multiconnection->Disconnect();
-        Multiconnection->LoginPrompt = false;
-        Multiconnection->Database = QStringLiteral("Masters");
-        Multiconnection->Connect();
+        connectDirectory(parts.central);
     } catch (const std::exception&) {
-        rimo::requestTerminate();
+        requestTerminate();
+        return;
+    }
+    if (!givesRows(parts.ask, QStringLiteral("SELECT * FROM Masters Order By DName")) || !chooseHerd(parts)) {
+        requestTerminate();
         return;
     }
 
-    // Step 4: the herds.
-    MultiQAsk->setSqlText(QStringLiteral("SELECT * FROM Masters Order By DName"));
-    MultiQAsk->Execute();
-    if (MultiQAsk->IsEmpty()) {
-        rimo::requestTerminate();
-        return;
-    }
-
-    // Step 5: fill the chooser, in the server's order.
-    if (!m_multiUserForm)
-        m_multiUserForm = std::make_unique<TMultiUserForm>();
-    TMultiUserForm& chooser = *m_multiUserForm;
-    chooser.RadioGroup1->clear();
-    chooser.setResult(QDialog::Rejected);
-    for (MultiQAsk->First(); !MultiQAsk->Eof(); MultiQAsk->Next())
-        chooser.RadioGroup1->addItem(MultiQAsk->FieldByName(QStringLiteral("DName")).AsString());
-
-    // Step 6.
-    if (rimo::dialogs().exec(chooser) != QDialog::Accepted) {
-        rimo::requestTerminate();
-        return;
-    }
-
-    // Step 7: the chosen herd's row; the first one when two herds share the name.
-    MultiQAsk->setSqlText(QStringLiteral("SELECT * FROM Masters Where DName=") +
-                          quotedSqlText(chooser.selectedName()));
-    MultiQAsk->Execute();
-
-    // Step 8. A herd removed since the listing gives empty settings (an empty result reads as
-    // empty texts), and the herd connection then fails.
-    InPass = MultiQAsk->FieldByName(QStringLiteral("SPass")).AsString();
-    InServer = MultiQAsk->FieldByName(QStringLiteral("SName")).AsString();
-    InDatabase = MultiQAsk->FieldByName(QStringLiteral("EngDName")).AsString();
+    // The chosen herd's row; the first one when two herds share the name. A herd removed since
+    // the listing gives empty settings (an empty result reads as empty texts), and the herd
+    // connection then fails.
+    parts.ask.setSqlText(QStringLiteral("SELECT * FROM Masters Where DName=") +
+                         quotedSqlText(parts.chooser->selectedName()));
+    parts.ask.Execute();
+    InPass = parts.ask.FieldByName(QStringLiteral("SPass")).AsString();
+    InServer = parts.ask.FieldByName(QStringLiteral("SName")).AsString();
+    InDatabase = parts.ask.FieldByName(QStringLiteral("EngDName")).AsString();
     InUser = QStringLiteral("sa");
 }
+
+} // namespace rimo
