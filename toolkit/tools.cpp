@@ -152,9 +152,7 @@ void TTools::FormCreate()
         DeskSize = screen->availableGeometry();
 
     // Creation step 2: date and time formats; the decimal separator stays the system's.
-    auto& fmt = rimo::formatSettings();
-    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
-    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
+    rimo::imposeProgramFormats();
 
     // Creation step 3.
     SwitchToFarsi();
@@ -214,10 +212,8 @@ void TTools::SetConfigAgain(QObject*)
 
 void TTools::_SetConfigAgain()
 {
-    auto& fmt = rimo::formatSettings();
-    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
-    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
-    fmt.decimalSeparator = u'.';
+    rimo::imposeProgramFormats();
+    rimo::formatSettings().decimalSeparator = u'.';
     SwitchToFarsi();
 }
 

@@ -3,6 +3,7 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
+#include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "herdconnection.h"
 #include "platform/testing/doubles.h"
@@ -88,6 +89,7 @@ protected:
 
     TForm1& form() { return *program->form(); }
 
+    ScopedFormatSettings formats; // the program imposes its formats
     QTemporaryDir dir;
     std::unique_ptr<TdsServer> server;
     fakes::ScopedFakeDialogs dialogs;

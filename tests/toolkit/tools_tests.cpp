@@ -22,6 +22,7 @@ OsVersionFacts nt(int major, int minor, const QString& productType = QStringLite
 
 struct Fixture
 {
+    ScopedFormatSettings formats; // creation imposes the program's formats
     std::shared_ptr<fakes::RecordingKeyboard> keyboard = std::make_shared<fakes::RecordingKeyboard>();
     std::shared_ptr<fakes::FakeOsVersion> version = std::make_shared<fakes::FakeOsVersion>();
     std::shared_ptr<fakes::RecordingBeeper> beeper = std::make_shared<fakes::RecordingBeeper>();

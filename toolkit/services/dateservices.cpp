@@ -399,9 +399,7 @@ QString TDateServices::CompleateTime(const QString& St)
 
 QString TDateServices::NowTime()
 {
-    auto& fmt = rimo::formatSettings();
-    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
-    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
+    rimo::imposeProgramFormats();
 
     const QString now = currentTime().toString(QStringLiteral("HH:mm:ss"));
     const qsizetype colon = now.indexOf(u':');

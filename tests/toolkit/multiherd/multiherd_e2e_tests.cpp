@@ -4,6 +4,7 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
+#include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
@@ -154,6 +155,7 @@ public:
         });
     }
 
+    ScopedFormatSettings m_formats; // the program imposes its formats
     testsupport::TdsServer m_server;
     QTemporaryDir m_dir;
     std::shared_ptr<fakes::RecordingKeyboard> m_keyboard;

@@ -105,11 +105,10 @@ TEST(Arithmetic, SubDate)
 
 TEST(Arithmetic, SubDateDoesNotDependOnTheDecimalSeparator)
 {
-    const QChar saved = rimo::formatSettings().decimalSeparator;
+    rimo::ScopedFormatSettings formats;
     rimo::formatSettings().decimalSeparator = u',';
     RecordingServices s;
     EXPECT_EQ(s.SubDate("1389/01/01", "1390/02/05"), "13/04");
-    rimo::formatSettings().decimalSeparator = saved;
 }
 
 TEST(Arithmetic, DateToInt)

@@ -124,6 +124,7 @@ TEST(EntryChecks, NumbersBeyondAnIntegerRaiseAnError)
 
 TEST(EntryChecks, NowTimeIsTheClockInHoursAndMinutes)
 {
+    rimo::ScopedFormatSettings formats;
     RecordingServices s;
     rimo::formatSettings().longTimeFormat = QStringLiteral("h.mm AP");
     s.clock = QTime(9, 5, 7);

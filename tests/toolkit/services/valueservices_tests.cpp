@@ -63,7 +63,7 @@ TEST(ValueServices, To2DigitFloatRoundsTiesToEven)
 
 TEST(ValueServices, ToIntTruncatesThroughText)
 {
-    const QChar saved = rimo::formatSettings().decimalSeparator;
+    rimo::ScopedFormatSettings formats;
     rimo::formatSettings().decimalSeparator = u'.';
     struct Case
     {
@@ -85,7 +85,6 @@ TEST(ValueServices, ToIntTruncatesThroughText)
     rimo::formatSettings().decimalSeparator = u',';
     EXPECT_EQ(TValueServices::ToInt(7), 7);
     EXPECT_THROW(TValueServices::ToInt(2.5), rimo::Error);
-    rimo::formatSettings().decimalSeparator = saved;
 }
 
 TEST(ValueServices, GeneralNumberText)
