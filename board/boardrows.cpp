@@ -1,9 +1,6 @@
 #include "board/boardrows.h"
 
 #include "board/texts.h"
-#include "core/error.h"
-
-#include <QSaveFile>
 
 namespace rimo::board {
 
@@ -73,17 +70,6 @@ QByteArray reportText(const std::vector<Row>& rows)
         out += "\r\n";
     }
     return out;
-}
-
-void writeReportFile(const QString& fileName, const QByteArray& content)
-{
-    QSaveFile file(fileName);
-    // Where no temporary file can be made beside the target, write it in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    if (file.write(content) != content.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
 }
 
 void RowModel::append(const QList<Row>& rows)

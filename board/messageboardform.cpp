@@ -2,6 +2,7 @@
 
 #include "board/boardrows.h"
 #include "board/texts.h"
+#include "core/wholefile.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
@@ -253,7 +254,7 @@ void TMessageBoardForm::dxButton2Click()
         return;
     // Appended whatever the user typed, as the reports have always been named.
     const QString fileName = chosen + QStringLiteral(".Txt");
-    rimo::board::writeReportFile(fileName, rimo::board::reportText(rows));
+    rimo::writeWholeFile(fileName, rimo::board::reportText(rows));
     ExecuteFile(fileName);
 }
 
