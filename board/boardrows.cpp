@@ -1,6 +1,7 @@
 #include "board/boardrows.h"
 
 #include "board/texts.h"
+#include "core/textutil.h"
 
 namespace rimo::board {
 
@@ -13,11 +14,6 @@ qsizetype keepPairTogether(const QString& text, qsizetype cut)
     if (cut > 0 && cut < text.size() && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate())
         return cut + 1;
     return cut;
-}
-
-bool isTrimmed(QChar c)
-{
-    return c.unicode() <= 0x20;
 }
 
 } // namespace
@@ -54,12 +50,7 @@ QString proposedReportName(const QString& boardTitle, const Row& firstRow)
     QString name = boardTitle + u' ' + rowLine(firstRow);
     name.remove(name.indexOf(u'='), 1);
     name.remove(u'/');
-    qsizetype start = 0, end = name.size();
-    while (start < end && isTrimmed(name[start]))
-        ++start;
-    while (end > start && isTrimmed(name[end - 1]))
-        --end;
-    return name.mid(start, end - start);
+    return rimo::trimmedView(name, TrimSet::Controls).toString();
 }
 
 QByteArray reportText(const std::vector<Row>& rows)

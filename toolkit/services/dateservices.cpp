@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/formatsettings.h"
 #include "core/integertext.h"
+#include "core/textutil.h"
 #include "db/msdataset.h"
 #include "toolkit/services/texts.h"
 
@@ -17,16 +18,10 @@ namespace {
 
 namespace texts = rimo::datetexts;
 
-// Removes every leading and trailing character of code 32 or less.
+// Without every leading and trailing character of code 32 or less.
 QString trimmedText(QStringView s)
 {
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && s[begin].unicode() <= 32)
-        ++begin;
-    while (end > begin && s[end - 1].unicode() <= 32)
-        --end;
-    return s.mid(begin, end - begin).toString();
+    return rimo::trimmedView(s, rimo::TrimSet::Controls).toString();
 }
 
 // The first (width - length) characters of `filler` put in front of `part`.
@@ -165,11 +160,6 @@ void splitParts(const QString& text, int& y, int& m, int& d)
     y = rimo::integerOrError(QStringView(text).left(first));
     m = rimo::integerOrError(QStringView(text).mid(first + 1, second - first - 1));
     d = rimo::integerOrError(QStringView(text).mid(second + 1));
-}
-
-QString twoDigits(qint64 v)
-{
-    return v < 10 ? QStringLiteral("0%1").arg(v) : QString::number(v);
 }
 
 QString widgetText(QWidget* sender)
@@ -492,7 +482,7 @@ QString TDateServices::SubDate(const QString& Date1, const QString& Date2)
         months += t / 30;
         t %= 30;
     }
-    return twoDigits(months) + u'/' + twoDigits(t);
+    return rimo::twoDigits(months) + u'/' + rimo::twoDigits(t);
 }
 
 int TDateServices::DateToInt(const QString& St)

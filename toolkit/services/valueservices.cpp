@@ -2,6 +2,7 @@
 
 #include "core/formatsettings.h"
 #include "core/integertext.h"
+#include "core/textutil.h"
 #include "toolkit/scramble.h"
 
 #include <algorithm>
@@ -59,13 +60,7 @@ QString TValueServices::RemoveRLBLank(const QString& InSt)
 {
     if (IsBlank(InSt))
         return InSt;
-    qsizetype begin = 0;
-    qsizetype end = InSt.size();
-    while (begin < end && InSt[begin] == u' ')
-        ++begin;
-    while (end > begin && InSt[end - 1] == u' ')
-        --end;
-    return InSt.mid(begin, end - begin);
+    return rimo::trimmedView(InSt, rimo::TrimSet::Blanks).toString();
 }
 
 bool TValueServices::IsValidNum(const QString& St)
