@@ -1,5 +1,7 @@
 #include "core/textutil.h"
 
+#include <algorithm>
+
 namespace rimo {
 
 QStringView trimmedView(QStringView text, TrimSet set)
@@ -17,6 +19,13 @@ QStringView trimmedView(QStringView text, TrimSet set)
 QString twoDigits(qint64 value)
 {
     return value >= 0 && value < 10 ? u'0' + QString::number(value) : QString::number(value);
+}
+
+QString completedFrom(QStringView part, QStringView filler)
+{
+    QString result = filler.left(std::max<qsizetype>(0, filler.size() - part.size())).toString();
+    result.append(part);
+    return result;
 }
 
 } // namespace rimo

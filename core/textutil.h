@@ -19,4 +19,8 @@ QStringView trimmedView(QStringView text, TrimSet set);
 // A number of 0 or more with at least two digits: "05", "12", "123".
 QString twoDigits(qint64 value);
 
+// `part` completed at the front from `filler` to the filler's length: ("89", "1300") gives
+// "1389", ("7", "00") gives "07"; a part as long as the filler or longer stays as it is.
+QString completedFrom(QStringView part, QStringView filler);
+
 } // namespace rimo

@@ -1,4 +1,4 @@
-// Trimming by character code and two-digit numbers.
+// Trimming by character code, two-digit numbers and completion from a filler.
 #include "core/textutil.h"
 
 #include <gtest/gtest.h>
@@ -43,4 +43,18 @@ TEST(TextUtil, TwoDigits)
     };
     for (const auto& c : cases)
         EXPECT_EQ(rimo::twoDigits(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+TEST(TextUtil, CompletedFrom)
+{
+    struct Case
+    {
+        const char *part, *filler, *result;
+    } cases[] = {
+        {"89", "1300", "1389"}, {"7", "00", "07"},     {"", "00", "00"},     {"12", "00", "12"},
+        {"123", "00", "123"},   {"5", "1300", "1305"}, {"-30", "00", "-30"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rimo::completedFrom(QString::fromLatin1(c.part), QString::fromLatin1(c.filler)), c.result)
+            << c.part << ' ' << c.filler;
 }

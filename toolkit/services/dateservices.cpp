@@ -1,5 +1,7 @@
 #include "toolkit/services/dateservices.h"
 
+#include "calendar/dateentry.h"
+#include "calendar/daterules.h"
 #include "calendar/solarcalendar.h"
 #include "core/error.h"
 #include "core/formatsettings.h"
@@ -10,40 +12,14 @@
 
 #include <QVariant>
 #include <QWidget>
-#include <cmath>
-#include <limits>
-#include <tuple>
 
 namespace {
 
 namespace texts = rimo::datetexts;
 
-// Without every leading and trailing character of code 32 or less.
 QString trimmedText(QStringView s)
 {
     return rimo::trimmedView(s, rimo::TrimSet::Controls).toString();
-}
-
-// The first (width - length) characters of `filler` put in front of `part`.
-QString completed(const QString& part, const QString& filler)
-{
-    return filler.left(std::max<qsizetype>(0, filler.size() - part.size())) + part;
-}
-
-struct DateParts
-{
-    QString year, month, day;
-};
-
-// Year, month and day of an accepted date text, completed like CompleateDate.
-DateParts completedParts(const QString& accepted)
-{
-    const QString t = trimmedText(accepted);
-    const qsizetype first = t.indexOf(u'/');
-    const qsizetype second = t.indexOf(u'/', first + 1);
-    return {completed(t.left(first), QStringLiteral("1300")),
-            completed(t.mid(first + 1, second - first - 1), QStringLiteral("00")),
-            completed(t.mid(second + 1), QStringLiteral("00"))};
 }
 
 QString dateMessage(const QString& t, const QString& reason)
@@ -56,112 +32,6 @@ QString timeMessage(const QString& t, const QString& reason)
     return texts::TimePrefix + t + texts::NotValid + texts::LineBreak + reason;
 }
 
-bool isDigit(QChar c)
-{
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
-// The solar date of a Gregorian date by the calendar library, with a four-digit year;
-// the empty text when the date does not exist or lies before the solar calendar.
-QString librarySolarText(int y, int m, int d)
-{
-    if (y < 1 || y > 65535 || m < 1 || m > 12 || d < 1 || d > 31)
-        return {};
-    auto year = static_cast<quint16>(y);
-    auto month = static_cast<quint16>(m);
-    auto day = static_cast<quint16>(d);
-    if (!rimo::GregorianToSolar(year, month, day))
-        return {};
-    return QStringLiteral("%1/%2/%3")
-        .arg(year, 4, 10, QChar(u'0'))
-        .arg(month, 2, 10, QChar(u'0'))
-        .arg(day, 2, 10, QChar(u'0'));
-}
-
-// The day-first text's own day arithmetic, exact (quirks included) from 1922-01-01 to
-// 2021-03-20 and for two-digit years: the unpadded solar text S/T/E.
-QString stepSolarText(qint64 d, qint64 m, qint64 y)
-{
-    static constexpr int kStartOffset[13] = {0, 10, 11, 9, 11, 10, 10, 9, 9, 9, 8, 9, 9};
-    qint64 e = m >= 1 && m <= 12 ? kStartOffset[m] : 0;
-    const qint64 y2 = y % 100; // only the last two digits count
-    if (y2 % 4 == 0 && m > 2)
-        ++e;
-    qint64 k = 29; // length of the closing month
-    if ((y2 - 1) % 4 == 0) {
-        k = 30;
-        if (m <= 3)
-            ++e;
-    }
-    qint64 s = y2 - 22;
-    if (s < 0)
-        s += 100;
-    qint64 t = m + 9;
-    if (t > 12) {
-        t -= 12;
-        ++s;
-    }
-    e += d;
-    if (t <= 6)
-        k = 31;
-    else if (t <= 11)
-        k = 30;
-    if (e > k) {
-        e -= k;
-        ++t;
-        if (t > 12) {
-            t -= 12;
-            ++s;
-        }
-    }
-    return QStringLiteral("%1/%2/%3").arg(s).arg(t).arg(e);
-}
-
-bool inStepSpan(int y, int m, int d)
-{
-    // Month and day are not range-checked by the steps; comparing (y, m, d) in order keeps a
-    // text such as 31/02/2020 on the steps' side and 32/03/2021 on the library's.
-    const auto date = std::tuple(y, m, d);
-    return date >= std::tuple(1922, 1, 1) && date <= std::tuple(2021, 3, 20);
-}
-
-// Toolkit month lengths for day counting.
-constexpr int kToolkitMonth[13] = {0, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 29};
-
-// Number of IsKabise years in [from, to). Years below 100 and from 100 on are each periodic
-// with 8 leap years in 33, so long spans are counted without visiting every year.
-qint64 kabiseYearsBetween(qint64 from, qint64 to)
-{
-    const auto periodic = [](qint64 a, qint64 b) -> qint64 {
-        if (a >= b)
-            return 0;
-        const qint64 n = b - a;
-        qint64 count = (n / 33) * 8;
-        for (qint64 y = a; y < a + n % 33; ++y)
-            count += TDateServices::IsKabise(static_cast<int>(y)) ? 1 : 0;
-        return count;
-    };
-    return periodic(from, std::min<qint64>(to, 100)) + periodic(std::max<qint64>(from, 100), to);
-}
-
-// Year, month and day of a canonical text by the fixed positions 1-4, 6-7 and 9-10.
-void fixedPositionParts(const QString& text, int& y, int& m, int& d)
-{
-    y = rimo::integerOrError(QStringView(text).mid(0, 4));
-    m = rimo::integerOrError(QStringView(text).mid(5, 2));
-    d = rimo::integerOrError(QStringView(text).mid(8, 2));
-}
-
-// Year, month and day of a completed text, split at its two "/".
-void splitParts(const QString& text, int& y, int& m, int& d)
-{
-    const qsizetype first = text.indexOf(u'/');
-    const qsizetype second = text.indexOf(u'/', first + 1);
-    y = rimo::integerOrError(QStringView(text).left(first));
-    m = rimo::integerOrError(QStringView(text).mid(first + 1, second - first - 1));
-    d = rimo::integerOrError(QStringView(text).mid(second + 1));
-}
-
 QString widgetText(QWidget* sender)
 {
     const QVariant text = sender ? sender->property("text") : QVariant();
@@ -171,52 +41,6 @@ QString widgetText(QWidget* sender)
 }
 
 } // namespace
-
-namespace rimo {
-
-int toolkitDayDifference(int y1, int m1, int d1, int y2, int m2, int d2, bool returnMinuse)
-{
-    if (m1 < 1 || m1 > 12 || m2 < 1 || m2 > 12)
-        throw Error(
-            QStringLiteral("A month of %1 cannot be counted in days").arg(m1 < 1 || m1 > 12 ? m1 : m2));
-    const bool later = y1 > y2 || (y1 == y2 && (m1 > m2 || (m1 == m2 && d1 > d2)));
-    const qint64 lowYear = std::min(y1, y2);
-    const qint64 highYear = std::max(y1, y2);
-    const qint64 yearDays = 365 * (highYear - lowYear) + kabiseYearsBetween(lowYear, highYear);
-    qint64 monthDays = 0;
-    for (int m = std::min(m1, m2); m < std::max(m1, m2); ++m)
-        monthDays += kToolkitMonth[m];
-    const qint64 dayPart = later ? qint64(d1) - d2 : qint64(d2) - d1;
-    if ((!later && m1 > m2) || (later && m1 < m2))
-        monthDays = -monthDays;
-    qint64 result = yearDays + monthDays + dayPart;
-    if (returnMinuse && later)
-        result = -result;
-    if (result < std::numeric_limits<int>::min() || result > std::numeric_limits<int>::max())
-        throw Error(QStringLiteral("The number of days between the dates is too large"));
-    return static_cast<int>(result);
-}
-
-int clockSeconds(const QString& text)
-{
-    const QStringList parts = text.split(u':');
-    const int limits[3] = {23, 59, 59};
-    int values[3] = {0, 0, 0};
-    bool ok = parts.size() <= 3;
-    for (qsizetype i = 0; ok && i < parts.size(); ++i) {
-        const auto v = readInteger(parts[i]);
-        ok = v && *v >= 0 && *v <= limits[i];
-        if (ok)
-            values[i] = *v;
-    }
-    if (!ok) {
-        QString shown = text.left(40);
-        throw Error(QStringLiteral("'%1' is not a valid time").arg(shown));
-    }
-    return values[0] * 3600 + values[1] * 60 + values[2];
-}
-
-} // namespace rimo
 
 // ---------------------------------------------------------------------------------------------
 // Conversions
@@ -234,12 +58,9 @@ QString TDateServices::ToFarsiDate(const QString& eng_date)
     const auto y = rimo::readInteger(QStringView(eng_date).mid(second + 1));
     if (!d || !m || !y)
         return {};
-    if (*y < 0)
-        return {};
-    // Two-digit years are read as the 1300s by the steps, whatever the span.
-    if (*y >= 100 && !inStepSpan(*y, *m, *d))
-        return librarySolarText(*y, *m, *d);
-    return CompleateDate(stepSolarText(*d, *m, *y));
+    const rimo::ToolkitSolarText solar = rimo::toolkitSolarText(*y, *m, *d);
+    // What the day stepping assembles from odd days or months goes through the date check.
+    return solar.stepped ? CompleateDate(solar.text) : solar.text;
 }
 
 QString TDateServices::ToEnglishDate(const QString& FarDate)
@@ -270,25 +91,13 @@ void TDateServices::fillTodaySlot(const QDate& today)
 
 bool TDateServices::IsKabise(int Sal)
 {
-    const qint64 sal = Sal;
-    const qint64 y = sal < 100 ? sal : (sal / 100 - 13) * 100 + sal % 100;
-    qint64 r = (y - 55) % 33;
-    if (r < 0)
-        r += 33;
-    return r != 32 && r % 4 == 0;
+    return rimo::isKabiseYear(Sal);
 }
 
 QString TDateServices::ConvertDateFormat(const QString& St, const QString& OldFormat,
                                          const QString& NewFormat)
 {
-    const auto is = [](const QString& a, const char* b) {
-        return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
-    };
-    if (is(OldFormat, "D/M/Y") && is(NewFormat, "Y/M/D"))
-        return St.mid(6, 4) + u'/' + St.mid(3, 2) + u'/' + St.mid(0, 2);
-    if (is(OldFormat, "Y/M/D") && is(NewFormat, "D/M/Y"))
-        return St.mid(8, 2) + u'/' + St.mid(5, 2) + u'/' + St.mid(0, 4);
-    return {};
+    return rimo::reorderedDateText(St, OldFormat, NewFormat);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -296,25 +105,21 @@ QString TDateServices::ConvertDateFormat(const QString& St, const QString& OldFo
 
 QString TDateServices::dateEntryProblem(const QString& St)
 {
-    const QString t = trimmedText(St);
-    if (t.count(u'/') != 2)
-        return dateMessage(t, texts::SlashCount);
-    for (const QChar c : t) {
-        if (c != u'/' && !isDigit(c))
-            return dateMessage(t, texts::DateDigits);
-    }
-    const qsizetype first = t.indexOf(u'/');
-    const qsizetype second = t.indexOf(u'/', first + 1);
-    const QStringView month = QStringView(t).mid(first + 1, second - first - 1);
-    const QStringView day = QStringView(t).mid(second + 1);
-    if (first == 0 || month.isEmpty() || day.isEmpty())
+    const rimo::DateEntryCheck check = rimo::checkDateEntry(St);
+    switch (check.fault) {
+    case rimo::DateEntryFault::None:
+        return {};
+    case rimo::DateEntryFault::SlashCount:
+        return dateMessage(check.text, texts::SlashCount);
+    case rimo::DateEntryFault::Characters:
+        return dateMessage(check.text, texts::DateDigits);
+    case rimo::DateEntryFault::MissingPart:
         return texts::DateEntry;
-    const int m = rimo::integerOrError(month);
-    if (m < 1 || m > 12)
-        return dateMessage(t, texts::BadMonth);
-    const int d = rimo::integerOrError(day);
-    if (d < 1 || d > 31)
-        return dateMessage(t, texts::BadDay);
+    case rimo::DateEntryFault::Month:
+        return dateMessage(check.text, texts::BadMonth);
+    case rimo::DateEntryFault::Day:
+        return dateMessage(check.text, texts::BadDay);
+    }
     return {};
 }
 
@@ -331,8 +136,7 @@ std::optional<QString> TDateServices::completeChecked(const QString& St)
 {
     if (!IsValidDate(St))
         return std::nullopt;
-    const DateParts p = completedParts(St);
-    return p.year + u'/' + p.month + u'/' + p.day;
+    return rimo::completedDate(St);
 }
 
 QString TDateServices::CompleateDate(const QString& StToComp)
@@ -342,26 +146,21 @@ QString TDateServices::CompleateDate(const QString& StToComp)
 
 QString TDateServices::timeEntryProblem(const QString& St)
 {
-    QString t = trimmedText(St);
-    if (!t.contains(u':'))
-        t += QStringLiteral(":00");
-    if (t.count(u':') != 1)
-        return timeMessage(t, texts::ColonCount);
-    for (const QChar c : t) {
-        if (c != u':' && !isDigit(c))
-            return timeMessage(t, texts::TimeCharacters);
+    const rimo::TimeEntryCheck check = rimo::checkTimeEntry(St);
+    switch (check.fault) {
+    case rimo::TimeEntryFault::None:
+        return {};
+    case rimo::TimeEntryFault::ColonCount:
+        return timeMessage(check.text, texts::ColonCount);
+    case rimo::TimeEntryFault::Characters:
+        return timeMessage(check.text, texts::TimeCharacters);
+    case rimo::TimeEntryFault::MissingPart:
+        return timeMessage(check.text, texts::TimeEntry);
+    case rimo::TimeEntryFault::Hour:
+        return timeMessage(check.text, texts::BadHour);
+    case rimo::TimeEntryFault::Minute:
+        return timeMessage(check.text, texts::BadMinute);
     }
-    const qsizetype colon = t.indexOf(u':');
-    const QString hours = trimmedText(QStringView(t).left(colon));
-    const QString minutes = trimmedText(QStringView(t).mid(colon + 1, 10));
-    if (hours.isEmpty() || minutes.isEmpty())
-        return timeMessage(t, texts::TimeEntry);
-    const int h = rimo::integerOrError(hours);
-    if (h < 0 || h > 23)
-        return timeMessage(t, texts::BadHour);
-    const int m = rimo::integerOrError(minutes);
-    if (m < 0 || m > 59)
-        return timeMessage(t, texts::BadMinute);
     return {};
 }
 
@@ -376,25 +175,16 @@ bool TDateServices::IsValidTime(const QString& St)
 
 QString TDateServices::CompleateTime(const QString& St)
 {
-    if (!IsValidTime(St))
-        return {};
-    QString s = St;
-    if (!s.contains(u':'))
-        s += QStringLiteral(":00");
-    const qsizetype colon = s.indexOf(u':');
-    const QString hours = trimmedText(QStringView(s).left(colon));
-    const QString minutes = trimmedText(QStringView(s).mid(colon + 1, 10));
-    return completed(hours, QStringLiteral("00")) + u':' + completed(minutes, QStringLiteral("00"));
+    return IsValidTime(St) ? rimo::completedTime(St) : QString();
 }
 
 QString TDateServices::NowTime()
 {
     rimo::imposeProgramFormats();
-
     const QString now = currentTime().toString(QStringLiteral("HH:mm:ss"));
     const qsizetype colon = now.indexOf(u':');
-    QString result = colon < 0 ? completed(now, QStringLiteral("00"))
-                               : completed(now.left(colon), QStringLiteral("00")) + now.mid(colon, 3);
+    QString result = colon < 0 ? rimo::completedFrom(now, u"00")
+                               : rimo::completedFrom(now.left(colon), u"00") + now.mid(colon, 3);
     if (result.size() != 5) {
         ShowMsg(texts::NowPrefix + result + texts::NowReset);
         return QStringLiteral("00:00");
@@ -446,18 +236,14 @@ int TDateServices::DaySubDate(const QString& Date1, const QString& Date2, bool R
     const std::optional<QString> b = completeChecked(Date2);
     if (!a || !b)
         return 0; // the check has spoken; there is nothing to count
-    int y1, m1, d1, y2, m2, d2;
-    splitParts(*a, y1, m1, d1);
-    splitParts(*b, y2, m2, d2);
-    return rimo::toolkitDayDifference(y1, m1, d1, y2, m2, d2, ReturnMinuse);
+    return rimo::toolkitDayDifference(rimo::completedDateParts(*a), rimo::completedDateParts(*b),
+                                      ReturnMinuse);
 }
 
 int TDateServices::DaySubDateWithOutCheckDate(const QString& Date1, const QString& Date2, bool ReturnMinuse)
 {
-    int y1, m1, d1, y2, m2, d2;
-    fixedPositionParts(Date1, y1, m1, d1);
-    fixedPositionParts(Date2, y2, m2, d2);
-    return rimo::toolkitDayDifference(y1, m1, d1, y2, m2, d2, ReturnMinuse);
+    return rimo::toolkitDayDifference(rimo::fixedPositionDateParts(Date1),
+                                      rimo::fixedPositionDateParts(Date2), ReturnMinuse);
 }
 
 QString TDateServices::SubDate(const QString& Date1, const QString& Date2)
@@ -466,31 +252,12 @@ QString TDateServices::SubDate(const QString& Date1, const QString& Date2)
     const std::optional<QString> b = completeChecked(Date2);
     if (!a || !b)
         return {};
-    int y1, m1, d1, y2, m2, d2;
-    splitParts(*a, y1, m1, d1);
-    splitParts(*b, y2, m2, d2);
-    qint64 t = (qint64(y1) * 360 + m1 * 30 + d1) - (qint64(y2) * 360 + m2 * 30 + d2);
-    if (t < 0)
-        t = -t; // the later date first, whichever order the texts came in
-    // Strict tests: exactly 30 days stay days, exactly 360 days become 12 months.
-    qint64 months = 0;
-    if (t > 360) {
-        months = 12 * (t / 360);
-        t %= 360;
-    }
-    if (t > 30) {
-        months += t / 30;
-        t %= 30;
-    }
-    return rimo::twoDigits(months) + u'/' + rimo::twoDigits(t);
+    return rimo::monthsAndDaysBetween(rimo::completedDateParts(*a), rimo::completedDateParts(*b));
 }
 
 int TDateServices::DateToInt(const QString& St)
 {
-    if (!IsValidDate(St))
-        return -1;
-    const DateParts p = completedParts(St);
-    return rimo::integerOrError(QString(p.year + p.month + p.day));
+    return IsValidDate(St) ? rimo::dateNumber(St) : -1;
 }
 
 QString TDateServices::NDayFromDate(const QString& FarDate, int N)
@@ -511,63 +278,26 @@ QString TDateServices::NDayFromDate(const QString& FarDate, int N)
 
 QString TDateServices::NMinFromTime(const QString& InTime, const QString& N)
 {
-    const int sum = (rimo::clockSeconds(InTime) + rimo::clockSeconds(N)) % 86400;
-    return QTime(0, 0).addSecs(sum).toString(QStringLiteral("HH:mm:ss")).left(5);
+    return rimo::clockTimeAfter(InTime, N);
 }
 
 double TDateServices::SubTime(const QString& Time1, const QString& Time2)
 {
-    const int t1 = rimo::clockSeconds(CompleateTime(Time1));
-    const int t2 = rimo::clockSeconds(CompleateTime(Time2));
-    const int span = ((t1 - t2) % 86400 + 86400) % 86400;
-    const int hours = span / 3600;
-    const int minutes = span % 3600 / 60;
-    return std::nearbyint((hours + minutes / 60.0) * 100) / 100;
+    return rimo::hoursSince(rimo::clockSeconds(CompleateTime(Time1)),
+                            rimo::clockSeconds(CompleateTime(Time2)));
 }
 
 QString TDateServices::ConvertDayToMonthDay(const QString& St)
 {
-    const int n = rimo::readInteger(St).value_or(0);
-    return QString::number(n / 30) + u'.' + QString::number(n % 30);
+    return rimo::monthDayText(St);
 }
 
 QString TDateServices::ConvetToDateCompare(const QString& St)
 {
-    QString months = QStringLiteral("00");
-    QString days = St;
-    const qsizetype slash = St.indexOf(u'/');
-    if (slash >= 0) {
-        months = St.left(slash);
-        days = St.mid(slash + 1, 100);
-    }
-    // Whole months in the day part are carried into the month part, as the 30-day months of
-    // SubDate count them (45 days are 1 month 15 days; exactly 30 days stay days).
-    const auto m = rimo::readInteger(months);
-    const auto d = rimo::readInteger(days);
-    if (m && d && *d > 30) {
-        months = QString::number(qint64(*m) + *d / 30);
-        days = QString::number(*d % 30);
-    }
-    if (months.size() == 1)
-        months.prepend(u'0');
-    if (days.size() == 1)
-        days.prepend(u'0');
-    return months + u'/' + days;
+    return rimo::comparableDateText(St);
 }
 
 QString TDateServices::DaysToDateSpell(const QString& Days)
 {
-    int n = rimo::readInteger(Days).value_or(0);
-    const int years = n / 365;
-    n %= 365;
-    const int months = n / 30;
-    const int rest = n % 30;
-    QString result;
-    if (years > 0)
-        result += QString::number(years) + texts::Years;
-    if (months > 0)
-        result += QString::number(months) + texts::Months;
-    if (rest > 0)
-        result += QString::number(rest) + texts::Days;
-    return result;
+    return rimo::dayCountText(Days);
 }

@@ -1,11 +1,12 @@
 #pragma once
-// Date and time services of the toolkit object: solar/Gregorian date texts, the entry checks
-// with their Persian messages, date and time arithmetic and the day-count spelling. The toolkit
-// object inherits them and supplies the message box.
+// Date and time services of the toolkit object: the toolkit's face of the date rules of
+// calendar/ (daterules.h, dateentry.h), with the Persian messages of the entry checks, the edit
+// boxes and the data field. The toolkit object inherits them and supplies the message box.
 //
-// Two engines live here: ToFarsiDate keeps its own day arithmetic for 1922-01-01..2021-03-20
-// and uses the calendar library outside it; ToEnglishDate always uses the library. IsKabise is
-// the day counting's own leap-year rule and differs from the library's in some years.
+// Two engines meet here: ToFarsiDate keeps the toolkit's own day stepping for
+// 1922-01-01..2021-03-20 and uses the calendar library outside it; ToEnglishDate always uses
+// the library. IsKabise is the day counting's own leap-year rule and differs from the library's
+// in some years.
 
 #include <QDate>
 #include <QString>
@@ -92,15 +93,3 @@ private:
 
     QString m_today;
 };
-
-namespace rimo {
-
-// Days from one date to the other as DaySubDate counts them, on numbers. Raises rimo::Error
-// for a month outside 1..12 and for a count beyond 32 bits.
-int toolkitDayDifference(int y1, int m1, int d1, int y2, int m2, int d2, bool returnMinuse);
-
-// Reads "h", "h:m" or "h:m:s" (blanks around allowed) as seconds since midnight; raises
-// rimo::Error for anything else or a value out of range.
-int clockSeconds(const QString& text);
-
-} // namespace rimo

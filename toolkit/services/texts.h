@@ -1,5 +1,5 @@
 #pragma once
-// The Persian texts of the date and time entry checks and the day-count spelling.
+// The Persian texts of the date and time entry checks.
 
 #include <QString>
 
@@ -26,10 +26,5 @@ inline const QString BadMinute = QStringLiteral("دقيقه صحيح نيست");
 // Clock message: NowPrefix + time + NowReset.
 inline const QString NowPrefix = QStringLiteral("ساعت ");
 inline const QString NowReset = QStringLiteral("    صحيح نمي باشد . ساعت به 00:00  تغيير يافت");
-
-// Units of a day count written as years, months and days.
-inline const QString Years = QStringLiteral(" سال ");
-inline const QString Months = QStringLiteral(" ماه ");
-inline const QString Days = QStringLiteral(" روز ");
 
 } // namespace rimo::datetexts
