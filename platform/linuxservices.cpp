@@ -130,6 +130,8 @@ PlatformServices withLinuxDefaults(PlatformServices s)
         s.shellOpener = std::make_shared<DesktopShellOpener>();
     if (!s.tone)
         s.tone = std::make_shared<WaitingTonePlayer>();
+    if (!s.clock)
+        s.clock = std::make_shared<SystemClock>();
     return s;
 }
 

@@ -55,6 +55,7 @@ public:
     QString GetWinVersion();
     void ShowMsg(const QString& St) override;
     rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }
+    const rimo::Clock& clock() const override { return *m_platform.clock; }
 
     // Key handlers a dialog can attach (with key preview on). `Key` is a Windows virtual-key code;
     // it is set to 0 when consumed.

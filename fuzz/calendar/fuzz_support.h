@@ -13,7 +13,9 @@ class SilentServices : public TDateServices
 {
 public:
     int shown = 0;
+    rimo::SystemClock systemClock;
     void ShowMsg(const QString&) override { ++shown; }
+    const rimo::Clock& clock() const override { return systemClock; }
 };
 
 inline QString fuzzText(const uint8_t* data, size_t size)

@@ -26,6 +26,7 @@ struct Fixture
     std::shared_ptr<fakes::RecordingKeyboard> keyboard = std::make_shared<fakes::RecordingKeyboard>();
     std::shared_ptr<fakes::FakeOsVersion> version = std::make_shared<fakes::FakeOsVersion>();
     std::shared_ptr<fakes::RecordingBeeper> beeper = std::make_shared<fakes::RecordingBeeper>();
+    std::shared_ptr<fakes::FixedClock> clock = std::make_shared<fakes::FixedClock>();
     QTemporaryDir dir;
 
     PlatformServices services() const
@@ -36,6 +37,7 @@ struct Fixture
         s.beeper = beeper;
         s.shellOpener = std::make_shared<fakes::RecordingShellOpener>();
         s.tone = std::make_shared<fakes::RecordingTone>();
+        s.clock = clock;
         return s;
     }
     std::unique_ptr<TTools> make() { return std::make_unique<TTools>(services(), dir.path()); }
@@ -68,12 +70,30 @@ TEST(Tools, CreationSetsFormatsFoldersAndVersion)
     EXPECT_EQ(TTools::instance(), tools.get());
 
     // The today slot holds today's solar date, as the calendar library converts it.
-    const QDate today = QDate::currentDate();
+    const QDate today = f.clock->today();
     quint16 y = static_cast<quint16>(today.year()), m = static_cast<quint16>(today.month()),
             d = static_cast<quint16>(today.day());
     ASSERT_TRUE(GregorianToSolar(y, m, d));
     EXPECT_EQ(tools->FarsiToday(), JoinDate(y, m, d));
     EXPECT_EQ(tools->FarsiToday().size(), 10);
+}
+
+TEST(Tools, TodayAndTheTimeOfDayComeFromTheGivenClock)
+{
+    Fixture f;
+    // The last second of 1403, a kabise year of the calendar library.
+    f.clock->moment = QDateTime(QDate(2025, 3, 20), QTime(23, 59, 59));
+    auto tools = f.make();
+    EXPECT_EQ(&tools->clock(), f.clock.get());
+    EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
+    EXPECT_EQ(tools->NowTime(), "23:59");
+
+    // Past midnight the slot keeps the day of creation; the time of day follows the clock.
+    f.clock->moment = f.clock->moment.addSecs(2);
+    EXPECT_EQ(tools->NowTime(), "00:00");
+    EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
+    tools->fillTodaySlot();
+    EXPECT_EQ(tools->FarsiToday(), "1404/01/01");
 }
 
 TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)

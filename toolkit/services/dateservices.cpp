@@ -80,7 +80,7 @@ QString TDateServices::ToEnglishDateForSQLServer(const QString& FarDate)
 
 void TDateServices::fillTodaySlot()
 {
-    fillTodaySlot(QDate::currentDate());
+    fillTodaySlot(clock().today());
 }
 
 void TDateServices::fillTodaySlot(const QDate& today)
@@ -181,7 +181,7 @@ QString TDateServices::CompleateTime(const QString& St)
 QString TDateServices::NowTime()
 {
     rimo::imposeProgramFormats();
-    const QString now = currentTime().toString(QStringLiteral("HH:mm:ss"));
+    const QString now = clock().time().toString(QStringLiteral("HH:mm:ss"));
     const qsizetype colon = now.indexOf(u':');
     QString result = colon < 0 ? rimo::completedFrom(now, u"00")
                                : rimo::completedFrom(now.left(colon), u"00") + now.mid(colon, 3);

@@ -8,9 +8,10 @@
 // the library. IsKabise is the day counting's own leap-year rule and differs from the library's
 // in some years.
 
+#include "core/clock.h"
+
 #include <QDate>
 #include <QString>
-#include <QTime>
 #include <optional>
 
 class QWidget;
@@ -23,6 +24,8 @@ public:
 
     // The toolkit's modal Persian information message.
     virtual void ShowMsg(const QString& St) = 0;
+    // The clock today's date and the time of day are read from.
+    virtual const rimo::Clock& clock() const = 0;
 
     // --- Conversions ---
     // Gregorian "dd/mm/yyyy" to solar yyyy/mm/dd; the empty text for a text it cannot read, a
@@ -34,6 +37,7 @@ public:
     QString ToEnglishDateForSQLServer(const QString& FarDate);
     // Today's solar date as filled at the toolkit's creation (empty before).
     QString FarsiToday() const { return m_today; }
+    // From the clock's date, or from `today`.
     void fillTodaySlot();
     void fillTodaySlot(const QDate& today);
     static bool IsKabise(int Sal);
@@ -47,7 +51,7 @@ public:
     bool IsValidTime(const QString& St);
     // hh:mm; the empty text when St fails the check.
     QString CompleateTime(const QString& St);
-    // The current clock time as hh:mm; also resets the program's date and time formats.
+    // The clock's time of day as hh:mm; also resets the program's date and time formats.
     QString NowTime();
     // For the exit of an edit box (a widget with a "text" property). A rejected text stays and
     // gets the focus back. An accepted date is completed; when Sender carries the dynamic
@@ -84,8 +88,6 @@ public:
 protected:
     // Stores a completed date into field `field` of `InTable` as text.
     virtual void writeDateField(TMSTable* InTable, const QString& field, const QString& value);
-    // The clock, replaced in tests.
-    virtual QTime currentTime() const { return QTime::currentTime(); }
 
 private:
     // The completed text, or nothing after the check's message.

@@ -2,6 +2,7 @@
 // through the access layer and the TDS test server.
 #include "db/msdataset.h"
 #include "herdconnection.h"
+#include "platform/testing/doubles.h"
 #include "tdsserver.h"
 #include "toolkit/services/dateservices.h"
 
@@ -14,7 +15,9 @@ class Services : public TDateServices
 {
 public:
     QStringList messages;
+    rimo::fakes::FixedClock testClock;
     void ShowMsg(const QString& St) override { messages << St; }
+    const rimo::Clock& clock() const override { return testClock; }
 };
 
 } // namespace

@@ -127,9 +127,9 @@ TEST(EntryChecks, NowTimeIsTheClockInHoursAndMinutes)
     rimo::ScopedFormatSettings formats;
     RecordingServices s;
     rimo::formatSettings().longTimeFormat = QStringLiteral("h.mm AP");
-    s.clock = QTime(9, 5, 7);
+    s.testClock.moment.setTime(QTime(9, 5, 7));
     EXPECT_EQ(s.NowTime(), "09:05");
-    s.clock = QTime(23, 59, 59);
+    s.testClock.moment.setTime(QTime(23, 59, 59));
     EXPECT_EQ(s.NowTime(), "23:59");
     EXPECT_TRUE(s.messages.isEmpty());
     EXPECT_EQ(rimo::formatSettings().longTimeFormat, "HH:mm:ss");

@@ -15,10 +15,11 @@ class RecordingServices : public TDateServices, public TValueServices
 public:
     QStringList messages;
     QList<std::tuple<TMSTable*, QString, QString>> fieldWrites;
-    QTime clock; // the current time when valid
+    rimo::fakes::FixedClock testClock;
     rimo::fakes::RecordingTone tone;
 
     void ShowMsg(const QString& St) override { messages << St; }
+    const rimo::Clock& clock() const override { return testClock; }
     rimo::TonePlayer& tonePlayer() override { return tone; }
 
     // The one message shown since the last call, or "" when none; more than one fails the test.
@@ -35,7 +36,6 @@ protected:
     {
         fieldWrites.append({InTable, field, value});
     }
-    QTime currentTime() const override { return clock.isValid() ? clock : QTime::currentTime(); }
 };
 
 // Persian texts of the checks, as the user reads them.
