@@ -1,5 +1,6 @@
 #include "calendar/solarcalendar.h"
 #include "core/formatsettings.h"
+#include "fileaccess.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
 
@@ -114,10 +115,14 @@ TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
 
 TEST(Tools, ReadOnlyProgramFolderDoesNotStopCreation)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     Fixture f;
+    // As root the toolkit is created with nobody's file access, in a folder nobody owns.
+    testsupport::FileAccessAsUser user;
+    ASSERT_TRUE(user.own(f.dir.path()));
     QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(user.enter());
+    ASSERT_FALSE(QDir(f.dir.path()).mkdir("probe"))
+        << "the folder must be read-only for the test to mean anything";
     auto tools = f.make();
     EXPECT_FALSE(QDir(f.dir.path() + "/T4R").exists());
     QFile::setPermissions(f.dir.path(),
