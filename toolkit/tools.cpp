@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 TTools* g_instance = nullptr;
@@ -25,6 +26,25 @@ constexpr int kVkLeft = 37;
 constexpr int kVkUp = 38;
 constexpr int kVkRight = 39;
 constexpr int kVkDown = 40;
+
+// The working folders T4R and T4R/ED beside the program (an existing Ed in any letter case
+// counts); a folder that cannot be made is skipped.
+void makeWorkingFolders(const QString& appPath)
+{
+    QDir app(appPath);
+    if (!app.exists(QStringLiteral("T4R")))
+        app.mkdir(QStringLiteral("T4R"));
+    QDir t4r(appPath + QStringLiteral("T4R"));
+    if (!t4r.exists())
+        return;
+    const QStringList folders = t4r.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const bool edFound = std::any_of(folders.begin(), folders.end(), [](const QString& name) {
+        return name.compare(u"Ed", Qt::CaseInsensitive) == 0;
+    });
+    if (!edFound)
+        t4r.mkdir(QStringLiteral("ED"));
+}
+
 } // namespace
 
 namespace rimo {
@@ -147,52 +167,25 @@ TTools* TTools::instance()
 
 void TTools::FormCreate()
 {
-    // Creation step 1: the desktop's work area as it is now.
+    // The desktop's work area as it is at creation.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         DeskSize = screen->availableGeometry();
 
-    // Creation step 2: date and time formats; the decimal separator stays the system's.
+    // The decimal separator stays the system's until the configuration is applied again.
     rimo::imposeProgramFormats();
-
-    // Creation step 3.
     SwitchToFarsi();
-
-    // Creation step 4: the today slot (solar calendar).
     fillTodaySlot();
-
-    // Creation step 5.
     ReturnedParameters = QStringList(50, QString());
 
-    // Creation step 6.
     if (AppPath.isEmpty())
         AppPath = QCoreApplication::applicationDirPath();
     if (!AppPath.endsWith(u'/'))
         AppPath += u'/';
+    makeWorkingFolders(AppPath);
 
-    // Creation step 7: working folders; a folder that cannot be made is skipped.
-    QDir app(AppPath);
-    if (!app.exists(QStringLiteral("T4R")))
-        app.mkdir(QStringLiteral("T4R"));
-    QDir t4r(AppPath + QStringLiteral("T4R"));
-    if (t4r.exists()) {
-        bool edFound = false;
-        for (const QString& name : t4r.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (name.compare(u"Ed", Qt::CaseInsensitive) == 0) {
-                edFound = true;
-                break;
-            }
-        }
-        if (!edFound)
-            t4r.mkdir(QStringLiteral("ED"));
-    }
-
-    // Creation step 8.
     ViewCanBeDroped = true;
-
-    // Creation step 9.
     WinVer = GetWinVersion().left(3).toInt();
 
-    // Creation step 10: the message board.
     if (!m_board) {
         m_board = new TMessageBoardForm(m_platform.shellOpener, this);
         m_boardWindow = m_board;
@@ -200,8 +193,9 @@ void TTools::FormCreate()
         m_board->setShowHook([this] { _SetConfigAgain(); });
     }
 
-    // Creation step 11.
     m_lastIniFound = false;
+    // Cleared after the switch above, so the first switch after creation unloads the plain
+    // Persian layout once more on the versions that use the other one.
     m_unLoaded = false;
 }
 
