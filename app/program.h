@@ -20,11 +20,12 @@ struct ProgramOptions
 class Program
 {
 public:
-    // Runs start-up steps 2 to 5. Errors raised by start-up steps reach the standard error box.
+    // Creates the main window, the toolkit object and the herd data module, which finds the
+    // herd's settings and connects; an error escaping that reaches the standard error box.
     explicit Program(ProgramOptions options = {});
     ~Program();
 
-    // Step 6: shows the main window and runs the event loop, unless an end was requested already.
+    // Shows the main window and runs the event loop, unless an end was requested already.
     int exec();
 
     TForm1* form() const { return m_form.get(); }

@@ -1,9 +1,7 @@
 #include "board/boardrows.h"
 
-#include "board/boardtexts.h"
-#include "core/error.h"
-
-#include <QSaveFile>
+#include "board/texts.h"
+#include "core/textutil.h"
 
 namespace rimo::board {
 
@@ -16,11 +14,6 @@ qsizetype keepPairTogether(const QString& text, qsizetype cut)
     if (cut > 0 && cut < text.size() && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate())
         return cut + 1;
     return cut;
-}
-
-bool isTrimmed(QChar c)
-{
-    return c.unicode() <= 0x20;
 }
 
 } // namespace
@@ -57,12 +50,7 @@ QString proposedReportName(const QString& boardTitle, const Row& firstRow)
     QString name = boardTitle + u' ' + rowLine(firstRow);
     name.remove(name.indexOf(u'='), 1);
     name.remove(u'/');
-    qsizetype start = 0, end = name.size();
-    while (start < end && isTrimmed(name[start]))
-        ++start;
-    while (end > start && isTrimmed(name[end - 1]))
-        --end;
-    return name.mid(start, end - start);
+    return rimo::trimmedView(name, TrimSet::Controls).toString();
 }
 
 QByteArray reportText(const std::vector<Row>& rows)
@@ -73,17 +61,6 @@ QByteArray reportText(const std::vector<Row>& rows)
         out += "\r\n";
     }
     return out;
-}
-
-void writeReportFile(const QString& fileName, const QByteArray& content)
-{
-    QSaveFile file(fileName);
-    // Where no temporary file can be made beside the target, write it in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    if (file.write(content) != content.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
 }
 
 void RowModel::append(const QList<Row>& rows)

@@ -37,10 +37,6 @@ QString proposedReportName(const QString& boardTitle, const Row& firstRow);
 // byte-order mark.
 QByteArray reportText(const std::vector<Row>& rows);
 
-// Replaces `fileName` with `content` as a whole (an existing file is untouched on failure);
-// throws rimo::Error when the file cannot be written.
-void writeReportFile(const QString& fileName, const QByteArray& content);
-
 // The rows in posting order, as a two-column table model. Appending tells the view only about
 // the new rows, so a post costs the same with 10 rows as with 10,000.
 class RowModel : public QAbstractTableModel

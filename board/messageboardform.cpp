@@ -1,7 +1,8 @@
 #include "board/messageboardform.h"
 
 #include "board/boardrows.h"
-#include "board/boardtexts.h"
+#include "board/texts.h"
+#include "core/wholefile.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
@@ -65,6 +66,28 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(rimo::tahomaFont());
 
+    createList();
+    createProgressBar();
+    QWidget* bar = createButtonBar();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    layout->setSpacing(0);
+    layout->addWidget(MessageList, 1);
+    layout->addWidget(PBT);
+    layout->addWidget(bar);
+
+    setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
+
+    connect(dxButton1, &QPushButton::clicked, this, rimo::guarded([this] { dxButton1Click(); }));
+    connect(dxButton2, &QPushButton::clicked, this, rimo::guarded([this] { dxButton2Click(); }));
+    installKeyPreview();
+}
+
+TMessageBoardForm::~TMessageBoardForm() = default;
+
+void TMessageBoardForm::createList()
+{
     MessageList = new QTableView(this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     MessageList->setModel(m_rows);
@@ -94,7 +117,10 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     titles->setFixedHeight(rowHeight);
     titles->resizeSection(0, 188);
     titles->resizeSection(1, 357);
+}
 
+void TMessageBoardForm::createProgressBar()
+{
     PBT = new TtprProgressBar(this);
     PBT->setObjectName(QStringLiteral("PBT"));
     PBT->setFixedHeight(13);
@@ -108,7 +134,10 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     PBT->setTickCount(5);
     PBT->setStyle(tprBouncer);
     PBT->hide();
+}
 
+QWidget* TMessageBoardForm::createButtonBar()
+{
     auto* bar = new QWidget(this);
     bar->setFixedHeight(kBarHeight);
     dxButton2 = new QPushButton(rimo::boardtexts::SaveReportButton, bar);
@@ -134,22 +163,8 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     barLayout->addWidget(Label1, 0, Qt::AlignVCenter);
     barLayout->addStretch(1);
     barLayout->addWidget(dxButton1, 0, Qt::AlignVCenter);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
-    layout->setSpacing(0);
-    layout->addWidget(MessageList, 1);
-    layout->addWidget(PBT);
-    layout->addWidget(bar);
-
-    setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
-
-    connect(dxButton1, &QPushButton::clicked, this, rimo::guarded([this] { dxButton1Click(); }));
-    connect(dxButton2, &QPushButton::clicked, this, rimo::guarded([this] { dxButton2Click(); }));
-    installKeyPreview();
+    return bar;
 }
-
-TMessageBoardForm::~TMessageBoardForm() = default;
 
 void TMessageBoardForm::installKeyPreview()
 {
@@ -253,7 +268,7 @@ void TMessageBoardForm::dxButton2Click()
         return;
     // Appended whatever the user typed, as the reports have always been named.
     const QString fileName = chosen + QStringLiteral(".Txt");
-    rimo::board::writeReportFile(fileName, rimo::board::reportText(rows));
+    rimo::writeWholeFile(fileName, rimo::board::reportText(rows));
     ExecuteFile(fileName);
 }
 

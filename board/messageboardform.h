@@ -64,6 +64,10 @@ private:
     void showIfHidden();
     void updateRowCount();
     void installKeyPreview();
+    void createList();
+    void createProgressBar();
+    // The bar under the list: the two buttons and the row count between them.
+    QWidget* createButtonBar();
 
     std::shared_ptr<rimo::ShellOpener> m_opener;
     std::function<void()> m_showHook;

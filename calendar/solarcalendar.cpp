@@ -1,6 +1,7 @@
 #include "calendar/solarcalendar.h"
 
 #include "core/integertext.h"
+#include "core/textutil.h"
 
 namespace rimo {
 
@@ -190,8 +191,7 @@ void SplitDate(const QString& Text, quint16& Year, quint16& Month, quint16& Day)
 
 QString JoinDate(quint16 Year, quint16 Month, quint16 Day)
 {
-    const auto two = [](quint16 v) { return v < 10 ? QStringLiteral("0%1").arg(v) : QString::number(v); };
-    return QString::number(Year) + u'/' + two(Month) + u'/' + two(Day);
+    return QString::number(Year) + u'/' + twoDigits(Month) + u'/' + twoDigits(Day);
 }
 
 QString ConvertDateText(const QString& Text, TDateKind Kind)

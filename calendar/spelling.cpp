@@ -1,6 +1,7 @@
 #include "calendar/spelling.h"
 
 #include "core/error.h"
+#include "core/textutil.h"
 
 namespace rimo {
 
@@ -101,13 +102,7 @@ QString SpellNumber(int N)
 
 QString SpellOrdinal(const QString& Words)
 {
-    qsizetype begin = 0;
-    qsizetype end = Words.size();
-    while (begin < end && Words[begin] == u' ')
-        ++begin;
-    while (end > begin && Words[end - 1] == u' ')
-        --end;
-    return Words.mid(begin, end - begin) + QString::fromUtf16(kOrdinal) + u' ';
+    return trimmedView(Words, TrimSet::Blanks).toString() + QString::fromUtf16(kOrdinal) + u' ';
 }
 
 } // namespace rimo

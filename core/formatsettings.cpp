@@ -20,4 +20,11 @@ FormatSettings& formatSettings()
     return settings;
 }
 
+void imposeProgramFormats()
+{
+    FormatSettings& fmt = formatSettings();
+    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
+    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
+}
+
 } // namespace rimo

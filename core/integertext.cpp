@@ -1,6 +1,7 @@
 #include "core/integertext.h"
 
 #include "core/error.h"
+#include "core/textutil.h"
 
 #include <limits>
 
@@ -8,12 +9,9 @@ namespace rimo {
 
 std::optional<int> readInteger(QStringView text)
 {
+    text = trimmedView(text, TrimSet::Blanks);
     qsizetype i = 0;
-    qsizetype end = text.size();
-    while (i < end && text[i] == u' ')
-        ++i;
-    while (end > i && text[end - 1] == u' ')
-        --end;
+    const qsizetype end = text.size();
     bool negative = false;
     if (i < end && (text[i] == u'-' || text[i] == u'+')) {
         negative = text[i] == u'-';

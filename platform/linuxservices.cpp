@@ -137,6 +137,8 @@ PlatformServices withLinuxDefaults(PlatformServices s)
         s.processes = std::make_shared<LinuxProcessSource>();
     if (!s.windows)
         s.windows = std::make_shared<XcbWindowSource>();
+    if (!s.clock)
+        s.clock = std::make_shared<SystemClock>();
     return s;
 }
 

@@ -2,6 +2,7 @@
 // What the toolkit needs from the operating system, behind small interfaces. The program
 // passes the Linux implementations (linuxservices.h); tests pass doubles (testing/).
 
+#include "core/clock.h"
 #include "platform/processsource.h"
 #include "platform/windowsource.h"
 
@@ -73,9 +74,10 @@ struct PlatformServices
     std::shared_ptr<TonePlayer> tone;
     std::shared_ptr<ProcessSource> processes;
     std::shared_ptr<WindowSource> windows;
+    std::shared_ptr<Clock> clock; // today's date and the time of day
 };
 
-// Fills the empty members with the Linux implementations.
+// Fills the empty members with the Linux implementations (the clock with the system clock).
 PlatformServices withLinuxDefaults(PlatformServices services);
 
 } // namespace rimo

@@ -30,7 +30,7 @@ echo "TDS test server on 127.0.0.1:$PORT with the demo herd ($ROWS recordings)"
 
 # The program reads its settings file from its own folder.
 cp "$BUILD_DIR/app/rimo1" "$RUN_DIR/rimo1"
-"$BUILD_DIR/tools/make-wtimes/make-wtimes" "$PASSWORD" "127.0.0.1:$PORT" herd sa "$RUN_DIR/WTimes.DLL"
+"$BUILD_DIR/app/make-wtimes/make-wtimes" "$PASSWORD" "127.0.0.1:$PORT" herd sa "$RUN_DIR/WTimes.DLL"
 if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display: running under Xvfb"
     exec_cmd=(xvfb-run -a -s "-screen 0 1280x1024x24" "$RUN_DIR/rimo1")

@@ -1,6 +1,6 @@
 #include "toolkit/settingsfile.h"
 
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QDir>
 #include <QFileInfo>

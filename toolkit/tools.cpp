@@ -7,8 +7,9 @@
 #include "monitors/processinfo.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "toolkit/msconnectdialog2.h"
-#include "toolkit/multiuserform.h"
+#include "toolkit/multiherd/msconnectdialog2.h"
+#include "toolkit/multiherd/multiherd.h"
+#include "toolkit/multiherd/multiuserform.h"
 #include "toolkit/settingsfile.h"
 #include "toolkit/texts.h"
 
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 TTools* g_instance = nullptr;
@@ -27,6 +29,25 @@ constexpr int kVkLeft = 37;
 constexpr int kVkUp = 38;
 constexpr int kVkRight = 39;
 constexpr int kVkDown = 40;
+
+// The working folders T4R and T4R/ED beside the program (an existing Ed in any letter case
+// counts); a folder that cannot be made is skipped.
+void makeWorkingFolders(const QString& appPath)
+{
+    QDir app(appPath);
+    if (!app.exists(QStringLiteral("T4R")))
+        app.mkdir(QStringLiteral("T4R"));
+    QDir t4r(appPath + QStringLiteral("T4R"));
+    if (!t4r.exists())
+        return;
+    const QStringList folders = t4r.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const bool edFound = std::any_of(folders.begin(), folders.end(), [](const QString& name) {
+        return name.compare(u"Ed", Qt::CaseInsensitive) == 0;
+    });
+    if (!edFound)
+        t4r.mkdir(QStringLiteral("ED"));
+}
+
 } // namespace
 
 namespace rimo {
@@ -157,54 +178,25 @@ TTools* TTools::instance()
 
 void TTools::FormCreate()
 {
-    // Creation step 1: the desktop's work area as it is now.
+    // The desktop's work area as it is at creation.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         DeskSize = screen->availableGeometry();
 
-    // Creation step 2: date and time formats; the decimal separator stays the system's.
-    auto& fmt = rimo::formatSettings();
-    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
-    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
-
-    // Creation step 3.
+    // The decimal separator stays the system's until the configuration is applied again.
+    rimo::imposeProgramFormats();
     SwitchToFarsi();
-
-    // Creation step 4: the today slot (solar calendar).
     fillTodaySlot();
-
-    // Creation step 5.
     ReturnedParameters = QStringList(50, QString());
 
-    // Creation step 6.
     if (AppPath.isEmpty())
         AppPath = QCoreApplication::applicationDirPath();
     if (!AppPath.endsWith(u'/'))
         AppPath += u'/';
+    makeWorkingFolders(AppPath);
 
-    // Creation step 7: working folders; a folder that cannot be made is skipped.
-    QDir app(AppPath);
-    if (!app.exists(QStringLiteral("T4R")))
-        app.mkdir(QStringLiteral("T4R"));
-    QDir t4r(AppPath + QStringLiteral("T4R"));
-    if (t4r.exists()) {
-        bool edFound = false;
-        for (const QString& name : t4r.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (name.compare(u"Ed", Qt::CaseInsensitive) == 0) {
-                edFound = true;
-                break;
-            }
-        }
-        if (!edFound)
-            t4r.mkdir(QStringLiteral("ED"));
-    }
-
-    // Creation step 8.
     ViewCanBeDroped = true;
-
-    // Creation step 9.
     WinVer = GetWinVersion().left(3).toInt();
 
-    // Creation step 10: the message board.
     if (!m_board) {
         m_board = new TMessageBoardForm(m_platform.shellOpener, this);
         m_boardWindow = m_board;
@@ -212,8 +204,9 @@ void TTools::FormCreate()
         m_board->setShowHook([this] { _SetConfigAgain(); });
     }
 
-    // Creation step 11.
     m_lastIniFound = false;
+    // Cleared after the switch above, so the first switch after creation unloads the plain
+    // Persian layout once more on the versions that use the other one.
     m_unLoaded = false;
 }
 
@@ -224,10 +217,8 @@ void TTools::SetConfigAgain(QObject*)
 
 void TTools::_SetConfigAgain()
 {
-    auto& fmt = rimo::formatSettings();
-    fmt.shortDateFormat = fmt.longDateFormat = QStringLiteral("dd/mm/yyyy");
-    fmt.shortTimeFormat = fmt.longTimeFormat = QStringLiteral("HH:mm:ss");
-    fmt.decimalSeparator = u'.';
+    rimo::imposeProgramFormats();
+    rimo::formatSettings().decimalSeparator = u'.';
     SwitchToFarsi();
 }
 
@@ -299,7 +290,9 @@ bool TTools::boardOnScreen() const
 void TTools::FindConStr(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase)
 {
     if (!rimo::findFileCaseInsensitive(AppPath, QStringLiteral("Multiusers.Dat")).isEmpty()) {
-        FindConStrMultiHerd(InUser, InPass, InServer, InDatabase);
+        rimo::findMultiHerdSettings({*Multiconnection, *MultiQAsk, m_multiUserForm, AppPath,
+                                     [this] { SwitchToEnglish(); }, [this] { SwitchToFarsi(); }},
+                                    InUser, InPass, InServer, InDatabase);
         return;
     }
     const QString path = rimo::findFileCaseInsensitive(AppPath, QStringLiteral("WTimes.DLL"));

@@ -4,9 +4,9 @@
 
 #include "db/msdataset.h"
 #include "platform/services.h"
-#include "toolkit/dates/dateservices.h"
-#include "toolkit/dates/valueservices.h"
 #include "toolkit/images/imageservices.h"
+#include "toolkit/services/dateservices.h"
+#include "toolkit/services/valueservices.h"
 
 #include <QRect>
 #include <QString>
@@ -61,6 +61,7 @@ public:
     QString GetWinVersion();
     void ShowMsg(const QString& St) override;
     rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }
+    const rimo::Clock& clock() const override { return *m_platform.clock; }
 
     // Key handlers a dialog can attach (with key preview on). `Key` is a Windows virtual-key code;
     // it is set to 0 when consumed.
@@ -79,7 +80,6 @@ public:
 
 private:
     void FormCreate();
-    void FindConStrMultiHerd(QString& InUser, QString& InPass, QString& InServer, QString& InDatabase);
 
     rimo::PlatformServices m_platform;
     TMessageBoardForm* m_board = nullptr;

@@ -13,7 +13,7 @@
 #include "app/program.h"
 #include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,7 +2,7 @@
 // four settings without line breaks, the writer's encoding of them must hold exactly four lines,
 // and reading that encoding back must give the same settings.
 
-#include "toolkit/multiconnectfile.h"
+#include "toolkit/multiherd/multiconnectfile.h"
 
 #include <cstdint>
 #include <cstdio>

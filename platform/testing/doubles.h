@@ -89,6 +89,14 @@ public:
     }
 };
 
+// A clock that stands still at `moment` until a test moves it.
+class FixedClock : public Clock
+{
+public:
+    QDateTime moment{QDate(2011, 1, 24), QTime(9, 0)};
+    QDateTime now() const override { return moment; }
+};
+
 class RecordingTone : public TonePlayer
 {
 public:

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/program.h"
 #include "core/error.h"
+#include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
@@ -135,6 +136,7 @@ TEST(MainWindow, ExitDuringARunStopsItThenCloses)
 
 TEST(Program, StartupOrderAndEndRequestBeforeTheLoop)
 {
+    ScopedFormatSettings formats;
     resetTerminateRequest();
     QTemporaryDir dir;
     PlatformServices s;

@@ -1,11 +1,12 @@
 // Start-up against the settings file: a missing file ends the process at once (the real binary,
 // run in a folder of its own), a refused login shows the connection error and ends the program.
 #include "app/program.h"
+#include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "herdconnection.h"
 #include "platform/testing/doubles.h"
 #include "tdsserver.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,6 +36,7 @@ TEST(Startup, MissingSettingsFileEndsTheProcessSilentlyWithCodeZero)
 
 TEST(Startup, RefusedLoginShowsTheConnectionErrorAndEnds)
 {
+    ScopedFormatSettings formats;
     resetTerminateRequest();
     testsupport::TdsServer server;
     QTemporaryDir dir;

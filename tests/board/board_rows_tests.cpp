@@ -1,10 +1,6 @@
 // The board's plain rules: wrapping, the proposed report name, the report text.
 #include "board/boardrows.h"
-#include "core/error.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using rimo::board::Row;
@@ -101,24 +97,6 @@ TEST(BoardReport, TextIsUtf8LinesWithCrLfAndNoByteOrderMark)
     const QByteArray text = rimo::board::reportText(rows);
     EXPECT_EQ(text, QByteArray("x=y\r\n") + QStringLiteral("نام=مقدار").toUtf8() + "\r\n");
     EXPECT_FALSE(text.startsWith("\xEF\xBB\xBF"));
-}
-
-TEST(BoardReport, WriteReplacesTheFileOrThrowsLeavingItAlone)
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("r.Txt"));
-    QFile old(name);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an older and longer report\r\n");
-    old.close();
-
-    rimo::board::writeReportFile(name, "a=b\r\n");
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("a=b\r\n"));
-
-    EXPECT_THROW(rimo::board::writeReportFile(dir.filePath(QStringLiteral("no/such/dir/r.Txt")), "x"),
-                 rimo::Error);
 }
 
 TEST(BoardRowModel, AppendsAndClears)

@@ -10,6 +10,7 @@
 
 TEST(BoardInToolkit, CreatedOnceAndEveryShowingSwitchesToPersian)
 {
+    rimo::ScopedFormatSettings formats;
     auto keyboard = std::make_shared<rimo::fakes::RecordingKeyboard>();
     auto version = std::make_shared<rimo::fakes::FakeOsVersion>();
     version->facts = rimo::OsVersionFacts{2, 5, 1, QString(), QStringLiteral("WINNT")}; // XP: "00000429"

@@ -51,6 +51,24 @@ TEST(Platform, LinuxReportsNonWindowsPlatform)
     EXPECT_NE(facts->platform, 2);
 }
 
+TEST(Platform, DefaultsFillOnlyWhatIsMissingAndTheClockIsTheSystems)
+{
+    auto clock = std::make_shared<fakes::FixedClock>();
+    PlatformServices given;
+    given.clock = clock;
+    const PlatformServices kept = withLinuxDefaults(given);
+    EXPECT_EQ(kept.clock, clock);
+    ASSERT_TRUE(kept.keyboard && kept.osVersion && kept.beeper && kept.shellOpener && kept.tone);
+
+    const PlatformServices filled = withLinuxDefaults({});
+    ASSERT_TRUE(filled.clock);
+    const QDateTime before = QDateTime::currentDateTime();
+    const QDateTime now = filled.clock->now();
+    const QDateTime after = QDateTime::currentDateTime();
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
+}
+
 TEST(Platform, WindowsFilterBecomesQtFilter)
 {
     EXPECT_EQ(qtFilterFromWindowsFilter(QStringLiteral("فايلهاي گزارش|*.Txt|همه فايلها|*.*")),

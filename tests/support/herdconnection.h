@@ -4,7 +4,7 @@
 
 #include "db/msconnection.h"
 #include "tdsserver.h"
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "toolkit/dates/scramble.h"
+#include "toolkit/scramble.h"
 #include "toolkit/settingsfile.h"
 
 #include <QStringEncoder>

@@ -1,5 +1,6 @@
 #include "calendar/solarcalendar.h"
 #include "core/formatsettings.h"
+#include "fileaccess.h"
 #include "platform/testing/doubles.h"
 #include "toolkit/tools.h"
 
@@ -22,9 +23,11 @@ OsVersionFacts nt(int major, int minor, const QString& productType = QStringLite
 
 struct Fixture
 {
+    ScopedFormatSettings formats; // creation imposes the program's formats
     std::shared_ptr<fakes::RecordingKeyboard> keyboard = std::make_shared<fakes::RecordingKeyboard>();
     std::shared_ptr<fakes::FakeOsVersion> version = std::make_shared<fakes::FakeOsVersion>();
     std::shared_ptr<fakes::RecordingBeeper> beeper = std::make_shared<fakes::RecordingBeeper>();
+    std::shared_ptr<fakes::FixedClock> clock = std::make_shared<fakes::FixedClock>();
     QTemporaryDir dir;
 
     PlatformServices services() const
@@ -35,6 +38,7 @@ struct Fixture
         s.beeper = beeper;
         s.shellOpener = std::make_shared<fakes::RecordingShellOpener>();
         s.tone = std::make_shared<fakes::RecordingTone>();
+        s.clock = clock;
         return s;
     }
     std::unique_ptr<TTools> make() { return std::make_unique<TTools>(services(), dir.path()); }
@@ -67,12 +71,30 @@ TEST(Tools, CreationSetsFormatsFoldersAndVersion)
     EXPECT_EQ(TTools::instance(), tools.get());
 
     // The today slot holds today's solar date, as the calendar library converts it.
-    const QDate today = QDate::currentDate();
+    const QDate today = f.clock->today();
     quint16 y = static_cast<quint16>(today.year()), m = static_cast<quint16>(today.month()),
             d = static_cast<quint16>(today.day());
     ASSERT_TRUE(GregorianToSolar(y, m, d));
     EXPECT_EQ(tools->FarsiToday(), JoinDate(y, m, d));
     EXPECT_EQ(tools->FarsiToday().size(), 10);
+}
+
+TEST(Tools, TodayAndTheTimeOfDayComeFromTheGivenClock)
+{
+    Fixture f;
+    // The last second of 1403, a kabise year of the calendar library.
+    f.clock->moment = QDateTime(QDate(2025, 3, 20), QTime(23, 59, 59));
+    auto tools = f.make();
+    EXPECT_EQ(&tools->clock(), f.clock.get());
+    EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
+    EXPECT_EQ(tools->NowTime(), "23:59");
+
+    // Past midnight the slot keeps the day of creation; the time of day follows the clock.
+    f.clock->moment = f.clock->moment.addSecs(2);
+    EXPECT_EQ(tools->NowTime(), "00:00");
+    EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
+    tools->fillTodaySlot();
+    EXPECT_EQ(tools->FarsiToday(), "1404/01/01");
 }
 
 TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
@@ -93,10 +115,14 @@ TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
 
 TEST(Tools, ReadOnlyProgramFolderDoesNotStopCreation)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     Fixture f;
+    // As root the toolkit is created with nobody's file access, in a folder nobody owns.
+    testsupport::FileAccessAsUser user;
+    ASSERT_TRUE(user.own(f.dir.path()));
     QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(user.enter());
+    ASSERT_FALSE(QDir(f.dir.path()).mkdir("probe"))
+        << "the folder must be read-only for the test to mean anything";
     auto tools = f.make();
     EXPECT_FALSE(QDir(f.dir.path() + "/T4R").exists());
     QFile::setPermissions(f.dir.path(),

@@ -1,0 +1,10 @@
+#include "core/clock.h"
+
+namespace rimo {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace rimo

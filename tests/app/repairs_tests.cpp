@@ -1,0 +1,326 @@
+// Both repairs end to end: main window button -> toolkit and data module -> FreeTDS -> test server,
+// checking the database afterwards.
+#include "app/datamodule.h"
+#include "app/mainwindow.h"
+#include "app/program.h"
+#include "core/formatsettings.h"
+#include "core/lifecycle.h"
+#include "herdconnection.h"
+#include "platform/testing/doubles.h"
+#include "tdsserver.h"
+#include "toolkit/scramble.h"
+#include "toolkit/tools.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rimo;
+using rimo::testsupport::TdsServer;
+
+namespace {
+
+const char* kFirstRec =
+    "CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), "
+    "MilkPeriod int NULL, RDate char(10), RecSeq int NULL, RecKind nvarchar(10) NULL, "
+    "StRecNo int NULL, Milk float NULL, CONSTRAINT ck_seq CHECK (RecSeq IS NULL OR RecSeq < 900), "
+    "CONSTRAINT ck_mp CHECK (MilkPeriod IS NULL OR MilkPeriod < 50))";
+const char* kZayesh =
+    "CREATE TABLE zayesh (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), ZDate char(10), "
+    "MilkPeriod int NULL, MilkPeriodchange int)";
+
+// Official recording kind with the Arabic yeh, and the same word with the Persian yeh.
+const QString kOfficial = QStringLiteral("رسمي");
+const QString kOfficialPersianYeh = QStringLiteral("رسمی");
+constexpr int kMilkPeriod = 1, kRecSeq = 3;
+
+class Repairs : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        resetTerminateRequest();
+        server = std::make_unique<TdsServer>();
+        server->exec("CREATE DATABASE herd");
+        server->exec(kFirstRec, "herd");
+        server->exec(kZayesh, "herd");
+        ASSERT_TRUE(testsupport::writeHerdSettings(
+            dir.filePath("WTimes.DLL"), {QString::fromStdString(server->password()),
+                                         QString::fromStdString(server->serverSpec()), "herd", "sa"}));
+    }
+
+    void start()
+    {
+        PlatformServices s;
+        s.keyboard = std::make_shared<fakes::RecordingKeyboard>();
+        s.osVersion = std::make_shared<fakes::FakeOsVersion>();
+        s.beeper = std::make_shared<fakes::RecordingBeeper>();
+        program = std::make_unique<Program>(ProgramOptions{s, dir.path()});
+        ASSERT_FALSE(terminateRequested()) << dialogs.texts().join("|").toStdString();
+    }
+
+    void sql(const std::string& s) { server->exec(s, "herd"); }
+
+    // "Serial/MilkPeriod/RDate/RecSeq/StRecNo" of every recording, by ID.
+    QStringList recordings()
+    {
+        TMSQuery& q = *program->dataModule()->QAskGeneral;
+        q.setSqlText("SELECT * FROM FirstRec ORDER BY ID");
+        q.Open();
+        QStringList out;
+        for (; !q.Eof(); q.Next()) {
+            QStringList parts;
+            for (const char* c : {"Serial", "MilkPeriod", "RDate", "RecSeq", "StRecNo"})
+                parts << q.FieldByName(c).AsString();
+            out << parts.join(u'/');
+        }
+        q.Close();
+        return out;
+    }
+
+    // One column of recordings() by its place: 1 MilkPeriod, 3 RecSeq, 4 StRecNo.
+    QStringList column(int place)
+    {
+        QStringList out;
+        for (const QString& r : recordings())
+            out << r.section(u'/', place, place);
+        return out;
+    }
+
+    TForm1& form() { return *program->form(); }
+
+    ScopedFormatSettings formats; // the program imposes its formats
+    QTemporaryDir dir;
+    std::unique_ptr<TdsServer> server;
+    fakes::ScopedFakeDialogs dialogs;
+    std::unique_ptr<Program> program;
+};
+
+struct Recording
+{
+    QString serial;
+    const char* period;
+    const char* date;
+    QString kind;
+};
+
+// One INSERT of recordings with RecSeq -1 and StRecNo 99, numbers the repairs must change or keep.
+std::string insertRecordings(const std::vector<Recording>& rows)
+{
+    QStringList values;
+    for (const Recording& r : rows)
+        values << QStringLiteral("(N'%1', %2, '%3', -1, N'%4', 99)")
+                      .arg(QString(r.serial).replace("'", "''"), r.period, r.date, r.kind);
+    return ("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " +
+            values.join(","))
+        .toStdString();
+}
+
+} // namespace
+
+TEST_F(Repairs, RecordSequenceNumbersEveryAnimal)
+{
+    const QString other = QStringLiteral("آزمايشي");
+    sql(insertRecordings({
+        // The worked example: (1, official) (1, other) (1, official) (2, official) (2, official).
+        {"A1", "1", "1390/01/01", kOfficial},
+        {"A1", "1", "1390/02/01", other},
+        {"A1", "1", "1390/03/01", kOfficial},
+        {"A1", "2", "1391/01/01", kOfficial},
+        {"A1", "2", "1391/02/01", kOfficial},
+        // A new animal whose first lactation number equals the last one of A1, starting with a
+        // non-official row and a row whose kind has the Persian yeh.
+        {"B2", "2", "1390/01/01", other},
+        {"B2", "2", "1390/02/01", kOfficialPersianYeh},
+        {"B2", "2", "1390/03/01", kOfficial},
+        // A null lactation number reads as 0 and forms a lactation of its own (sorted first).
+        {"C3", "NULL", "1390/05/01", kOfficial},
+        {"C3", "1", "1390/01/01", kOfficial},
+        // Keys differing only in letter case: the server sorts them together, the client tells them apart.
+        {"d4", "1", "1390/01/01", kOfficial},
+        {"D4", "1", "1390/02/01", kOfficial},
+        {"d4", "1", "1390/03/01", kOfficial},
+    }));
+    start();
+
+    form().dxButton9->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(recordings(), (QStringList{
+                                "A1/1/1390/01/01/1/1",
+                                "A1/1/1390/02/01/2/99",
+                                "A1/1/1390/03/01/3/2",
+                                "A1/2/1391/01/01/4/1",
+                                "A1/2/1391/02/01/5/2",
+                                "B2/2/1390/01/01/1/99",
+                                "B2/2/1390/02/01/2/99",
+                                "B2/2/1390/03/01/3/1",
+                                "C3//1390/05/01/1/1",
+                                "C3/1/1390/01/01/2/1",
+                                "d4/1/1390/01/01/1/1",
+                                "D4/1/1390/02/01/1/1",
+                                "d4/1/1390/03/01/1/1",
+                            }));
+    // After the last row the cursor stays there and the title shows its new numbers.
+    EXPECT_EQ(form().windowTitle(), "d4-1-1390/03/01-1-1");
+
+    // A second press runs again from the first row, with the same result.
+    sql("UPDATE FirstRec SET RecSeq = -1");
+    form().dxButton9->click();
+    EXPECT_EQ(recordings().value(4), "A1/2/1391/02/01/5/2");
+}
+
+TEST_F(Repairs, OfficialKindInAFixedWidthColumnCountsWithoutItsPadding)
+{
+    sql("DROP TABLE FirstRec");
+    sql("CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial nvarchar(20), MilkPeriod int NULL, "
+        "RDate char(10), RecSeq int NULL, RecKind nchar(10) NULL, StRecNo int NULL)");
+    sql(insertRecordings({{"A1", "1", "1390/01/01", kOfficial}, {"A1", "1", "1390/02/01", kOfficial}}));
+    start();
+    form().dxButton9->click();
+    EXPECT_EQ(recordings(), (QStringList{"A1/1/1390/01/01/1/1", "A1/1/1390/02/01/2/2"}));
+}
+
+TEST_F(Repairs, EmptyTableWritesNothing)
+{
+    start();
+    form().setProgressText("before");
+    form().dxButton9->click();
+    EXPECT_EQ(form().windowTitle(), "before");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(Repairs, RefusedRowEndsTheRunAndKeepsEarlierRows)
+{
+    // RecSeq must stay below 900: the 900th recording of the animal is refused.
+    for (int i = 0; i < 905; i += 100) {
+        QString values;
+        for (int j = i; j < i + 100 && j < 905; ++j)
+            values +=
+                QStringLiteral("%1(N'A1', 1, '%2', -1, N'x', 0)").arg(j == i ? "" : ",").arg(1300000 + j);
+        sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
+                .toStdString());
+    }
+    start();
+    for (int run = 1; run <= 2; ++run) {
+        form().dxButton9->click();
+        ASSERT_EQ(dialogs.messages.size(), run);
+        EXPECT_EQ(dialogs.messages.last().caption, "Rimo1");
+        EXPECT_TRUE(dialogs.messages.last().text.contains("CHECK constraint")) << run;
+        const QStringList seq = column(kRecSeq);
+        EXPECT_EQ(seq.value(898), "899");
+        EXPECT_EQ(seq.value(899), "-1") << "the refused row keeps its number";
+        EXPECT_EQ(seq.value(904), "-1");
+        EXPECT_TRUE(form().dxButton9->isEnabled()) << "the program stays usable";
+    }
+}
+
+TEST_F(Repairs, MissingColumnReachesTheErrorBox)
+{
+    sql("DROP TABLE FirstRec");
+    sql("CREATE TABLE FirstRec (ID int PRIMARY KEY, Serial nvarchar(20), MilkPeriod int, RDate char(10))");
+    sql("INSERT INTO FirstRec VALUES (1, N'A', 1, '1390/01/01')");
+    start();
+    form().dxButton9->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].caption, "Rimo1");
+    EXPECT_TRUE(dialogs.messages[0].text.contains("RecSeq")) << dialogs.messages[0].text.toStdString();
+}
+
+TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)
+{
+    // Animal A: calvings marked on 1390/01/10 (number 1) and 1391/01/10 (number 2); one unmarked.
+    sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES "
+        "(N'A', '1391/01/10', 2, 1), (N'A', '1390/01/10', 1, 1), (N'A', '1390/06/01', 7, 0), "
+        "(N'O''K', '1390/01/01', 4, 1), "                          // a quote in the key
+        "(N'N', '1390/01/01', NULL, 1), "                          // a null number counts as 0
+        "(N'T', '1390/01/01', 3, 1), (N'T', '1390/01/01', 5, 1)"); // two on one date: the second stays
+    std::vector<Recording> rows;
+    for (const auto& [serial, date] : std::vector<std::pair<QString, const char*>>{{"A", "1389/12/01"},
+                                                                                   {"A", "1390/01/10"},
+                                                                                   {"A", "1390/02/01"},
+                                                                                   {"A", "1391/01/10"},
+                                                                                   {"A", "1391/02/01"},
+                                                                                   {"O'K", "1390/02/01"},
+                                                                                   {"N", "1390/02/01"},
+                                                                                   {"T", "1390/02/01"}})
+        rows.push_back({serial, "9", date, kOfficial});
+    sql(insertRecordings(rows));
+    start();
+    form().btn1->click();
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "9", "2", "2", "3", "5", "1", "6"}));
+    EXPECT_EQ(form().memoLines(), QStringList{QString()}) << "no failure";
+    EXPECT_EQ(form().windowTitle(), "T-5-1390/01/01-");
+}
+
+TEST_F(Repairs, FailedLactationStatementIsListedAndTheRunGoesOn)
+{
+    // MilkPeriod must stay below 50: the calving numbered 60 cannot be applied.
+    sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES "
+        "(N'A', '1390/01/01', 60, 1), (N'A', '1391/01/01', 2, 1)");
+    sql(insertRecordings({{"A", "9", "1390/06/01", kOfficial}, {"A", "9", "1391/06/01", kOfficial}}));
+    start();
+    form().btn1->click();
+    EXPECT_EQ(form().memoLines(), (QStringList{QString(), "A-60-1390/01/01-"}));
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "3"})) << "later calvings still apply";
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << "the error itself is not shown";
+}
+
+TEST_F(Repairs, NoMarkedCalvingSendsNothing)
+{
+    sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'A', '1390/01/01', 1, 0)");
+    sql(insertRecordings({{"A", "9", "1390/06/01", kOfficial}}));
+    start();
+    form().setProgressText("before");
+    form().btn1->click();
+    EXPECT_EQ(form().windowTitle(), "before");
+    EXPECT_EQ(column(kMilkPeriod), QStringList{"9"});
+}
+
+TEST_F(Repairs, ServerStoppedMidRecordSequence)
+{
+    QString values;
+    for (int i = 0; i < 3000; ++i)
+        values += QStringLiteral("%1(N'S%2', 1, '%3', -1, N'x', 0)")
+                      .arg(i ? "," : "")
+                      .arg(i / 10, 4, 10, QChar(u'0'))
+                      .arg(1300000 + i);
+    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
+            .toStdString());
+    start();
+    int titles = 0;
+    QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
+        if (++titles == 1500)
+            server->stop();
+    });
+    form().dxButton9->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].caption, "Rimo1");
+    EXPECT_TRUE(form().dxButton9->isEnabled());
+
+    server->start();
+    const QStringList seq = column(kRecSeq); // the connection is opened again
+    ASSERT_EQ(seq.size(), 3000);
+    for (int i = 0; i < 1500; ++i)
+        ASSERT_NE(seq[i], "-1") << i;
+    for (int i = 1501; i < 3000; ++i)
+        ASSERT_EQ(seq[i], "-1") << i;
+}
+
+TEST_F(Repairs, ServerStoppedMidLactationRebuild)
+{
+    QString values;
+    for (int i = 0; i < 200; ++i)
+        values +=
+            QStringLiteral("%1(N'S%2', '1390/01/01', 1, 1)").arg(i ? "," : "").arg(i, 4, 10, QChar(u'0'));
+    sql(("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES " + values).toStdString());
+    start();
+    int titles = 0;
+    QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
+        if (++titles == 50)
+            server->stop();
+    });
+    form().btn1->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form().memoLines().size(), 1 + 150) << "one line for each remaining calving";
+    EXPECT_EQ(form().memoLines().value(1), "S0050-1-1390/01/01-");
+}
