@@ -5,6 +5,7 @@
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/rowstore.h"
+#include "db/rowwrite.h"
 #include "db/sqlparams.h"
 #include "db/sqltext.h"
 
@@ -195,9 +196,22 @@ protected:
     void beforeNavigate() override;
 
 private:
+    // The statements Post has sent since the open, by shape: a run over many rows sends one.
+    struct CachedStatement
+    {
+        std::vector<std::uint32_t> shape;
+        rimo::db::Utf8Text text;
+        rimo::db::Utf8Text declarations;
+    };
     void readKeyColumns();
+    const CachedStatement& statementFor(const std::vector<std::uint32_t>& shape);
+    bool writePostedCellsInPlace();
     void storePostedRow();
     QStringList m_keyColumns;
     std::vector<int> m_keyIndexes; // the key columns' places in the row
     QString m_quotedTable;         // quoted once per open: Post runs once per row
+    std::vector<CachedStatement> m_statements;
+    // Scratch space of Post, kept from row to row.
+    rimo::db::RowValues m_postValues;
+    std::vector<rimo::db::Cell> m_postCells;
 };

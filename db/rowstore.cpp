@@ -187,9 +187,14 @@ void RowStore::putRaw(const void* data, std::uint32_t size, bool isNull)
 void RowStore::putText(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
+    putTextUtf8(utf8.constData(), static_cast<std::uint32_t>(utf8.size()));
+}
+
+void RowStore::putTextUtf8(const char* data, std::uint32_t size)
+{
     m_arena.push_back(static_cast<char>(CellTag::Text));
-    putLength(static_cast<std::uint32_t>(utf8.size()));
-    m_arena.insert(m_arena.end(), utf8.constData(), utf8.constData() + utf8.size());
+    putLength(size);
+    m_arena.insert(m_arena.end(), data, data + size);
 }
 
 void RowStore::putInt(std::int64_t v)
@@ -241,6 +246,36 @@ void RowStore::endRowReplacing(std::size_t row, std::size_t columnCount)
         m_arena.resize(m_building);
     } else {
         m_rowStart[row] = m_building;
+    }
+}
+
+bool RowStore::overwriteCell(std::size_t row, std::size_t column, std::size_t columnCount, CellTag tag,
+                             const char* data, std::uint32_t size)
+{
+    if (column >= columnCount)
+        return false;
+    char* p = m_arena.data() + m_rowStart[row];
+    for (std::size_t i = 0;; ++i) {
+        const auto cellTag = static_cast<CellTag>(*p++);
+        std::uint32_t cellSize = 0;
+        if (cellTag == CellTag::Int || cellTag == CellTag::Float) {
+            cellSize = 8;
+        } else if (cellTag == CellTag::Raw || cellTag == CellTag::Text) {
+            cellSize = load<std::uint16_t>(p);
+            p += 2;
+            if (cellSize == 0xFFFF) {
+                cellSize = load<std::uint32_t>(p);
+                p += 4;
+            }
+        }
+        if (i == column) {
+            if (cellTag != tag || cellSize != size)
+                return false;
+            if (size > 0)
+                std::memcpy(p, data, size);
+            return true;
+        }
+        p += cellSize;
     }
 }
 

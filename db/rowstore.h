@@ -51,11 +51,17 @@ public:
     void beginRow();
     void putRaw(const void* data, std::uint32_t size, bool isNull);
     void putText(const QString& text);
+    void putTextUtf8(const char* data, std::uint32_t size);
     void putInt(std::int64_t v);
     void putFloat(double v);
     void putNull();
     void endRow();                                                  // appends a new row
     void endRowReplacing(std::size_t row, std::size_t columnCount); // the built row replaces an existing one
+
+    // Writes over one cell of a stored row when the new value has the cell's tag and size, and
+    // returns false (writing nothing) when it has not.
+    bool overwriteCell(std::size_t row, std::size_t column, std::size_t columnCount, CellTag tag,
+                       const char* data, std::uint32_t size);
 
     // The cells of a row, decoded into `out` (size = column count).
     void cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const;
