@@ -26,6 +26,9 @@ public:
     TField(TMSDataSet* owner, int index) : m_owner(owner), m_index(index) {}
     QString FieldName() const;
     QString AsString() const;
+    // Appends what AsString gives, with no string in between for whole numbers (progress
+    // lines are built once per row).
+    void appendAsString(QString& out) const;
     qint64 AsInteger() const;
     double AsFloat() const;
     bool IsNull() const;
