@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace rimo::db {
@@ -67,11 +68,25 @@ public:
     void cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const;
     std::size_t memoryBytes() const;
 
+    // Rows are kept in chunks of this size (a longer row gets a chunk of its own); a row never
+    // straddles two, and a chunk never moves once written.
+    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
 private:
+    struct Chunk
+    {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
     void putLength(std::uint32_t size);
-    std::vector<char> m_arena;
-    std::vector<std::uint64_t> m_rowStart;
-    std::uint64_t m_building = 0;
+    void append(const void* data, std::size_t size);
+    char* rowData(std::size_t row) const;
+    // Growing one buffer would hold the old and the new copy at once when it doubles, which is
+    // when the store is at its largest; chunks are only ever added.
+    std::vector<Chunk> m_chunks;
+    std::vector<std::uint64_t> m_rowStart; // chunk << 32 | offset in the chunk
+    std::size_t m_building = 0;            // offset of the row being built, in the last chunk
 };
 
 // Conversions of one stored value; `null` values read as empty text or 0.
