@@ -95,7 +95,9 @@ protected:
 
     std::vector<rimo::db::ColumnInfo> m_columns;
     rimo::db::RowStore m_rows;
-    std::vector<std::size_t> m_view; // visible rows (all rows, or those passing the filter)
+    std::size_t viewSize() const { return m_viewAll ? m_rows.rowCount() : m_view.size(); }
+    bool m_viewAll = false;          // every row is visible, in order: m_view stays empty
+    std::vector<std::size_t> m_view; // the visible rows when a filter is on
     std::size_t m_pos = 0;
     bool m_eof = true;
     State m_state = State::Inactive;

@@ -102,7 +102,7 @@ void TMSTable::Edit()
     requireActive();
     if (m_state == State::Edit || m_state == State::Insert)
         return;
-    if (m_view.empty())
+    if (viewSize() == 0)
         throw Error(
             QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(objectName()));
     m_edit.assign(m_columns.size(), std::nullopt);
@@ -293,8 +293,9 @@ void TMSTable::storePostedRow()
             m_rows.endRowReplacing(currentRow(), m_columns.size());
         } else {
             m_rows.endRow();
-            m_view.push_back(m_rows.rowCount() - 1);
-            m_pos = m_view.size() - 1;
+            if (!m_viewAll)
+                m_view.push_back(m_rows.rowCount() - 1);
+            m_pos = viewSize() - 1;
             m_eof = false;
         }
     }
