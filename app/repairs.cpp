@@ -38,18 +38,19 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
     qint64 allCounter = 1;
     qint64 officialCounter = 1;
     qint64 step = 0;
+    QString title;
 
     while (!table.Eof()) {
         if (display.stopRequested && display.stopRequested())
             return;
-        const QString rowSerial = serial.AsString();
+        QString rowSerial = serial.AsString();
+        const qint64 rowLactation = milkPeriod.AsInteger();
         if (rowSerial != animal) { // exact, letter case included
-            lactation = milkPeriod.AsInteger();
-            animal = rowSerial;
+            lactation = rowLactation;
+            animal = std::move(rowSerial);
             allCounter = 1;
             officialCounter = 1;
         }
-        const qint64 rowLactation = milkPeriod.AsInteger();
         if (rowLactation != lactation) {
             lactation = rowLactation;
             officialCounter = 1;
@@ -60,8 +61,17 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
             stRecNo.setAsInteger(officialCounter++);
         table.Post();
         table.Next();
-        display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + rDate.AsString() +
-                         kDash + recSeq.AsString() + kDash + stRecNo.AsString());
+        title.resize(0);
+        serial.appendAsString(title);
+        title += kDash;
+        milkPeriod.appendAsString(title);
+        title += kDash;
+        rDate.appendAsString(title);
+        title += kDash;
+        recSeq.appendAsString(title);
+        title += kDash;
+        stRecNo.appendAsString(title);
+        display.setTitle(title);
         if (step % 10 == 0 && display.pumpEvents)
             display.pumpEvents();
         ++step;

@@ -7,16 +7,13 @@ namespace rimo {
 
 namespace {
 
-constexpr quint16 kMonthLength[2][13] = {
-    {0, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 29},
-    {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
-};
+using calendarrules::kLeapMonth;
+
 // Days before month N, N = 1..13.
 constexpr quint16 kDaysBefore[2][14] = {
     {0, 0, 31, 62, 93, 124, 155, 186, 216, 246, 276, 306, 336, 365},
     {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
 };
-constexpr quint16 kLeapMonth[2] = {12, 2};
 
 // Days since 1970-01-01 of a proleptic Gregorian date (y >= 0, m 1..12, d 1..31).
 constexpr qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
@@ -62,37 +59,7 @@ constexpr qint64 kSolarEpoch = daysFromCivil(2026, 3, 21) - solarYearStart(1405)
 static_assert(daysFromCivil(2026, 3, 21) - kSolarEpoch == 512801);
 static_assert(civilFromDays(kSolarEpoch).year == 622);
 
-bool solarLeap(quint32 year)
-{
-    return (25 * year + 11) % 33 < 8;
-}
-
-bool gregorianLeap(quint32 year)
-{
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
-
 } // namespace
-
-bool IsLeapOfKind(TDateKind Kind, quint16 Year)
-{
-    return Kind == dkSolar ? solarLeap(Year) : gregorianLeap(Year);
-}
-
-quint16 DaysOfMonth(TDateKind Kind, quint16 Year, quint16 Month)
-{
-    if (Year == 0 || Month < 1 || Month > 12)
-        return 0;
-    quint16 days = kMonthLength[Kind][Month];
-    if (Month == kLeapMonth[Kind] && IsLeapOfKind(Kind, Year))
-        ++days;
-    return days;
-}
-
-bool DateIsValid(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day)
-{
-    return Year != 0 && Month >= 1 && Month <= 12 && Day >= 1 && Day <= DaysOfMonth(Kind, Year, Month);
-}
 
 quint16 DayNumberInYear(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day)
 {

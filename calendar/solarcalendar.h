@@ -11,11 +11,38 @@ namespace rimo {
 
 enum TDateKind { dkSolar = 0, dkGregorian = 1 };
 
+// The month-length rules are here, not in the library, because every conversion and every
+// date check of a caller asks them once per day it handles: inline, they cost a table read.
+namespace calendarrules {
+inline constexpr quint16 kMonthLength[2][13] = {
+    {0, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 29},
+    {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
+};
+inline constexpr quint16 kLeapMonth[2] = {12, 2};
+} // namespace calendarrules
+
 // Solar: leap when (25 x Year + 11) mod 33 < 8. Gregorian: the usual 4/100/400 rule.
-bool IsLeapOfKind(TDateKind Kind, quint16 Year);
+constexpr bool IsLeapOfKind(TDateKind Kind, quint16 Year)
+{
+    const quint32 y = Year;
+    return Kind == dkSolar ? (25 * y + 11) % 33 < 8 : y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+}
+
 // 0 when Year is 0 or Month is outside 1..12.
-quint16 DaysOfMonth(TDateKind Kind, quint16 Year, quint16 Month);
-bool DateIsValid(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day);
+constexpr quint16 DaysOfMonth(TDateKind Kind, quint16 Year, quint16 Month)
+{
+    if (Year == 0 || Month < 1 || Month > 12)
+        return 0;
+    const quint16 days = calendarrules::kMonthLength[Kind][Month];
+    return Month == calendarrules::kLeapMonth[Kind] && IsLeapOfKind(Kind, Year) ? days + 1 : days;
+}
+
+constexpr bool DateIsValid(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day)
+{
+    return Year != 0 && Month >= 1 && Month <= 12 && Day >= 1 && Day <= DaysOfMonth(Kind, Year, Month);
+}
+static_assert(DaysOfMonth(dkSolar, 1403, 12) == 30 && DaysOfMonth(dkSolar, 1404, 12) == 29);
+static_assert(DaysOfMonth(dkGregorian, 2000, 2) == 29 && DaysOfMonth(dkGregorian, 1900, 2) == 28);
 // 1-based day of the year; 0 for an invalid date.
 quint16 DayNumberInYear(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day);
 // Month and day of day N of Year; false (with 0/0 when N fits no month) when that is no valid date.

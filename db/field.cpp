@@ -2,6 +2,8 @@
 
 #include "core/error.h"
 
+#include <sybdb.h>
+
 using rimo::Error;
 using namespace rimo::db;
 
@@ -25,6 +27,39 @@ QString TField::AsString() const
     if (const QVariant* v = editedValue(m_owner->m_edit, m_index))
         return v->isNull() ? QString() : v->toString();
     return cellAsString(m_owner->m_columns[static_cast<std::size_t>(m_index)], m_owner->cell(m_index));
+}
+
+namespace {
+void appendInteger(QString& out, qint64 v)
+{
+    char16_t digits[24];
+    std::size_t at = sizeof digits / sizeof digits[0];
+    // Through the unsigned value, so the lowest number has its digits too.
+    quint64 rest = v < 0 ? 0 - static_cast<quint64>(v) : static_cast<quint64>(v);
+    do {
+        digits[--at] = static_cast<char16_t>(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    if (v < 0)
+        digits[--at] = u'-';
+    out.append(QStringView(digits + at, static_cast<qsizetype>(sizeof digits / sizeof digits[0] - at)));
+}
+} // namespace
+
+void TField::appendAsString(QString& out) const
+{
+    if (!editedValue(m_owner->m_edit, m_index)) {
+        const ColumnInfo& c = m_owner->m_columns[static_cast<std::size_t>(m_index)];
+        const Cell& cell = m_owner->cell(m_index);
+        const bool wholeNumber = cell.tag == CellTag::Int ||
+                                 (cell.tag == CellTag::Raw && (c.type == SYBINT1 || c.type == SYBINT2 ||
+                                                               c.type == SYBINT4 || c.type == SYBINT8));
+        if (wholeNumber) {
+            appendInteger(out, cellAsInteger(c, cell));
+            return;
+        }
+    }
+    out += AsString();
 }
 
 qint64 TField::AsInteger() const

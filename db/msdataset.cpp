@@ -47,6 +47,7 @@ void TMSDataSet::Close()
     m_columns.clear();
     m_rows.clear();
     m_view.clear();
+    m_viewAll = false;
     m_fields.clear();
     m_fieldIndex.clear();
     m_edit.clear();
@@ -99,13 +100,12 @@ void TMSDataSet::buildFields()
 void TMSDataSet::rebuildView()
 {
     m_view.clear();
+    m_view.shrink_to_fit();
     m_cellsRow = static_cast<std::size_t>(-1);
     const std::size_t n = m_rows.rowCount();
-    if (!m_filtered || Filter.trimmed().isEmpty()) {
-        m_view.resize(n);
-        for (std::size_t i = 0; i < n; ++i)
-            m_view[i] = i;
-    } else {
+    // Unfiltered, the rows are their own view: no list of every row is built.
+    m_viewAll = !m_filtered || Filter.trimmed().isEmpty();
+    if (!m_viewAll) {
         const FilterExpression expr(Filter);
         std::vector<Cell> cells;
         std::size_t row = 0;
@@ -133,7 +133,7 @@ void TMSDataSet::rebuildView()
 void TMSDataSet::resetCursorTo(std::size_t visibleIndex)
 {
     m_pos = visibleIndex;
-    m_eof = m_view.empty();
+    m_eof = viewSize() == 0;
 }
 
 void TMSDataSet::setFiltered(bool on)
@@ -163,13 +163,13 @@ void TMSDataSet::requireActive() const
 
 std::size_t TMSDataSet::currentRow() const
 {
-    return m_view[m_pos];
+    return m_viewAll ? m_pos : m_view[m_pos];
 }
 
 const Cell& TMSDataSet::cell(int column) const
 {
     static const Cell empty{};
-    if (m_state == State::Inactive || m_view.empty() || m_state == State::Insert)
+    if (m_state == State::Inactive || viewSize() == 0 || m_state == State::Insert)
         return empty;
     const std::size_t row = currentRow();
     if (row != m_cellsRow) {
@@ -190,7 +190,7 @@ void TMSDataSet::Next()
 {
     requireActive();
     beforeNavigate();
-    if (m_view.empty() || m_pos + 1 >= m_view.size()) {
+    if (m_pos + 1 >= viewSize()) {
         m_eof = true;
         return;
     }
@@ -200,7 +200,7 @@ void TMSDataSet::Next()
 
 int TMSDataSet::RecordCount() const
 {
-    return Active() ? static_cast<int>(m_view.size()) : 0;
+    return Active() ? static_cast<int>(viewSize()) : 0;
 }
 
 TField* TMSDataSet::FindField(const QString& name)
@@ -234,8 +234,8 @@ bool TMSDataSet::Locate(const QString& fields, const QVariantList& values)
         indexes.push_back(FieldByName(n).index());
     beforeNavigate();
     std::vector<Cell> cells;
-    for (std::size_t v = 0; v < m_view.size(); ++v) {
-        m_rows.cells(m_view[v], m_columns.size(), cells);
+    for (std::size_t v = 0; v < viewSize(); ++v) {
+        m_rows.cells(m_viewAll ? v : m_view[v], m_columns.size(), cells);
         bool all = true;
         for (std::size_t k = 0; all && k < indexes.size(); ++k) {
             const ColumnInfo& c = m_columns[static_cast<std::size_t>(indexes[k])];

@@ -5,6 +5,7 @@
 #include "db/filter.h"
 #include "db/msconnection.h"
 #include "db/rowstore.h"
+#include "db/rowwrite.h"
 #include "db/sqlparams.h"
 #include "db/sqltext.h"
 
@@ -25,6 +26,9 @@ public:
     TField(TMSDataSet* owner, int index) : m_owner(owner), m_index(index) {}
     QString FieldName() const;
     QString AsString() const;
+    // Appends what AsString gives, with no string in between for whole numbers (progress
+    // lines are built once per row).
+    void appendAsString(QString& out) const;
     qint64 AsInteger() const;
     double AsFloat() const;
     bool IsNull() const;
@@ -91,7 +95,9 @@ protected:
 
     std::vector<rimo::db::ColumnInfo> m_columns;
     rimo::db::RowStore m_rows;
-    std::vector<std::size_t> m_view; // visible rows (all rows, or those passing the filter)
+    std::size_t viewSize() const { return m_viewAll ? m_rows.rowCount() : m_view.size(); }
+    bool m_viewAll = false;          // every row is visible, in order: m_view stays empty
+    std::vector<std::size_t> m_view; // the visible rows when a filter is on
     std::size_t m_pos = 0;
     bool m_eof = true;
     State m_state = State::Inactive;
@@ -195,9 +201,22 @@ protected:
     void beforeNavigate() override;
 
 private:
+    // The statements Post has sent since the open, by shape: a run over many rows sends one.
+    struct CachedStatement
+    {
+        std::vector<std::uint32_t> shape;
+        rimo::db::Utf8Text text;
+        rimo::db::Utf8Text declarations;
+    };
     void readKeyColumns();
+    const CachedStatement& statementFor(const std::vector<std::uint32_t>& shape);
+    bool writePostedCellsInPlace();
     void storePostedRow();
     QStringList m_keyColumns;
     std::vector<int> m_keyIndexes; // the key columns' places in the row
     QString m_quotedTable;         // quoted once per open: Post runs once per row
+    std::vector<CachedStatement> m_statements;
+    // Scratch space of Post, kept from row to row.
+    rimo::db::RowValues m_postValues;
+    std::vector<rimo::db::Cell> m_postCells;
 };

@@ -4,6 +4,7 @@
 
 #include <sybdb.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -146,29 +147,63 @@ bool ColumnInfo::isFloat() const
 
 void RowStore::clear()
 {
-    m_arena.clear();
-    m_arena.shrink_to_fit();
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
     m_rowStart.clear();
     m_rowStart.shrink_to_fit();
+    m_building = 0;
+}
+
+char* RowStore::rowData(std::size_t row) const
+{
+    const std::uint64_t at = m_rowStart[row];
+    return m_chunks[static_cast<std::size_t>(at >> 32)].data.get() + (at & 0xFFFFFFFFu);
+}
+
+void RowStore::append(const void* data, std::size_t size)
+{
+    if (m_chunks.empty() || m_chunks.back().size + size > m_chunks.back().capacity) {
+        // The row does not fit in the last chunk: it moves, with what it holds so far, to a new one.
+        const std::size_t soFar = m_chunks.empty() ? 0 : m_chunks.back().size - m_building;
+        Chunk next;
+        next.capacity = std::max(kChunkBytes, soFar + size);
+        if (next.capacity > 0xFFFFFFFFu)
+            throw Error(QStringLiteral("A row is too long to be kept in memory"));
+        next.data.reset(new char[next.capacity]);
+        if (soFar > 0)
+            std::memcpy(next.data.get(), m_chunks.back().data.get() + m_building, soFar);
+        next.size = soFar;
+        if (!m_chunks.empty() && m_building == 0) {
+            m_chunks.back() = std::move(next); // the row was alone in its chunk
+        } else {
+            if (!m_chunks.empty())
+                m_chunks.back().size = m_building;
+            m_chunks.push_back(std::move(next));
+        }
+        m_building = 0;
+    }
+    Chunk& c = m_chunks.back();
+    if (size > 0)
+        std::memcpy(c.data.get() + c.size, data, size);
+    c.size += size;
 }
 
 void RowStore::beginRow()
 {
-    m_building = m_arena.size();
+    m_building = m_chunks.empty() ? 0 : m_chunks.back().size;
 }
 
 void RowStore::putLength(std::uint32_t size)
 {
     if (size < 0xFFFF) {
         const auto s = static_cast<std::uint16_t>(size);
-        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&s),
-                       reinterpret_cast<const char*>(&s) + 2);
+        append(&s, 2);
     } else {
         const std::uint16_t escape = 0xFFFF;
-        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&escape),
-                       reinterpret_cast<const char*>(&escape) + 2);
-        m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&size),
-                       reinterpret_cast<const char*>(&size) + 4);
+        char bytes[6];
+        std::memcpy(bytes, &escape, 2);
+        std::memcpy(bytes + 2, &size, 4);
+        append(bytes, 6);
     }
 }
 
@@ -178,47 +213,61 @@ void RowStore::putRaw(const void* data, std::uint32_t size, bool isNull)
         putNull();
         return;
     }
-    m_arena.push_back(static_cast<char>(CellTag::Raw));
+    const char tag = static_cast<char>(CellTag::Raw);
+    append(&tag, 1);
     putLength(size);
-    const char* p = static_cast<const char*>(data);
-    m_arena.insert(m_arena.end(), p, p + size);
+    append(data, size);
 }
 
 void RowStore::putText(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
-    m_arena.push_back(static_cast<char>(CellTag::Text));
-    putLength(static_cast<std::uint32_t>(utf8.size()));
-    m_arena.insert(m_arena.end(), utf8.constData(), utf8.constData() + utf8.size());
+    putTextUtf8(utf8.constData(), static_cast<std::uint32_t>(utf8.size()));
+}
+
+void RowStore::putTextUtf8(const char* data, std::uint32_t size)
+{
+    const char tag = static_cast<char>(CellTag::Text);
+    append(&tag, 1);
+    putLength(size);
+    append(data, size);
 }
 
 void RowStore::putInt(std::int64_t v)
 {
-    m_arena.push_back(static_cast<char>(CellTag::Int));
-    m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&v), reinterpret_cast<const char*>(&v) + 8);
+    char bytes[9];
+    bytes[0] = static_cast<char>(CellTag::Int);
+    std::memcpy(bytes + 1, &v, 8);
+    append(bytes, 9);
 }
 
 void RowStore::putFloat(double v)
 {
-    m_arena.push_back(static_cast<char>(CellTag::Float));
-    m_arena.insert(m_arena.end(), reinterpret_cast<const char*>(&v), reinterpret_cast<const char*>(&v) + 8);
+    char bytes[9];
+    bytes[0] = static_cast<char>(CellTag::Float);
+    std::memcpy(bytes + 1, &v, 8);
+    append(bytes, 9);
 }
 
 void RowStore::putNull()
 {
-    m_arena.push_back(static_cast<char>(CellTag::Null));
+    const char tag = static_cast<char>(CellTag::Null);
+    append(&tag, 1);
 }
 
 void RowStore::endRow()
 {
-    m_rowStart.push_back(m_building);
+    if (m_chunks.empty())
+        append(nullptr, 0); // a row of no cells still points into a chunk
+    m_rowStart.push_back(static_cast<std::uint64_t>(m_chunks.size() - 1) << 32 | m_building);
 }
 
 void RowStore::endRowReplacing(std::size_t row, std::size_t columnCount)
 {
     // A row that fits where the old one was is written over it, so a run that rewrites every
-    // row (the record sequence rebuild) does not grow the store; a longer one goes to the end.
-    const char* oldStart = m_arena.data() + m_rowStart[row];
+    // row (the record sequence rebuild) does not grow the store; a longer one stays where it
+    // was built.
+    char* oldStart = rowData(row);
     const char* p = oldStart;
     for (std::size_t i = 0; i < columnCount; ++i) {
         const auto tag = static_cast<CellTag>(*p++);
@@ -235,19 +284,50 @@ void RowStore::endRowReplacing(std::size_t row, std::size_t columnCount)
         }
     }
     const std::size_t oldLength = static_cast<std::size_t>(p - oldStart);
-    const std::size_t newLength = m_arena.size() - m_building;
+    Chunk& last = m_chunks.back();
+    const std::size_t newLength = last.size - m_building;
     if (newLength <= oldLength) {
-        std::memmove(m_arena.data() + m_rowStart[row], m_arena.data() + m_building, newLength);
-        m_arena.resize(m_building);
+        std::memmove(oldStart, last.data.get() + m_building, newLength);
+        last.size = m_building;
     } else {
-        m_rowStart[row] = m_building;
+        m_rowStart[row] = static_cast<std::uint64_t>(m_chunks.size() - 1) << 32 | m_building;
+    }
+}
+
+bool RowStore::overwriteCell(std::size_t row, std::size_t column, std::size_t columnCount, CellTag tag,
+                             const char* data, std::uint32_t size)
+{
+    if (column >= columnCount)
+        return false;
+    char* p = rowData(row);
+    for (std::size_t i = 0;; ++i) {
+        const auto cellTag = static_cast<CellTag>(*p++);
+        std::uint32_t cellSize = 0;
+        if (cellTag == CellTag::Int || cellTag == CellTag::Float) {
+            cellSize = 8;
+        } else if (cellTag == CellTag::Raw || cellTag == CellTag::Text) {
+            cellSize = load<std::uint16_t>(p);
+            p += 2;
+            if (cellSize == 0xFFFF) {
+                cellSize = load<std::uint32_t>(p);
+                p += 4;
+            }
+        }
+        if (i == column) {
+            if (cellTag != tag || cellSize != size)
+                return false;
+            if (size > 0)
+                std::memcpy(p, data, size);
+            return true;
+        }
+        p += cellSize;
     }
 }
 
 void RowStore::cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const
 {
     out.resize(columnCount);
-    const char* p = m_arena.data() + m_rowStart[row];
+    const char* p = rowData(row);
     for (std::size_t i = 0; i < columnCount; ++i) {
         Cell& c = out[i];
         c.tag = static_cast<CellTag>(*p++);
@@ -281,7 +361,10 @@ void RowStore::cells(std::size_t row, std::size_t columnCount, std::vector<Cell>
 
 std::size_t RowStore::memoryBytes() const
 {
-    return m_arena.capacity() + m_rowStart.capacity() * sizeof(std::uint64_t);
+    std::size_t bytes = m_chunks.capacity() * sizeof(Chunk) + m_rowStart.capacity() * sizeof(std::uint64_t);
+    for (const Chunk& c : m_chunks)
+        bytes += c.capacity;
+    return bytes;
 }
 
 QString cellAsString(const ColumnInfo& column, const Cell& cell)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace rimo::db {
@@ -51,21 +52,41 @@ public:
     void beginRow();
     void putRaw(const void* data, std::uint32_t size, bool isNull);
     void putText(const QString& text);
+    void putTextUtf8(const char* data, std::uint32_t size);
     void putInt(std::int64_t v);
     void putFloat(double v);
     void putNull();
     void endRow();                                                  // appends a new row
     void endRowReplacing(std::size_t row, std::size_t columnCount); // the built row replaces an existing one
 
+    // Writes over one cell of a stored row when the new value has the cell's tag and size, and
+    // returns false (writing nothing) when it has not.
+    bool overwriteCell(std::size_t row, std::size_t column, std::size_t columnCount, CellTag tag,
+                       const char* data, std::uint32_t size);
+
     // The cells of a row, decoded into `out` (size = column count).
     void cells(std::size_t row, std::size_t columnCount, std::vector<Cell>& out) const;
     std::size_t memoryBytes() const;
 
+    // Rows are kept in chunks of this size (a longer row gets a chunk of its own); a row never
+    // straddles two, and a chunk never moves once written.
+    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
 private:
+    struct Chunk
+    {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
     void putLength(std::uint32_t size);
-    std::vector<char> m_arena;
-    std::vector<std::uint64_t> m_rowStart;
-    std::uint64_t m_building = 0;
+    void append(const void* data, std::size_t size);
+    char* rowData(std::size_t row) const;
+    // Growing one buffer would hold the old and the new copy at once when it doubles, which is
+    // when the store is at its largest; chunks are only ever added.
+    std::vector<Chunk> m_chunks;
+    std::vector<std::uint64_t> m_rowStart; // chunk << 32 | offset in the chunk
+    std::size_t m_building = 0;            // offset of the row being built, in the last chunk
 };
 
 // Conversions of one stored value; `null` values read as empty text or 0.

@@ -3,27 +3,39 @@
 #include "core/error.h"
 
 #include <QStringList>
+
+#include <cstdint>
 #include <sybdb.h>
 
 namespace rimo::db {
 
 namespace {
 
-struct Statement
-{
-    QStringList declarations;
-    std::vector<RpcParam> params;
-
-    QString addParam(RpcParam p, const QString& declaration)
-    {
-        params.push_back(std::move(p));
-        const QString name = QStringLiteral("@P%1").arg(params.size());
-        declarations << name + u' ' + declaration;
-        return name;
-    }
-
-    RowWrite finish(QString text) { return {std::move(text), declarations.join(u','), std::move(params)}; }
+// A slot of a statement's shape: the column in the high half, what its SQL is in the low half.
+// The codes below 0x100 are fixed; 0x100 + type is a raw parameter of the client library's type.
+enum SlotCode : std::uint32_t {
+    kNull = 1,      // NULL (IS NULL in a condition)
+    kEmptyText = 2, // N'' (db-lib cannot send an empty text as a parameter)
+    kBigint = 3,
+    kFloat = 4,
+    kText = 5,     // nvarchar(4000)
+    kLongText = 6, // nvarchar(max)
+    kRawBase = 0x100,
 };
+// The first entry of a shape says which statement it is.
+enum ShapeKind : std::uint32_t { kInsert = 1, kUpdateByKey = 2, kUpdateTop = 3 };
+// Ends the SET list of an UPDATE; the conditions follow.
+constexpr std::uint32_t kWhere = 0xFFFFFFFFu;
+
+std::uint32_t slot(std::size_t column, std::uint32_t code)
+{
+    return static_cast<std::uint32_t>(column) << 16 | code;
+}
+
+std::uint32_t textCode(const QString& s)
+{
+    return s.size() <= 4000 ? kText : kLongText;
+}
 
 QString rawDeclaration(int type)
 {
@@ -55,83 +67,128 @@ QString rawDeclaration(int type)
     }
 }
 
-QString textDeclaration(const QString& s)
+QString declaration(std::uint32_t code)
 {
-    return s.size() <= 4000 ? QStringLiteral("nvarchar(4000)") : QStringLiteral("nvarchar(max)");
+    switch (code) {
+    case kBigint:
+        return QStringLiteral("bigint");
+    case kFloat:
+        return QStringLiteral("float");
+    case kText:
+        return QStringLiteral("nvarchar(4000)");
+    case kLongText:
+        return QStringLiteral("nvarchar(max)");
+    default:
+        return rawDeclaration(static_cast<int>(code - kRawBase));
+    }
 }
 
-// The SQL for a value written while editing: a parameter, or NULL / N'' which db-lib cannot
-// send as parameters (an empty string would arrive as NULL).
-QString newValueSql(Statement& st, const ColumnInfo& c, const QVariant& v)
+void addText(RowValues& out, std::size_t column, QString text)
 {
-    if (v.isNull())
-        return QStringLiteral("NULL");
-    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
-        if (c.isText()) {
-            RpcParam p{RpcParam::Kind::Text, v.toString(), 0, 0, 0, {}};
-            return st.addParam(p, textDeclaration(p.text));
-        }
-        RpcParam p{RpcParam::Kind::Int, {}, v.toLongLong(), 0, 0, {}};
-        return st.addParam(p, QStringLiteral("bigint"));
+    out.shape.push_back(slot(column, textCode(text)));
+    RpcParam& p = out.params.emplace_back();
+    p.kind = RpcParam::Kind::Text;
+    p.text = std::move(text);
+}
+
+void addInt(RowValues& out, std::size_t column, qint64 v)
+{
+    out.shape.push_back(slot(column, kBigint));
+    RpcParam& p = out.params.emplace_back();
+    p.kind = RpcParam::Kind::Int;
+    p.integer = v;
+}
+
+void addFloat(RowValues& out, std::size_t column, double v)
+{
+    out.shape.push_back(slot(column, kFloat));
+    RpcParam& p = out.params.emplace_back();
+    p.kind = RpcParam::Kind::Float;
+    p.real = v;
+}
+
+// A value written while editing: a parameter, or NULL / N'' which db-lib cannot send as
+// parameters (an empty string would arrive as NULL).
+void addNewValue(RowValues& out, std::size_t column, const ColumnInfo& c, const QVariant& v)
+{
+    if (v.isNull()) {
+        out.shape.push_back(slot(column, kNull));
+        return;
     }
-    const QString s = v.toString();
+    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+        if (c.isText())
+            addText(out, column, v.toString());
+        else
+            addInt(out, column, v.toLongLong());
+        return;
+    }
+    QString s = v.toString();
     if (!c.isText()) {
-        if (s.trimmed().isEmpty())
-            return QStringLiteral("NULL");
+        if (s.trimmed().isEmpty()) {
+            out.shape.push_back(slot(column, kNull));
+            return;
+        }
         bool ok = false;
         if (c.isInteger()) {
             const qint64 n = s.trimmed().toLongLong(&ok);
-            if (ok)
-                return st.addParam(RpcParam{RpcParam::Kind::Int, {}, n, 0, 0, {}}, QStringLiteral("bigint"));
+            if (ok) {
+                addInt(out, column, n);
+                return;
+            }
         } else if (c.isFloat()) {
             const double d = s.trimmed().toDouble(&ok);
-            if (ok)
-                return st.addParam(RpcParam{RpcParam::Kind::Float, {}, 0, d, 0, {}}, QStringLiteral("float"));
+            if (ok) {
+                addFloat(out, column, d);
+                return;
+            }
         }
     }
     if (s.isEmpty())
-        return QStringLiteral("N''");
-    return st.addParam(RpcParam{RpcParam::Kind::Text, s, 0, 0, 0, {}}, textDeclaration(s));
+        out.shape.push_back(slot(column, kEmptyText));
+    else
+        addText(out, column, std::move(s));
 }
 
-// "[c] = @Pn" (or "[c] IS NULL") for a column's value as read, or empty when the column
-// cannot be compared (long text and image values).
-QString originalValueCondition(Statement& st, const ColumnInfo& c, const Cell& cell)
+// The condition on a column's value as read; false when the column cannot be compared (long
+// text and image values).
+bool addOriginalValue(RowValues& out, std::size_t column, const ColumnInfo& c, const Cell& cell)
 {
-    const QString& name = c.quotedName;
     if (c.type == SYBTEXT || c.type == SYBNTEXT || c.type == SYBIMAGE)
-        return {};
+        return false;
     switch (cell.tag) {
     case CellTag::Null:
-        return name + QStringLiteral(" IS NULL");
+        out.shape.push_back(slot(column, kNull));
+        return true;
     case CellTag::Int:
-        return name + u'=' +
-               st.addParam(RpcParam{RpcParam::Kind::Int, {}, cellAsInteger(c, cell), 0, 0, {}},
-                           QStringLiteral("bigint"));
+        addInt(out, column, cellAsInteger(c, cell));
+        return true;
     case CellTag::Float:
-        return name + u'=' +
-               st.addParam(RpcParam{RpcParam::Kind::Float, {}, 0, cellAsFloat(c, cell), 0, {}},
-                           QStringLiteral("float"));
+        addFloat(out, column, cellAsFloat(c, cell));
+        return true;
     case CellTag::Text:
         break;
     case CellTag::Raw: {
         // Sent back in their own type, so the server compares the very value it sent.
         const int rawType = c.type == SYBBITN ? SYBBIT : c.type;
         if (isFixedWidthType(rawType) || rawType == SYBBINARY || rawType == SYBVARBINARY) {
-            RpcParam p;
+            out.shape.push_back(slot(column, kRawBase + static_cast<std::uint32_t>(rawType)));
+            RpcParam& p = out.params.emplace_back();
             p.kind = RpcParam::Kind::Raw;
             p.rawType = rawType;
-            p.raw = QByteArray(cell.data, static_cast<qsizetype>(cell.size));
-            return name + u'=' + st.addParam(p, rawDeclaration(rawType));
+            // Refers to the row's own bytes: sent before the row changes, and copied by
+            // rowUpdate for callers that keep the statement.
+            p.raw = QByteArray::fromRawData(cell.data, static_cast<qsizetype>(cell.size));
+            return true;
         }
         break;
     }
     }
-    const QString text = cellAsString(c, cell);
+    QString text = cellAsString(c, cell);
     if (text.isEmpty())
-        return name + QStringLiteral("=N''");
-    return name + u'=' +
-           st.addParam(RpcParam{RpcParam::Kind::Text, text, 0, 0, 0, {}}, textDeclaration(text));
+        out.shape.push_back(slot(column, kEmptyText));
+    else
+        addText(out, column, std::move(text));
+    return true;
 }
 
 } // namespace
@@ -141,55 +198,129 @@ bool isWrittenColumn(const ColumnInfo& column, const std::optional<QVariant>& ed
     return edit && !column.identity && !column.timestamp;
 }
 
-RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
-                   const std::vector<Cell>& original, const RowEdits& edits,
-                   const std::vector<int>& keyColumns)
+void RowValues::clear()
 {
-    Statement st;
-    QStringList sets;
+    shape.clear();
+    params.clear();
+}
+
+bool rowUpdateValues(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                     const std::vector<Cell>& original, const RowEdits& edits,
+                     const std::vector<int>& keyColumns, RowValues& out)
+{
+    out.clear();
+    out.shape.push_back(keyColumns.empty() ? kUpdateTop : kUpdateByKey);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (isWrittenColumn(columns[i], edits[i]))
-            sets << columns[i].quotedName + u'=' + newValueSql(st, columns[i], *edits[i]);
+            addNewValue(out, i, columns[i], *edits[i]);
     }
-    if (sets.isEmpty())
-        return {};
-    QStringList where;
+    if (out.shape.size() == 1)
+        return false;
+    out.shape.push_back(kWhere);
     if (!keyColumns.empty()) {
         for (const int k : keyColumns) {
             const auto i = static_cast<std::size_t>(k);
-            where << originalValueCondition(st, columns[i], original[i]);
+            // The server cannot index long text and image columns, so a key never holds one.
+            if (!addOriginalValue(out, i, columns[i], original[i]))
+                throw Error(QStringLiteral("%1: Row cannot be located for updating. The key column %2 "
+                                           "cannot be compared.")
+                                .arg(quotedTable, columns[i].quotedName));
         }
     } else {
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const QString cond = originalValueCondition(st, columns[i], original[i]);
-            if (!cond.isEmpty())
-                where << cond;
-        }
+        bool any = false;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            any = addOriginalValue(out, i, columns[i], original[i]) || any;
         // Without a condition the server would change whichever row it meets first.
-        if (where.isEmpty())
+        if (!any)
             throw Error(QStringLiteral("%1: Row cannot be located for updating. The table has no key and "
                                        "no column whose value can be compared.")
                             .arg(quotedTable));
     }
-    return st.finish((keyColumns.empty() ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) +
-                     quotedTable + QStringLiteral(" SET ") + sets.join(u',') + QStringLiteral(" WHERE ") +
-                     where.join(QStringLiteral(" AND ")));
+    return true;
+}
+
+void rowInsertValues(const std::vector<ColumnInfo>& columns, const RowEdits& edits, RowValues& out)
+{
+    out.clear();
+    out.shape.push_back(kInsert);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (isWrittenColumn(columns[i], edits[i]))
+            addNewValue(out, i, columns[i], *edits[i]);
+    }
+}
+
+RowWrite rowStatement(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                      const std::vector<std::uint32_t>& shape)
+{
+    RowWrite w;
+    if (shape.empty())
+        return w;
+    int paramCount = 0;
+    // The SQL of one slot: its literal, or the next parameter (declared as it goes).
+    auto value = [&](std::uint32_t code) -> QString {
+        if (code == kNull)
+            return QStringLiteral("NULL");
+        if (code == kEmptyText)
+            return QStringLiteral("N''");
+        const QString name = QStringLiteral("@P%1").arg(++paramCount);
+        if (!w.declarations.isEmpty())
+            w.declarations += u',';
+        w.declarations += name + u' ' + declaration(code);
+        return name;
+    };
+    const bool insert = shape.front() == kInsert;
+    QStringList names, values, where;
+    bool inWhere = false;
+    for (std::size_t i = 1; i < shape.size(); ++i) {
+        if (shape[i] == kWhere) {
+            inWhere = true;
+            continue;
+        }
+        const QString& name = columns[shape[i] >> 16].quotedName;
+        const std::uint32_t code = shape[i] & 0xFFFF;
+        if (inWhere)
+            where << (code == kNull ? name + QStringLiteral(" IS NULL") : name + u'=' + value(code));
+        else if (insert) {
+            names << name;
+            values << value(code);
+        } else
+            values << name + u'=' + value(code);
+    }
+    if (insert) {
+        w.text = names.isEmpty()
+                     ? QStringLiteral("INSERT INTO ") + quotedTable + QStringLiteral(" DEFAULT VALUES")
+                     : QStringLiteral("INSERT INTO ") + quotedTable + QStringLiteral(" (") +
+                           names.join(u',') + QStringLiteral(") VALUES (") + values.join(u',') + u')';
+    } else {
+        w.text =
+            (shape.front() == kUpdateTop ? QStringLiteral("UPDATE TOP (1) ") : QStringLiteral("UPDATE ")) +
+            quotedTable + QStringLiteral(" SET ") + values.join(u',') + QStringLiteral(" WHERE ") +
+            where.join(QStringLiteral(" AND "));
+    }
+    return w;
+}
+
+RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                   const std::vector<Cell>& original, const RowEdits& edits,
+                   const std::vector<int>& keyColumns)
+{
+    RowValues values;
+    if (!rowUpdateValues(quotedTable, columns, original, edits, keyColumns, values))
+        return {};
+    RowWrite w = rowStatement(quotedTable, columns, values.shape);
+    w.params = std::move(values.params);
+    for (RpcParam& p : w.params)
+        p.raw.detach();
+    return w;
 }
 
 RowWrite rowInsert(const QString& quotedTable, const std::vector<ColumnInfo>& columns, const RowEdits& edits)
 {
-    Statement st;
-    QStringList names, values;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (!isWrittenColumn(columns[i], edits[i]))
-            continue;
-        names << columns[i].quotedName;
-        values << newValueSql(st, columns[i], *edits[i]);
-    }
-    if (names.isEmpty())
-        return st.finish(QStringLiteral("INSERT INTO ") + quotedTable + QStringLiteral(" DEFAULT VALUES"));
-    return st.finish(QStringLiteral("INSERT INTO ") + quotedTable + QStringLiteral(" (") + names.join(u',') +
-                     QStringLiteral(") VALUES (") + values.join(u',') + u')');
+    RowValues values;
+    rowInsertValues(columns, edits, values);
+    RowWrite w = rowStatement(quotedTable, columns, values.shape);
+    w.params = std::move(values.params);
+    return w;
 }
 
 } // namespace rimo::db

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -24,6 +25,16 @@ struct RowWrite
 // Values written while editing, one entry per column; an unset entry keeps the row's value.
 using RowEdits = std::vector<std::optional<QVariant>>;
 
+// What changes from one Post to the next: the values, and the statement's shape (which
+// columns, and for each whether it is NULL, N'' or a parameter of which type). Rows of one shape
+// share one statement text, so a table builds it once and sends only the values after that.
+struct RowValues
+{
+    std::vector<std::uint32_t> shape;
+    std::vector<RpcParam> params;
+    void clear(); // keeps the capacity: Post runs once per row
+};
+
 // Whether a Post writes the column: it was set while editing, and its value is not one the
 // server owns (identity, computed and row-version values).
 bool isWrittenColumn(const ColumnInfo& column, const std::optional<QVariant>& edit);
@@ -38,5 +49,15 @@ RowWrite rowUpdate(const QString& quotedTable, const std::vector<ColumnInfo>& co
 
 // INSERT of a new row with the written columns; DEFAULT VALUES when none was set.
 RowWrite rowInsert(const QString& quotedTable, const std::vector<ColumnInfo>& columns, const RowEdits& edits);
+
+// The values and shape of rowUpdate; false when nothing is written. Raises as rowUpdate does.
+bool rowUpdateValues(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                     const std::vector<Cell>& original, const RowEdits& edits,
+                     const std::vector<int>& keyColumns, RowValues& out);
+// The values and shape of rowInsert.
+void rowInsertValues(const std::vector<ColumnInfo>& columns, const RowEdits& edits, RowValues& out);
+// The text and declarations of a statement of that shape (its params are left empty).
+RowWrite rowStatement(const QString& quotedTable, const std::vector<ColumnInfo>& columns,
+                      const std::vector<std::uint32_t>& shape);
 
 } // namespace rimo::db

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <cstring>
+#include <deque>
 
 namespace rimo::db {
 
@@ -26,6 +27,16 @@ RETCODE addTextParam(DBPROCESS* proc, const char* name, const QString& value, st
     const int type = value.size() > kNVarCharMaxChars ? SYBNTEXT : kXsybNVarChar;
     return dbrpcparam(proc, name, 0, type, -1, static_cast<DBINT>(b.size()),
                       b.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(b.data()));
+}
+
+// The same for text already in UTF-8 (it must live until the call is sent).
+RETCODE addUtf8Param(DBPROCESS* proc, const char* name, const Utf8Text& value)
+{
+    const int type = value.characters > kNVarCharMaxChars ? SYBNTEXT : kXsybNVarChar;
+    // db-lib only reads the value; its parameter is not const.
+    BYTE* data =
+        value.bytes.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(const_cast<char*>(value.bytes.constData()));
+    return dbrpcparam(proc, name, 0, type, -1, static_cast<DBINT>(value.bytes.size()), data);
 }
 
 // Everything runs on the user-interface thread, one call at a time, so the messages of the
@@ -259,54 +270,75 @@ qint64 Session::finishRpc(bool paramsOk, ResultSink* sink)
     return drainResults(sink);
 }
 
+namespace {
+// "@P1", "@P2", ...: named once for the life of the process, since every call sends them.
+const char* positionalName(std::size_t i)
+{
+    static std::deque<QByteArray> names;
+    while (names.size() <= i)
+        names.push_back("@P" + QByteArray::number(static_cast<qulonglong>(names.size() + 1)));
+    return names[i].constData();
+}
+} // namespace
+
 qint64 Session::execSql(const QString& statement, const QString& declarations,
                         const std::vector<RpcParam>& params, ResultSink* sink, const QStringList& names)
+{
+    const Utf8Text text{statement.toUtf8(), statement.size()};
+    const Utf8Text declared{declarations.toUtf8(), declarations.size()};
+    if (names.isEmpty())
+        return execSql(text, declared, params, sink);
+    std::vector<QByteArray> nameBytes;
+    nameBytes.reserve(static_cast<std::size_t>(names.size()));
+    for (const QString& n : names)
+        nameBytes.push_back(n.toUtf8());
+    return runSql(text, declared, params, sink, nameBytes);
+}
+
+qint64 Session::execSql(const Utf8Text& statement, const Utf8Text& declarations,
+                        const std::vector<RpcParam>& params, ResultSink* sink)
+{
+    return runSql(statement, declarations, params, sink, {});
+}
+
+qint64 Session::runSql(const Utf8Text& statement, const Utf8Text& declarations,
+                       const std::vector<RpcParam>& params, ResultSink* sink,
+                       const std::vector<QByteArray>& names)
 {
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
     g_messages.clear();
-    // The values must live until the call is sent.
-    std::vector<QByteArray> buffers;
-    buffers.reserve(params.size() + 2);
-    auto addText = [&](const char* name, const QString& value) {
-        return addTextParam(m_proc, name, value, buffers);
-    };
+    // The values must live until the call is sent; the scratch space is kept from call to call.
+    m_keep.clear();
+    m_numbers.resize(params.size());
     if (dbrpcinit(m_proc, "sp_executesql", 0) == FAIL)
         fail(QStringLiteral("The call could not be prepared"));
-    bool ok = addText("@stmt", statement) != FAIL;
+    bool ok = addUtf8Param(m_proc, "@stmt", statement) != FAIL;
     if (ok && !params.empty())
-        ok = addText("@params", declarations) != FAIL;
-    std::vector<qint64> ints(params.size());
-    std::vector<double> reals(params.size());
+        ok = addUtf8Param(m_proc, "@params", declarations) != FAIL;
     for (std::size_t i = 0; ok && i < params.size(); ++i) {
         const RpcParam& p = params[i];
-        const QByteArray name =
-            (i < static_cast<std::size_t>(names.size()) ? names[static_cast<qsizetype>(i)]
-                                                        : QStringLiteral("@P%1").arg(i + 1))
-                .toUtf8();
-        buffers.push_back(name);
-        const char* pname = buffers.back().constData();
+        const char* pname = i < names.size() ? names[i].constData() : positionalName(i);
         switch (p.kind) {
         case RpcParam::Kind::Null:
             ok = dbrpcparam(m_proc, pname, 0, kXsybNVarChar, -1, 0, nullptr) != FAIL;
             break;
         case RpcParam::Kind::Text:
-            ok = addText(pname, p.text) != FAIL;
+            ok = addTextParam(m_proc, pname, p.text, m_keep) != FAIL;
             break;
         case RpcParam::Kind::Int:
-            ints[i] = p.integer;
-            ok = dbrpcparam(m_proc, pname, 0, SYBINT8, -1, -1, reinterpret_cast<BYTE*>(&ints[i])) != FAIL;
+            std::memcpy(m_numbers[i].bytes, &p.integer, 8);
+            ok = dbrpcparam(m_proc, pname, 0, SYBINT8, -1, -1, m_numbers[i].bytes) != FAIL;
             break;
         case RpcParam::Kind::Float:
-            reals[i] = p.real;
-            ok = dbrpcparam(m_proc, pname, 0, SYBFLT8, -1, -1, reinterpret_cast<BYTE*>(&reals[i])) != FAIL;
+            std::memcpy(m_numbers[i].bytes, &p.real, 8);
+            ok = dbrpcparam(m_proc, pname, 0, SYBFLT8, -1, -1, m_numbers[i].bytes) != FAIL;
             break;
         case RpcParam::Kind::Raw: {
-            buffers.push_back(p.raw);
-            QByteArray& b = buffers.back();
+            // `params` outlives the call; db-lib only reads the bytes.
             const bool fixed = isFixedWidthType(p.rawType);
-            ok = dbrpcparam(m_proc, pname, 0, p.rawType, -1, fixed ? -1 : static_cast<DBINT>(b.size()),
-                            reinterpret_cast<BYTE*>(b.data())) != FAIL;
+            ok = dbrpcparam(m_proc, pname, 0, p.rawType, -1, fixed ? -1 : static_cast<DBINT>(p.raw.size()),
+                            reinterpret_cast<BYTE*>(const_cast<char*>(p.raw.constData()))) != FAIL;
             break;
         }
         }

@@ -48,6 +48,14 @@ public:
     virtual void row(tds_dblib_dbprocess* dbproc, int columnCount) = 0;
 };
 
+// Text already converted for the wire, with its length in characters (which decides whether it
+// goes as nvarchar or as nvarchar(max)).
+struct Utf8Text
+{
+    QByteArray bytes;
+    qsizetype characters = 0;
+};
+
 class Session
 {
 public:
@@ -66,6 +74,9 @@ public:
     // by the names in `names` ("@name"), or as @P1, @P2, ... when `names` is empty.
     qint64 execSql(const QString& statement, const QString& declarations, const std::vector<RpcParam>& params,
                    ResultSink* sink, const QStringList& names = {});
+    // The same with the texts converted once by the caller and the values named @P1, @P2, ...
+    qint64 execSql(const Utf8Text& statement, const Utf8Text& declarations,
+                   const std::vector<RpcParam>& params, ResultSink* sink);
     // Has the server compile the statement with its parameter declarations without running it
     // (sp_prepare, then sp_unprepare of the handle); raises the server's error when it does not.
     void prepareSql(const QString& statement, const QString& declarations);
@@ -76,8 +87,18 @@ private:
     Session() = default;
     qint64 drainResults(ResultSink* sink);
     qint64 finishRpc(bool paramsOk, ResultSink* sink);
+    qint64 runSql(const Utf8Text& statement, const Utf8Text& declarations,
+                  const std::vector<RpcParam>& params, ResultSink* sink,
+                  const std::vector<QByteArray>& names);
     [[noreturn]] void fail(const QString& fallback);
     tds_dblib_dbprocess* m_proc = nullptr;
+    // Values of the call being built, which db-lib reads only when it is sent.
+    struct Number
+    {
+        alignas(8) unsigned char bytes[8];
+    };
+    std::vector<QByteArray> m_keep;
+    std::vector<Number> m_numbers;
 };
 
 // Column descriptions of the current result of `dbproc`.

@@ -383,3 +383,52 @@ TEST_F(Access, PostingEveryRowDoesNotGrowTheRows)
     EXPECT_EQ(table.rowMemoryBytes(), before) << "an int written back in place";
     EXPECT_EQ(column(table, "Lact"), lact);
 }
+
+TEST_F(Access, PostsOfDifferentShapesInOneRunEachWriteTheirRow)
+{
+    // One open table posts rows whose edits change between a parameter, NULL and an empty text,
+    // and back: each row must get its own values, whether its statement is new or sent before,
+    // and whether its new cells fit where the old ones were or not.
+    server->exec("CREATE TABLE Shapes (ID int PRIMARY KEY, A int NULL, T nvarchar(20) NULL)", "herd");
+    server->exec("INSERT INTO Shapes VALUES (1, NULL, N'abc'), (2, 2, N'b'), (3, 3, N'c'), (4, 4, NULL), "
+                 "(5, NULL, N'e')",
+                 "herd");
+    struct Edit
+    {
+        const char* a; // "" writes NULL to the int column
+        const char* t;
+    };
+    const Edit edits[] = {
+        {"10", "x"},    {"", ""},  {"30", "y"}, // the first statement again, with other values
+        {"40", "long"}, {"", "q"},
+    };
+    table.TableName = "Shapes";
+    table.OrderFields = "ID";
+    table.Open();
+    table.First();
+    for (const Edit& e : edits) {
+        table.Edit();
+        table.FieldByName("A").setAsString(QString::fromUtf8(e.a));
+        table.FieldByName("T").setAsString(QString::fromUtf8(e.t));
+        table.Post();
+        table.Next();
+    }
+
+    TMSTable check;
+    check.Connection = &connection;
+    check.TableName = "Shapes";
+    check.OrderFields = "ID";
+    check.Open();
+    for (TMSTable* t : {&table, &check}) {
+        SCOPED_TRACE(t == &table ? "rows as posted" : "rows on the server");
+        t->First();
+        for (const Edit& e : edits) {
+            ASSERT_FALSE(t->Eof());
+            EXPECT_EQ(t->FieldByName("A").AsString(), QString::fromUtf8(e.a));
+            EXPECT_EQ(t->FieldByName("A").IsNull(), *e.a == 0);
+            EXPECT_EQ(t->FieldByName("T").AsString(), QString::fromUtf8(e.t));
+            EXPECT_FALSE(t->FieldByName("T").IsNull()) << "an empty text stays an empty text";
+            t->Next();
+        }
+    }
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace rimo;
 using namespace rimo::db;
 
@@ -110,4 +112,80 @@ TEST(DbFilter, ExpressionsOverARow)
     for (const char* bad : {"Serial =", "(Serial = '1'", "Serial = 'x", "Serial ! 1", "Serial = 1 1"})
         EXPECT_THROW(FilterExpression(QString::fromLatin1(bad)), Error) << bad;
     EXPECT_THROW(FilterExpression("Nope = 1").matches(lookup), Error);
+}
+
+TEST(DbRowStore, RowsAcrossChunksKeepEveryCell)
+{
+    // Enough rows of mixed sizes to fill several chunks, with rows ending close to each chunk's
+    // end, a text longer than the short length form and a row longer than a whole chunk: every
+    // cell must read back as written, after rows were rewritten in place and moved.
+    RowStore rows;
+    const std::size_t columns = 4;
+    auto textOf = [](std::size_t row) {
+        if (row == 700)
+            return QByteArray(static_cast<qsizetype>(RowStore::kChunkBytes + 5), 'L');
+        if (row == 900)
+            return QByteArray(0x10005, 'M'); // past the two-byte length
+        return QByteArray(static_cast<qsizetype>(row * 37 % 3001), static_cast<char>('a' + row % 26));
+    };
+    const std::size_t count = 3000;
+    for (std::size_t r = 0; r < count; ++r) {
+        const QByteArray text = textOf(r);
+        const auto id = static_cast<std::int32_t>(r);
+        rows.beginRow();
+        rows.putRaw(&id, 4, false);
+        rows.putTextUtf8(text.constData(), static_cast<std::uint32_t>(text.size()));
+        if (r % 3 == 0)
+            rows.putNull();
+        else
+            rows.putInt(static_cast<std::int64_t>(r) * 1000);
+        rows.putFloat(static_cast<double>(r) / 4);
+        rows.endRow();
+    }
+    ASSERT_EQ(rows.rowCount(), count);
+    EXPECT_GT(rows.memoryBytes(), 3 * RowStore::kChunkBytes);
+
+    // A shorter row replaces its old one where it is; a longer one is written anew.
+    auto rewrite = [&](std::size_t r, const QByteArray& text) {
+        const auto id = static_cast<std::int32_t>(r);
+        rows.beginRow();
+        rows.putRaw(&id, 4, false);
+        rows.putTextUtf8(text.constData(), static_cast<std::uint32_t>(text.size()));
+        rows.putInt(-static_cast<std::int64_t>(r));
+        rows.putFloat(static_cast<double>(r) / 4);
+        rows.endRowReplacing(r, columns);
+    };
+    std::vector<QByteArray> rewritten(count);
+    for (std::size_t r = 1; r < count; r += 97) {
+        rewritten[r] = QByteArray(static_cast<qsizetype>(r % 2 ? 1 : 4000), 'R');
+        rewrite(r, rewritten[r]);
+    }
+    const std::int32_t newId = 77777;
+    EXPECT_TRUE(rows.overwriteCell(5, 0, columns, CellTag::Raw, reinterpret_cast<const char*>(&newId), 4));
+    EXPECT_FALSE(rows.overwriteCell(5, 1, columns, CellTag::Raw, "x", 1)) << "a text is not a raw value";
+
+    std::vector<Cell> cells;
+    for (std::size_t r = 0; r < count; ++r) {
+        SCOPED_TRACE(r);
+        rows.cells(r, columns, cells);
+        const bool moved = !rewritten[r].isEmpty();
+        std::int32_t id = 0;
+        ASSERT_EQ(cells[0].tag, CellTag::Raw);
+        std::memcpy(&id, cells[0].data, 4);
+        EXPECT_EQ(id, r == 5 ? newId : static_cast<std::int32_t>(r));
+        ASSERT_EQ(cells[1].tag, CellTag::Text);
+        EXPECT_EQ(QByteArray(cells[1].data, cells[1].size), moved ? rewritten[r] : textOf(r));
+        if (!moved && r % 3 == 0) {
+            EXPECT_EQ(cells[2].tag, CellTag::Null);
+        } else {
+            ASSERT_EQ(cells[2].tag, CellTag::Int);
+            std::int64_t v = 0;
+            std::memcpy(&v, cells[2].data, 8);
+            EXPECT_EQ(v, moved ? -static_cast<std::int64_t>(r) : static_cast<std::int64_t>(r) * 1000);
+        }
+        ASSERT_EQ(cells[3].tag, CellTag::Float);
+        double f = 0;
+        std::memcpy(&f, cells[3].data, 8);
+        EXPECT_EQ(f, static_cast<double>(r) / 4);
+    }
 }

@@ -232,6 +232,13 @@ int main(int argc, char** argv)
         }
         sqlite3_finalize(rec);
         sqlite3_finalize(calving);
+        // The indexes a herd database carries besides the identity keys, as CREATE INDEX on the
+        // server would make them (built after the rows, which is quicker than row by row): the
+        // lactation repair finds an animal's recordings after a calving by (Serial, RDate), and
+        // reads the calvings by (Serial, ZDate).
+        db->exec(
+            "CREATE INDEX \"FirstRec__IX_FirstRec_Serial_RDate\" ON \"FirstRec\" (\"Serial\", \"RDate\");"
+            "CREATE INDEX \"zayesh__IX_zayesh_Serial_ZDate\" ON \"zayesh\" (\"Serial\", \"ZDate\")");
         db->exec("COMMIT");
         db.reset();
         registerDatabase(dataDir, database);
