@@ -1,8 +1,8 @@
 #include "db/msdataset.h"
 
 #include "core/error.h"
+#include "core/wholefile.h"
 
-#include <QSaveFile>
 #include <algorithm>
 
 using rimo::Error;
@@ -30,13 +30,7 @@ void TMSQuery::saveSqlToFile(const QString& path) const
         content += line.toUtf8();
         content += "\r\n";
     }
-    QSaveFile file(path);
-    // Where no temporary file can be made beside the target, write it in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(content) != content.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    rimo::writeWholeFile(path, content);
 }
 
 void TMSQuery::syncParams()

@@ -1,6 +1,7 @@
 #include "db/rowstore.h"
 
 #include "core/error.h"
+#include "core/textutil.h"
 
 #include <sybdb.h>
 
@@ -26,11 +27,6 @@ QString trimTrailingBlanks(QString s)
         --n;
     s.truncate(n);
     return s;
-}
-
-QString twoDigits(int v)
-{
-    return QString::number(v).rightJustified(2, u'0');
 }
 
 QString dateTimeText(int type, const char* data, std::uint32_t size)

@@ -1,5 +1,6 @@
 // The JPEG codec: round trips, the colour spaces it reads or refuses, every kind of broken file
 // failing, and saves that leave an existing file alone when they fail.
+#include "fileaccess.h"
 #include "imagefixtures.h"
 
 #include "core/error.h"
@@ -200,12 +201,16 @@ TEST(JpegCodecTest, ReadOnlyFolderRaisesAndKeepsTheFile)
     const QString path = dir.filePath(QStringLiteral("old.jpg"));
     const QByteArray old = sampleJpeg();
     imagetest::writeFile(path, old);
+    // As root the save runs with nobody's file access, in a folder nobody owns.
+    rimo::testsupport::FileAccessAsUser user;
+    ASSERT_TRUE(user.own(dir.path()));
+    ASSERT_TRUE(user.own(path));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    if (access(QFile::encodeName(dir.path()).constData(), W_OK) == 0) {
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "permissions do not bind this user (root)";
-    }
+    ASSERT_TRUE(user.enter());
+    ASSERT_FALSE(QDir(dir.path()).mkdir(QStringLiteral("probe")))
+        << "the folder must be read-only for the test to mean anything";
     EXPECT_THROW(rimo::SaveBitmapAsJpeg(imagetest::smoothBitmap(8, 8), path, 50), rimo::Error);
+    user.leave();
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(imagetest::readFile(path), old);
 }
