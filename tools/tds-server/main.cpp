@@ -3,6 +3,8 @@
 #include "tools/tds-server/server.h"
 #include "tools/tds-server/storage.h"
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,9 @@ void usage(FILE* out)
                       "  --port N           listen on 127.0.0.1:N (0 = a free port; default 1433)\n"
                       "  --data-dir DIR     folder of the database files (created if missing)\n"
                       "  --sa-password P    the password every login must give\n"
+                      "  --max-connections N  connections served at once (default 200); more are closed\n"
+                      "                     as soon as they are accepted\n"
+                      "  --login-timeout S  seconds a client may take to log in (default 30)\n"
                       "  --help             show this text\n"
                       "\n"
                       "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n");
@@ -58,6 +63,18 @@ int main(int argc, char** argv)
             port = std::atoi(value().c_str());
         } else if (arg == "--data-dir") {
             config.dataDir = value();
+        } else if (arg == "--max-connections") {
+            config.maxConnections = std::atoi(value().c_str());
+            if (config.maxConnections < 1) {
+                std::fprintf(stderr, "tds-server: --max-connections needs a number of at least 1\n");
+                return 2;
+            }
+        } else if (arg == "--login-timeout") {
+            config.loginTimeoutSeconds = std::atoi(value().c_str());
+            if (config.loginTimeoutSeconds < 1) {
+                std::fprintf(stderr, "tds-server: --login-timeout needs a number of seconds, at least 1\n");
+                return 2;
+            }
         } else if (arg == "--sa-password") {
             config.password = value();
             havePassword = true;
@@ -71,6 +88,10 @@ int main(int argc, char** argv)
         usage(stderr);
         return 2;
     }
+    // Sessions wait on their clients far more than they compute, so two malloc arenas serve them well;
+    // glibc's default of one per thread and core leaves memory spread over arenas long after a burst of
+    // connections has ended.
+    mallopt(M_ARENA_MAX, 2);
     try {
         rimo::tds::ensureMaster(config.dataDir);
         rimo::tds::Server server(config);

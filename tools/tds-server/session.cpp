@@ -85,6 +85,7 @@ Session::~Session()
 void Session::run()
 {
     MessageReader reader(m_transport.read);
+    reader.limitTo(kMaxLoginMessageSize);
     Message m;
     bool loggedIn = false;
     while (reader.next(m)) {
@@ -98,6 +99,9 @@ void Session::run()
                 if (!login(m))
                     return;
                 loggedIn = true;
+                reader.limitTo(kMaxMessageSize);
+                if (m_transport.loggedIn)
+                    m_transport.loggedIn();
                 continue;
             }
             throw ProtocolError("expected PRELOGIN or LOGIN7");
