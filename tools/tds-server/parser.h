@@ -112,6 +112,7 @@ private:
     std::vector<std::string> keyColumns();
     ConstraintDef keyConstraint(const std::string& constraintName, const std::string& table);
     Statement create();
+    Statement createLogin();
     Statement createIndex(bool unique);
     Statement createTable();
     bool tableConstraint(TableDef& def, const std::string& constraintName, int& checkCount);

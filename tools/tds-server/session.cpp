@@ -157,7 +157,7 @@ bool Session::login(const Message& m)
         m_writer.finish();
         return false;
     };
-    if (r.userName.empty() || r.password != m_config.password)
+    if (r.userName.empty() || !loginAccepted(m_config.dataDir, r.userName, r.password, m_config.password))
         return refuse(std::nullopt);
     const std::string db = r.database.empty() ? "master" : r.database;
     if (!databaseExists(m_config.dataDir, db))
