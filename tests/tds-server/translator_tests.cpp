@@ -155,6 +155,21 @@ TEST(TdsTranslator, DeepNestingIsRefusedWithTooDeeplyNested)
     }
 }
 
+TEST(TdsTranslator, BinaryLiteralsIncludingTheEmptyOne)
+{
+    const struct
+    {
+        const char* tsql;
+        const char* sqlite;
+    } cases[] = {
+        {"select 0x", "SELECT X''"}, {"select 0X0aF", "SELECT X'00aF'"}, {"select 0x00ff", "SELECT X'00ff'"}};
+    for (const auto& c : cases) {
+        const auto st = translateBatch(c.tsql);
+        ASSERT_EQ(st.size(), 1u) << c.tsql;
+        EXPECT_NE(st[0].sql.find(c.sqlite), std::string::npos) << c.tsql << " -> " << st[0].sql;
+    }
+}
+
 // A long chain of terms is written out in place: the wrapped form for operands of unknown type keeps
 // its meaning (each rimo_add takes everything to its left).
 TEST(TdsTranslator, LongTermChainsTranslateInOrder)

@@ -272,7 +272,8 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
     switch (tok.kind) {
     case TokenKind::Number:
         advance();
-        if (tok.text.size() > 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
+        // A binary literal; a bare 0x is the empty binary value.
+        if (tok.text.size() >= 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
             std::string hex = tok.text.substr(2);
             if (hex.size() % 2)
                 hex = "0" + hex;
