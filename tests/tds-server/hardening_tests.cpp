@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -198,6 +200,56 @@ TEST(TdsServerHardening, ConnectionsBeyondTheCapAreClosedAndTheRestServed)
     for (int fd : held)
         close(fd);
     // The server notices the closed connections at once and serves new clients again.
+    bool served = false;
+    for (int attempt = 0; attempt < 50 && !served; ++attempt) {
+        try {
+            server.exec("SELECT 1");
+            served = true;
+        } catch (const std::runtime_error&) {
+            usleep(100000);
+        }
+    }
+    EXPECT_TRUE(served);
+}
+
+// Processor time (user + system) the process has used, in clock ticks.
+long cpuTicks(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            utime = std::stol(field);
+        if (i == 15)
+            stime = std::stol(field);
+    }
+    return utime + stime;
+}
+
+// With its descriptors used up, the queued connections cannot be accepted; the server must wait for
+// descriptors to come back rather than retry at full speed, and then serve again.
+TEST(TdsServerHardening, OutOfDescriptorsTheServerWaitsInsteadOfSpinning)
+{
+    TdsServer server({"--login-timeout", "60"}, {"prlimit", "--nofile=24", "--"});
+    std::vector<int> fds;
+    for (int i = 0; i < 40; ++i) {
+        const int fd = rawConnect(server.port());
+        ASSERT_GE(fd, 0);
+        fds.push_back(fd);
+    }
+    usleep(500000);
+    const long ticksBefore = cpuTicks(server.pid());
+    usleep(2000000);
+    const long used = cpuTicks(server.pid()) - ticksBefore;
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 5) << "ticks used in 2 s with descriptors exhausted";
+    for (int fd : fds)
+        close(fd);
     bool served = false;
     for (int attempt = 0; attempt < 50 && !served; ++attempt) {
         try {
