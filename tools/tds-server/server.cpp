@@ -31,7 +31,8 @@ std::set<int> g_clients;
 
 using Clock = std::chrono::steady_clock;
 
-// Milliseconds left until the deadline (0 = none) or -1 when none is set; 0 when it has passed.
+// Milliseconds left until the deadline (at most a minute at a time): 0 once it has passed, -1 when
+// there is none (a deadline of 0).
 int msLeft(const std::atomic<int64_t>& deadline)
 {
     const int64_t until = deadline.load();
@@ -207,13 +208,16 @@ void Server::serveClient(int fd, uint16_t spid)
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-server: connection %u ended: %s\n", spid, e.what());
     }
+    // Forgotten before it is closed: once closed, accept may hand out the same number to a new client.
+    {
+        std::lock_guard lock(g_clientsMutex);
+        g_clients.erase(fd);
+        g_clientsDone.notify_all();
+    }
     ::close(fd);
     // glibc keeps freed memory in the thread's arena; hand it back so that a burst of connections does
     // not leave the server holding it.
     ::malloc_trim(0);
-    std::lock_guard lock(g_clientsMutex);
-    g_clients.erase(fd);
-    g_clientsDone.notify_all();
 }
 
 } // namespace rimo::tds
