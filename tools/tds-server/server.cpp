@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -170,15 +172,11 @@ void Server::serve()
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         const uint16_t spid = nextSpid;
         nextSpid = nextSpid >= 30000 ? 51 : nextSpid + 1;
-        try {
-            std::thread([this, fd, spid] { serveClient(fd, spid); }).detach();
-        } catch (const std::exception& e) {
-            // A thread or memory limit (std::system_error, std::bad_alloc) refuses this one connection;
-            // the ones already served go on.
-            std::fprintf(stderr, "tds-server: refusing connection %u: %s\n", spid, e.what());
-            ::close(fd);
+        if (!startClient(fd, spid)) {
+            // A thread or memory limit refuses this one connection; the ones already served go on.
             std::lock_guard lock(g_clientsMutex);
             g_clients.erase(fd);
+            ::close(fd);
             g_clientsDone.notify_all();
         }
     }
@@ -187,6 +185,41 @@ void Server::serve()
     for (int fd : g_clients)
         ::shutdown(fd, SHUT_RDWR);
     g_clientsDone.wait_for(lock, std::chrono::seconds(10), [] { return g_clients.empty(); });
+}
+
+bool Server::startClient(int fd, uint16_t spid)
+{
+    // pthread directly: its failure is a plain error code, with nothing half-built to unwind.
+    struct Start
+    {
+        Server* server;
+        int fd;
+        uint16_t spid;
+    };
+    auto* start = new (std::nothrow) Start{this, fd, spid};
+    if (!start) {
+        std::fprintf(stderr, "tds-server: refusing connection %u: out of memory\n", spid);
+        return false;
+    }
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const int rc = ::pthread_create(
+        &thread, &attr,
+        [](void* arg) -> void* {
+            const std::unique_ptr<Start> s(static_cast<Start*>(arg));
+            s->server->serveClient(s->fd, s->spid);
+            return nullptr;
+        },
+        start);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        delete start;
+        std::fprintf(stderr, "tds-server: refusing connection %u: %s\n", spid, std::strerror(rc));
+        return false;
+    }
+    return true;
 }
 
 void Server::serveClient(int fd, uint16_t spid)
