@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev clang-format-14 python3
+  clang-14 libclang-rt-14-dev clang-format-14 python3 python3-tds
   freetds-dev freetds-bin
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev libjpeg-turbo-progs

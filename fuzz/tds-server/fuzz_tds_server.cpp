@@ -131,7 +131,9 @@ void fuzzSession(std::string_view data)
     t.write = [](const char*, size_t) {};
     t.pollAttention = [] { return false; };
     static DatabaseUsage usage;
-    ServerConfig config{dataDir(), "x"};
+    ServerConfig config;
+    config.dataDir = dataDir();
+    config.password = "x";
     try {
         Session session(std::move(t), config, usage, 51);
         session.run();

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rimo::testsupport {
 
@@ -42,6 +43,19 @@ std::string TdsServer::binary()
 
 TdsServer::TdsServer(std::string password) : m_password(std::move(password))
 {
+    makeFolders();
+    start();
+}
+
+TdsServer::TdsServer(std::vector<std::string> options, std::vector<std::string> launcher)
+    : m_password("Rimo-test-sa-1"), m_options(std::move(options)), m_launcher(std::move(launcher))
+{
+    makeFolders();
+    start();
+}
+
+void TdsServer::makeFolders()
+{
     char tmpl[] = "/tmp/rimo-tds-XXXXXX";
     if (!mkdtemp(tmpl))
         throw std::runtime_error("cannot make a temporary folder");
@@ -49,7 +63,6 @@ TdsServer::TdsServer(std::string password) : m_password(std::move(password))
     m_dataDir = m_root + "/data";
     m_logFile = m_root + "/server.log";
     std::filesystem::create_directories(m_dataDir);
-    start();
 }
 
 TdsServer::~TdsServer()
@@ -72,6 +85,17 @@ void TdsServer::start()
 
 bool TdsServer::launch(int port)
 {
+    // The command line is built before fork: the child only redirects and execs.
+    std::vector<std::string> args = m_launcher;
+    for (const std::string& a :
+         {std::string(RIMO_TDS_SERVER_BINARY), std::string("--port"), std::to_string(port),
+          std::string("--data-dir"), m_dataDir, std::string("--sa-password"), m_password})
+        args.push_back(a);
+    args.insert(args.end(), m_options.begin(), m_options.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -83,9 +107,7 @@ bool TdsServer::launch(int port)
         const int log = open(m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (log >= 0)
             dup2(log, STDERR_FILENO);
-        const std::string portText = std::to_string(port);
-        execl(RIMO_TDS_SERVER_BINARY, "tds-server", "--port", portText.c_str(), "--data-dir",
-              m_dataDir.c_str(), "--sa-password", m_password.c_str(), static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);

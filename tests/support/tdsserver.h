@@ -4,6 +4,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace rimo::testsupport {
 
@@ -12,6 +13,9 @@ class TdsServer
 public:
     // Starts the server at once; throws std::runtime_error when it does not come up.
     explicit TdsServer(std::string password = "Rimo-test-sa-1");
+    // Starts the server with extra command-line options, run through `launcher` (e.g. prlimit and its
+    // options) when that is not empty.
+    TdsServer(std::vector<std::string> options, std::vector<std::string> launcher);
     ~TdsServer();
     TdsServer(const TdsServer&) = delete;
     TdsServer& operator=(const TdsServer&) = delete;
@@ -23,6 +27,7 @@ public:
     bool running() const { return m_pid > 0; }
 
     int port() const { return m_port; }
+    pid_t pid() const { return m_pid; }
     std::string host() const { return "127.0.0.1"; }
     std::string serverSpec() const { return host() + ":" + std::to_string(m_port); }
     const std::string& password() const { return m_password; }
@@ -38,7 +43,11 @@ public:
 private:
     bool launch(int port);
 
+    void makeFolders();
+
     std::string m_password;
+    std::vector<std::string> m_options;
+    std::vector<std::string> m_launcher;
     std::string m_root;
     std::string m_dataDir;
     std::string m_logFile;

@@ -57,7 +57,8 @@ struct ResultSet
 class Client
 {
 public:
-    Client(const TdsServer& server, const std::string& database, const std::string& password = {})
+    Client(const TdsServer& server, const std::string& database, const std::string& password = {},
+           const std::string& user = "sa")
     {
         static const bool init = [] {
             dbinit();
@@ -67,7 +68,7 @@ public:
         }();
         (void)init;
         LOGINREC* login = dblogin();
-        DBSETLUSER(login, "sa");
+        DBSETLUSER(login, user.c_str());
         DBSETLPWD(login, (password.empty() ? server.password() : password).c_str());
         DBSETLCHARSET(login, "UTF-8");
         DBSETLDBNAME(login, database.c_str());
@@ -270,6 +271,75 @@ TEST_F(TdsServerTest, WrongPasswordIsRefusedWithLoginFailed)
     EXPECT_EQ(g_msgs.front().number, 18456);
     EXPECT_EQ(g_msgs.front().severity, 14);
     EXPECT_EQ(g_msgs.front().text, "Login failed for user 'sa'.");
+}
+
+// Only sa and the logins made with CREATE LOGIN get in, each with its own password; the name compares
+// without case (as under SQL Server's default collation), the password exactly. Checked through db-lib
+// and through pytds, whose login code is its own.
+TEST_F(TdsServerTest, OnlyKnownLoginsWithTheirPasswordsGetIn)
+{
+    {
+        Client admin(*s_server, "master");
+        ASSERT_TRUE(admin.proc());
+        ASSERT_TRUE(admin.run("CREATE LOGIN Clerk WITH PASSWORD = N'Clerk-pass-1', CHECK_POLICY = OFF"));
+        EXPECT_FALSE(admin.run("CREATE LOGIN clerk WITH PASSWORD = 'other'"));
+        ASSERT_FALSE(g_msgs.empty());
+        EXPECT_EQ(g_msgs.back().number, 15025);
+        EXPECT_EQ(g_msgs.back().text, "The server principal 'clerk' already exists.");
+        EXPECT_FALSE(admin.run("CREATE LOGIN sa WITH PASSWORD = 'x'"));
+        EXPECT_EQ(g_msgs.back().number, 15025);
+        EXPECT_FALSE(admin.run("CREATE LOGIN w FROM WINDOWS"));
+        EXPECT_FALSE(admin.run("CREATE LOGIN w WITH PASSWORD = 'x' MUST_CHANGE"));
+    }
+    struct Case
+    {
+        std::string user, password;
+        bool in;
+    };
+    const Case cases[] = {
+        {"sa", s_server->password(), true},
+        {"SA", s_server->password(), true},
+        {"sa", "Clerk-pass-1", false},
+        {"Clerk", "Clerk-pass-1", true},
+        {"CLERK", "Clerk-pass-1", true},
+        {"clerk", "clerk-pass-1", false},
+        {"clerk", s_server->password(), false},
+        {"nobody", s_server->password(), false},
+        {"nobody", "-", false},
+    };
+    for (const auto& c : cases) {
+        Client client(*s_server, "herd", c.password, c.user);
+        EXPECT_EQ(client.proc() != nullptr, c.in) << c.user << " / " << c.password;
+        if (c.in) {
+            EXPECT_TRUE(client.run("SELECT 1")) << c.user;
+        } else {
+            ASSERT_FALSE(g_msgs.empty()) << c.user;
+            EXPECT_EQ(g_msgs.front().number, 18456) << c.user;
+            EXPECT_EQ(g_msgs.front().severity, 14) << c.user;
+            EXPECT_EQ(g_msgs.front().text, "Login failed for user '" + c.user + "'.");
+        }
+
+        // The same login through pytds: it prints "in", or the error number it raised.
+        const std::string script =
+            "import pytds, sys\n"
+            "try:\n"
+            "    c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user=sys.argv[2],"
+            " password=sys.argv[3], database='herd', autocommit=True, login_timeout=10)\n"
+            "    cur = c.cursor(); cur.execute('select 1'); cur.fetchall(); print('in')\n"
+            "except pytds.Error as e:\n"
+            "    print(getattr(e, 'msg_no', 'unknown'))\n";
+        const std::string cmd = "/usr/bin/python3 -c \"" + script + "\" " + std::to_string(s_server->port()) +
+                                " '" + c.user + "' '" + c.password + "' 2>&1";
+        FILE* f = popen(cmd.c_str(), "r");
+        ASSERT_TRUE(f);
+        std::string out;
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            out.append(buf, n);
+        pclose(f);
+        EXPECT_EQ(out, c.in ? "in\n" : "18456\n") << "pytds as " << c.user;
+    }
 }
 
 TEST_F(TdsServerTest, BatchAnswersEachStatementWithItsOwnCount)

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 using namespace rimo::tds;
 
 TEST(TdsLexer, NumberDirectlyFollowedByKeywordSplits)
@@ -108,6 +111,78 @@ TEST(TdsTranslator, UnsupportedOrBrokenTextGivesServerErrors)
             EXPECT_EQ(e.number(), c.number) << c.tsql << ": " << e.what();
         }
     }
+}
+
+// Thousands of nesting levels once ran the session thread out of stack and took the whole server down.
+// Each recursive form is refused with SQL Server's own error once deep, and still translates when shallow.
+TEST(TdsTranslator, DeepNestingIsRefusedWithTooDeeplyNested)
+{
+    auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += s;
+        return out;
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<std::string(int)> make;
+    };
+    const Case cases[] = {
+        {"parentheses", [&](int n) { return "select " + repeat("(", n) + "1" + repeat(")", n); }},
+        {"unary minus", [&](int n) { return "select " + repeat("- ", n) + "1"; }},
+        {"NOT", [&](int n) { return "select 1 where " + repeat("NOT ", n) + "1 = 1"; }},
+        {"CASE",
+         [&](int n) { return "select " + repeat("CASE WHEN 1 = 1 THEN ", n) + "1" + repeat(" END", n); }},
+        {"sub-queries", [&](int n) { return "select " + repeat("(select ", n) + "1" + repeat(")", n); }},
+        {"EXISTS", [&](int n) { return repeat("select 1 where exists (", n) + "select 1" + repeat(")", n); }},
+        {"derived tables",
+         [&](int n) { return repeat("select * from (", n) + "select 1 a" + repeat(") x", n); }},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NO_THROW(translateBatch(c.make(30))) << c.name;
+        for (int depth : {300, 4000}) {
+            try {
+                translateBatch(c.make(depth));
+                ADD_FAILURE() << c.name << " nested " << depth << " deep was accepted";
+            } catch (const ServerError& e) {
+                EXPECT_EQ(e.number(), 191) << c.name;
+                EXPECT_EQ(e.severity(), 15) << c.name;
+                EXPECT_STREQ(e.what(), "Some part of your SQL statement is nested too deeply. Rewrite the "
+                                       "query or break it up into smaller queries.");
+            }
+        }
+    }
+}
+
+TEST(TdsTranslator, BinaryLiteralsIncludingTheEmptyOne)
+{
+    const struct
+    {
+        const char* tsql;
+        const char* sqlite;
+    } cases[] = {
+        {"select 0x", "SELECT X''"}, {"select 0X0aF", "SELECT X'00aF'"}, {"select 0x00ff", "SELECT X'00ff'"}};
+    for (const auto& c : cases) {
+        const auto st = translateBatch(c.tsql);
+        ASSERT_EQ(st.size(), 1u) << c.tsql;
+        EXPECT_NE(st[0].sql.find(c.sqlite), std::string::npos) << c.tsql << " -> " << st[0].sql;
+    }
+}
+
+// A long chain of terms is written out in place: the wrapped form for operands of unknown type keeps
+// its meaning (each rimo_add takes everything to its left).
+TEST(TdsTranslator, LongTermChainsTranslateInOrder)
+{
+    const auto st = translateBatch("select a + b + c - 1 from t");
+    ASSERT_EQ(st.size(), 1u);
+    EXPECT_NE(st[0].sql.find("rimo_add(rimo_add(\"a\", \"b\"), \"c\") - 1"), std::string::npos) << st[0].sql;
+    std::string longSum = "select 1";
+    for (int i = 0; i < 20000; ++i)
+        longSum += "+1";
+    const auto sum = translateBatch(longSum);
+    ASSERT_EQ(sum.size(), 1u);
+    EXPECT_EQ(std::count(sum[0].sql.begin(), sum[0].sql.end(), '+'), 20000);
 }
 
 TEST(TdsTranslator, BuiltInFunctionsAndVariablesTranslateWithTheirResultTypes)

@@ -2,6 +2,8 @@
 // master.
 #include "tools/tds-server/storage.h"
 
+#include "tools/tds-server/servererror.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -18,7 +20,9 @@ std::unique_ptr<Database> openMaster(const std::string& dataDir)
 {
     auto master = Database::open(databasePath(dataDir, "master"), "master", true);
     master->exec("CREATE TABLE IF NOT EXISTS rimo_databases(name nvarchar(128) COLLATE RIMO_CI PRIMARY KEY, "
-                 "dbid smallint); INSERT OR IGNORE INTO rimo_databases VALUES('master', 1);");
+                 "dbid smallint); INSERT OR IGNORE INTO rimo_databases VALUES('master', 1);"
+                 "CREATE TABLE IF NOT EXISTS rimo_logins(name nvarchar(128) COLLATE RIMO_CI PRIMARY KEY, "
+                 "password nvarchar(128) NOT NULL);");
     return master;
 }
 
@@ -65,6 +69,49 @@ void unregisterDatabase(const std::string& dataDir, std::string_view name)
     std::lock_guard lock(g_registryMutex);
     auto master = openMaster(dataDir);
     master->exec("DELETE FROM rimo_databases WHERE name = " + sqliteLiteral(name));
+}
+
+void createLogin(const std::string& dataDir, std::string_view name, std::string_view password)
+{
+    if (name.empty() || name.size() > 128 || name.find('\\') != std::string_view::npos)
+        throw ServerError(15006, 16,
+                          "'" + std::string(name) +
+                              "' is not a valid name because it contains invalid characters.");
+    std::lock_guard lock(g_registryMutex);
+    auto master = openMaster(dataDir);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(master->handle(), "INSERT OR IGNORE INTO rimo_logins VALUES(?1, ?2)", -1, &st,
+                       nullptr);
+    sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, password.data(), static_cast<int>(password.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        throw ServerError(15025, 16,
+                          "The server principal '" + std::string(name) + "' could not be created.");
+    if (lowerAscii(name) == "sa" || sqlite3_changes(master->handle()) == 0)
+        throw ServerError(15025, 16, "The server principal '" + std::string(name) + "' already exists.");
+}
+
+bool loginAccepted(const std::string& dataDir, std::string_view name, std::string_view password,
+                   std::string_view saPassword)
+{
+    if (lowerAscii(name) == "sa")
+        return password == saPassword;
+    std::lock_guard lock(g_registryMutex);
+    auto master = openMaster(dataDir);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(master->handle(), "SELECT password FROM rimo_logins WHERE name = ?1", -1, &st,
+                       nullptr);
+    sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    bool ok = false;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        const int size = sqlite3_column_bytes(st, 0);
+        ok = text && std::string_view(text, static_cast<size_t>(size)) == password;
+    }
+    sqlite3_finalize(st);
+    return ok;
 }
 
 std::vector<DatabaseEntry> listDatabases(const std::string& dataDir)

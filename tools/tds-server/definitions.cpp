@@ -75,6 +75,8 @@ Statement Parser::create()
         st.name = name();
         return st;
     }
+    if (word("LOGIN"))
+        return createLogin();
     bool unique = false;
     if (word("UNIQUE"))
         unique = true;
@@ -87,6 +89,36 @@ Statement Parser::create()
     if (!word("TABLE"))
         throw notSupported("CREATE " + upperAscii(at().text));
     return createTable();
+}
+
+// CREATE LOGIN name WITH PASSWORD = 'text' [, CHECK_POLICY = ON|OFF] [, CHECK_EXPIRATION = ON|OFF]: an
+// SQL login. Logins from Windows, certificates or keys, hashed passwords and the other options are not
+// kept, so they are refused rather than half-done.
+Statement Parser::createLogin()
+{
+    Statement st;
+    st.kind = Statement::CreateLogin;
+    st.name = name();
+    if (at().isWord("FROM"))
+        throw notSupported("CREATE LOGIN ... FROM");
+    expectWord("WITH");
+    expectWord("PASSWORD");
+    expectOp("=");
+    if (at().kind != TokenKind::String)
+        fail();
+    st.password = at().text;
+    advance();
+    if (at().isWord("HASHED") || at().isWord("MUST_CHANGE"))
+        throw notSupported("CREATE LOGIN ... " + upperAscii(at().text));
+    while (op(",")) {
+        if (!at().isWord("CHECK_POLICY") && !at().isWord("CHECK_EXPIRATION"))
+            throw notSupported("CREATE LOGIN option " + upperAscii(at().text));
+        advance();
+        expectOp("=");
+        if (!word("ON"))
+            expectWord("OFF");
+    }
+    return st;
 }
 
 // Index names are per table in T-SQL but per database in SQLite, so the table name is part of it.

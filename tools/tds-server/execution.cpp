@@ -264,6 +264,9 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
     case Statement::CreateDatabase:
         createDatabase(st.name);
         break;
+    case Statement::CreateLogin:
+        createLogin(m_config.dataDir, st.name, st.password);
+        break;
     case Statement::DropDatabase:
         dropDatabase(st.name);
         break;

@@ -82,8 +82,19 @@ std::string Parser::andExpr(std::optional<ColumnType>* hint, bool* plainColumn)
     return out;
 }
 
+Parser::Nest::Nest(Parser& p) : m_p(p)
+{
+    if (++m_p.m_depth > kMaxNesting) {
+        --m_p.m_depth;
+        throw ServerError(191, 15,
+                          "Some part of your SQL statement is nested too deeply. Rewrite the query or break "
+                          "it up into smaller queries.");
+    }
+}
+
 std::string Parser::notExpr(std::optional<ColumnType>* hint, bool* plainColumn)
 {
+    const Nest nest(*this);
     if (word("NOT")) {
         if (plainColumn)
             *plainColumn = false;
@@ -171,6 +182,7 @@ std::string Parser::additive(std::optional<ColumnType>* hint, bool* plainColumn)
 {
     Shape shape = Shape::Other;
     std::string out = multiplicative(hint, plainColumn, &shape);
+    size_t openings = 0;
     for (;;) {
         if (at().isOp("+") || at().isOp("-")) {
             const bool plus = at().isOp("+");
@@ -181,24 +193,38 @@ std::string Parser::additive(std::optional<ColumnType>* hint, bool* plainColumn)
                 *plainColumn = false;
             if (hint)
                 hint->reset();
+            // Appending in place (and counting the rimo_add openings to put in front once at the end)
+            // keeps a long chain of terms linear in its length.
             if (!plus) {
-                out = out + " - " + right;
+                out += " - ";
+                out += right;
                 shape = Shape::Number;
             } else if (shape == Shape::Text || rs == Shape::Text) {
-                out = out + " || " + right;
+                out += " || ";
+                out += right;
                 shape = Shape::Text;
             } else if (shape == Shape::Number || rs == Shape::Number) {
-                out = out + " + " + right;
+                out += " + ";
+                out += right;
                 shape = Shape::Number;
             } else {
-                out = "rimo_add(" + out + ", " + right + ")";
+                out += ", ";
+                out += right;
+                out += ')';
+                ++openings;
                 shape = Shape::Other;
             }
             continue;
         }
         break;
     }
-    return out;
+    if (openings == 0)
+        return out;
+    std::string wrapped;
+    wrapped.reserve(openings * 9 + out.size());
+    for (size_t k = 0; k < openings; ++k)
+        wrapped += "rimo_add(";
+    return wrapped + out;
 }
 
 std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
@@ -220,6 +246,7 @@ std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainC
 
 std::string Parser::unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
 {
+    const Nest nest(*this);
     if (op("-")) {
         if (shape)
             *shape = Shape::Number;
@@ -245,7 +272,8 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
     switch (tok.kind) {
     case TokenKind::Number:
         advance();
-        if (tok.text.size() > 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
+        // A binary literal; a bare 0x is the empty binary value.
+        if (tok.text.size() >= 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
             std::string hex = tok.text.substr(2);
             if (hex.size() % 2)
                 hex = "0" + hex;

@@ -3,6 +3,8 @@
 #include "tools/tds-server/server.h"
 #include "tools/tds-server/storage.h"
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -29,10 +31,31 @@ void usage(FILE* out)
                       "\n"
                       "  --port N           listen on 127.0.0.1:N (0 = a free port; default 1433)\n"
                       "  --data-dir DIR     folder of the database files (created if missing)\n"
-                      "  --sa-password P    the password every login must give\n"
+                      "  --sa-password P    the password of the sa login\n"
+                      "  --max-connections N  connections served at once (default 200); more are closed\n"
+                      "                     as soon as they are accepted\n"
+                      "  --login-timeout S  seconds a client may take to log in (default 30)\n"
                       "  --help             show this text\n"
                       "\n"
-                      "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n");
+                      "Once listening it prints one line \"PORT <n>\". SIGTERM ends it cleanly.\n"
+                      "\n"
+                      "What it knows and what it does not (anything else answers an SQL Server-style\n"
+                      "error: 40000 \"... is not supported by the test server\" or SQL Server's own):\n"
+                      "  - Statements: SELECT, INSERT, UPDATE, DELETE, TRUNCATE TABLE, CREATE/DROP TABLE,\n"
+                      "    CREATE INDEX, CREATE/DROP DATABASE, CREATE LOGIN ... WITH PASSWORD, USE,\n"
+                      "    BEGIN/COMMIT/ROLLBACK TRANSACTION (not nested), SET NOCOUNT, SET\n"
+                      "    IDENTITY_INSERT, PRINT 'text'. No ALTER, procedures, triggers, views, cursors,\n"
+                      "    variables (DECLARE, SET @v), control flow, WITH, SELECT INTO, UPDATE ... FROM,\n"
+                      "    foreign keys, TOP PERCENT/WITH TIES, OPTION hints, cross-database names.\n"
+                      "  - Types: int, bigint, smallint, tinyint, bit, float, real, decimal/numeric,\n"
+                      "    money, smallmoney, (n)varchar, (n)char, (n)text, datetime, smalldatetime,\n"
+                      "    date, (var)binary, image. Values are kept as SQLite stores them: ranges,\n"
+                      "    date forms and real's precision are not checked as SQL Server does, and no\n"
+                      "    (max) or time/datetime2 types.\n"
+                      "  - Logins: SQL logins only (sa, and CREATE LOGIN); no Windows logins, roles,\n"
+                      "    users or permissions; every login may do everything.\n"
+                      "  - Protocol: TDS 7.1-7.4 without encryption or MARS, loopback only.\n"
+                      "  - Nesting beyond 256 levels is refused (error 191).\n");
 }
 
 } // namespace
@@ -58,6 +81,18 @@ int main(int argc, char** argv)
             port = std::atoi(value().c_str());
         } else if (arg == "--data-dir") {
             config.dataDir = value();
+        } else if (arg == "--max-connections") {
+            config.maxConnections = std::atoi(value().c_str());
+            if (config.maxConnections < 1) {
+                std::fprintf(stderr, "tds-server: --max-connections needs a number of at least 1\n");
+                return 2;
+            }
+        } else if (arg == "--login-timeout") {
+            config.loginTimeoutSeconds = std::atoi(value().c_str());
+            if (config.loginTimeoutSeconds < 1) {
+                std::fprintf(stderr, "tds-server: --login-timeout needs a number of seconds, at least 1\n");
+                return 2;
+            }
         } else if (arg == "--sa-password") {
             config.password = value();
             havePassword = true;
@@ -71,6 +106,10 @@ int main(int argc, char** argv)
         usage(stderr);
         return 2;
     }
+    // Sessions wait on their clients far more than they compute, so two malloc arenas serve them well;
+    // glibc's default of one per thread and core leaves memory spread over arenas long after a burst of
+    // connections has ended.
+    mallopt(M_ARENA_MAX, 2);
     try {
         rimo::tds::ensureMaster(config.dataDir);
         rimo::tds::Server server(config);

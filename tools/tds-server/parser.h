@@ -112,6 +112,7 @@ private:
     std::vector<std::string> keyColumns();
     ConstraintDef keyConstraint(const std::string& constraintName, const std::string& table);
     Statement create();
+    Statement createLogin();
     Statement createIndex(bool unique);
     Statement createTable();
     bool tableConstraint(TableDef& def, const std::string& constraintName, int& checkCount);
@@ -133,9 +134,27 @@ private:
     // Built-in functions (functions.cpp).
     std::string function(std::optional<ColumnType>* hint);
 
+    // Counts the nesting of the recursive rules (sub-queries, parentheses, unary operators, NOT) so
+    // that a deeply nested statement is refused before it runs the session thread out of stack.
+    class Nest
+    {
+    public:
+        explicit Nest(Parser& p);
+        ~Nest() { --m_p.m_depth; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+
+    private:
+        Parser& m_p;
+    };
+
     std::string_view m_src;
     std::vector<Token> m_t;
     size_t m_p = 0;
+    int m_depth = 0;
 };
+
+// The deepest nesting the parser follows; SQL Server's own limits on nesting are of the same order.
+constexpr int kMaxNesting = 256;
 
 } // namespace rimo::tds

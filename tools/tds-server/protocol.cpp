@@ -465,7 +465,7 @@ bool MessageReader::next(Message& out)
         first = false;
         out.status = status;
         const size_t body = length - 8;
-        if (out.payload.size() + body > kMaxMessageSize)
+        if (out.payload.size() + body > m_limit)
             throw ProtocolError("message too large");
         const size_t old = out.payload.size();
         out.payload.resize(old + body);

@@ -46,6 +46,9 @@ struct Message
 
 // Largest request the server accepts; bigger ones close the connection.
 constexpr size_t kMaxMessageSize = 64u << 20;
+// Before login only PRELOGIN and LOGIN7 are read, and TDS caps LOGIN7 at 128 KB; a client that has not
+// logged in cannot make the server hold more than that.
+constexpr size_t kMaxLoginMessageSize = (128u << 10) - 1;
 
 // Reads whole messages (packets up to EOM) from a byte source. read(buf, n) fills exactly n bytes or
 // returns false at end of stream.
@@ -56,9 +59,12 @@ public:
     explicit MessageReader(ReadFn read) : m_read(std::move(read)) {}
     // False on a clean end of stream before a message starts; throws ProtocolError otherwise.
     bool next(Message& out);
+    // The largest message (all its packets' bodies together) next() accepts.
+    void limitTo(size_t bytes) { m_limit = bytes; }
 
 private:
     ReadFn m_read;
+    size_t m_limit = kMaxMessageSize;
 };
 
 struct LoginRequest

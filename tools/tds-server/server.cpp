@@ -5,14 +5,20 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -25,10 +31,33 @@ std::mutex g_clientsMutex;
 std::condition_variable g_clientsDone;
 std::set<int> g_clients;
 
-bool readExact(int fd, char* buf, size_t n)
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until the deadline (at most a minute at a time): 0 once it has passed, -1 when
+// there is none (a deadline of 0).
+int msLeft(const std::atomic<int64_t>& deadline)
+{
+    const int64_t until = deadline.load();
+    if (until == 0)
+        return -1;
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+    return until <= now ? 0 : static_cast<int>(std::min<int64_t>(until - now, 60000));
+}
+
+// Reads exactly n bytes; false at end of stream, on an error, or when the deadline passes first.
+bool readExact(int fd, char* buf, size_t n, const std::atomic<int64_t>* deadline = nullptr)
 {
     size_t got = 0;
     while (got < n) {
+        if (deadline && deadline->load() != 0) {
+            const int left = msLeft(*deadline);
+            if (left == 0)
+                return false;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, left) == 0)
+                continue; // the loop checks the deadline again
+        }
         const ssize_t r = ::recv(fd, buf + got, n - got, 0);
         if (r == 0)
             return false;
@@ -120,17 +149,36 @@ void Server::serve()
         if (!(fds[0].revents & POLLIN))
             continue;
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            // Out of descriptors or memory the pending connection stays queued and poll() would report
+            // it again at once: wait a little (or for the stop request) instead of spinning a core.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                pollfd wake{m_wakePipe[0], POLLIN, 0};
+                ::poll(&wake, 1, 100);
+            }
             continue;
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        }
         {
             std::lock_guard lock(g_clientsMutex);
+            if (static_cast<int>(g_clients.size()) >= m_config.maxConnections) {
+                std::fprintf(stderr, "tds-server: refusing a connection: %d already open\n",
+                             m_config.maxConnections);
+                ::close(fd);
+                continue;
+            }
             g_clients.insert(fd);
         }
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         const uint16_t spid = nextSpid;
         nextSpid = nextSpid >= 30000 ? 51 : nextSpid + 1;
-        std::thread([this, fd, spid] { serveClient(fd, spid); }).detach();
+        if (!startClient(fd, spid)) {
+            // A thread or memory limit refuses this one connection; the ones already served go on.
+            std::lock_guard lock(g_clientsMutex);
+            g_clients.erase(fd);
+            ::close(fd);
+            g_clientsDone.notify_all();
+        }
     }
     ::close(m_listenFd);
     std::unique_lock lock(g_clientsMutex);
@@ -139,11 +187,51 @@ void Server::serve()
     g_clientsDone.wait_for(lock, std::chrono::seconds(10), [] { return g_clients.empty(); });
 }
 
+bool Server::startClient(int fd, uint16_t spid)
+{
+    // pthread directly: its failure is a plain error code, with nothing half-built to unwind.
+    struct Start
+    {
+        Server* server;
+        int fd;
+        uint16_t spid;
+    };
+    auto* start = new (std::nothrow) Start{this, fd, spid};
+    if (!start) {
+        std::fprintf(stderr, "tds-server: refusing connection %u: out of memory\n", spid);
+        return false;
+    }
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const int rc = ::pthread_create(
+        &thread, &attr,
+        [](void* arg) -> void* {
+            const std::unique_ptr<Start> s(static_cast<Start*>(arg));
+            s->server->serveClient(s->fd, s->spid);
+            return nullptr;
+        },
+        start);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        delete start;
+        std::fprintf(stderr, "tds-server: refusing connection %u: %s\n", spid, std::strerror(rc));
+        return false;
+    }
+    return true;
+}
+
 void Server::serveClient(int fd, uint16_t spid)
 {
     try {
+        // Until the login completes the client must keep to the login time-out.
+        auto deadline = std::make_shared<std::atomic<int64_t>>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count() +
+            int64_t{1000} * std::max(1, m_config.loginTimeoutSeconds));
         Session::Transport t;
-        t.read = [fd](char* buf, size_t n) { return readExact(fd, buf, n); };
+        t.read = [fd, deadline](char* buf, size_t n) { return readExact(fd, buf, n, deadline.get()); };
+        t.loggedIn = [deadline] { deadline->store(0); };
         t.write = [fd](const char* buf, size_t n) { writeAll(fd, buf, n); };
         t.pollAttention = [fd] { return pollAttention(fd); };
         Session session(std::move(t), m_config, m_usage, spid);
@@ -153,10 +241,16 @@ void Server::serveClient(int fd, uint16_t spid)
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-server: connection %u ended: %s\n", spid, e.what());
     }
+    // Forgotten before it is closed: once closed, accept may hand out the same number to a new client.
+    {
+        std::lock_guard lock(g_clientsMutex);
+        g_clients.erase(fd);
+        g_clientsDone.notify_all();
+    }
     ::close(fd);
-    std::lock_guard lock(g_clientsMutex);
-    g_clients.erase(fd);
-    g_clientsDone.notify_all();
+    // glibc keeps freed memory in the thread's arena; hand it back so that a burst of connections does
+    // not leave the server holding it.
+    ::malloc_trim(0);
 }
 
 } // namespace rimo::tds

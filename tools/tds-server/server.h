@@ -21,6 +21,8 @@ public:
 
 private:
     void serveClient(int fd, uint16_t spid);
+    // Starts a detached thread serving the client; false when the system refuses one.
+    bool startClient(int fd, uint16_t spid);
 
     ServerConfig m_config;
     DatabaseUsage m_usage;

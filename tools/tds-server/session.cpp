@@ -85,6 +85,7 @@ Session::~Session()
 void Session::run()
 {
     MessageReader reader(m_transport.read);
+    reader.limitTo(kMaxLoginMessageSize);
     Message m;
     bool loggedIn = false;
     while (reader.next(m)) {
@@ -98,6 +99,9 @@ void Session::run()
                 if (!login(m))
                     return;
                 loggedIn = true;
+                reader.limitTo(kMaxMessageSize);
+                if (m_transport.loggedIn)
+                    m_transport.loggedIn();
                 continue;
             }
             throw ProtocolError("expected PRELOGIN or LOGIN7");
@@ -153,7 +157,7 @@ bool Session::login(const Message& m)
         m_writer.finish();
         return false;
     };
-    if (r.userName.empty() || r.password != m_config.password)
+    if (r.userName.empty() || !loginAccepted(m_config.dataDir, r.userName, r.password, m_config.password))
         return refuse(std::nullopt);
     const std::string db = r.database.empty() ? "master" : r.database;
     if (!databaseExists(m_config.dataDir, db))

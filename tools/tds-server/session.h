@@ -28,6 +28,10 @@ struct ServerConfig
 {
     std::string dataDir;
     std::string password;
+    // Connections served at once; further ones are closed as soon as they are accepted.
+    int maxConnections = 200;
+    // Seconds a connection may take from accept to a completed login.
+    int loginTimeoutSeconds = 30;
 };
 
 // Which databases sessions have open, so that DROP DATABASE refuses one in use.
@@ -53,6 +57,8 @@ public:
         std::function<bool(char*, size_t)> read;
         std::function<void(const char*, size_t)> write;
         std::function<bool()> pollAttention;
+        // Told once the login has succeeded (the transport then lifts its login time-out).
+        std::function<void()> loggedIn;
     };
 
     Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid);

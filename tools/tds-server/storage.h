@@ -163,4 +163,11 @@ void unregisterDatabase(const std::string& dataDir, std::string_view name);
 // Creates master if missing.
 void ensureMaster(const std::string& dataDir);
 
+// SQL logins other than sa, kept in master. createLogin throws ServerError 15025 when the name is taken
+// (sa included); loginAccepted checks a name and password the way SQL Server does: sa with the server's
+// own password, any other name only when it was created and its password matches exactly.
+void createLogin(const std::string& dataDir, std::string_view name, std::string_view password);
+bool loginAccepted(const std::string& dataDir, std::string_view name, std::string_view password,
+                   std::string_view saPassword);
+
 } // namespace rimo::tds

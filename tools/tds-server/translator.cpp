@@ -247,6 +247,7 @@ Statement Parser::statement()
 
 std::string Parser::select(Statement& st, bool topLevel)
 {
+    const Nest nest(*this);
     if (op("(")) {
         std::string inner = select(st, topLevel);
         expectOp(")");

@@ -25,6 +25,7 @@ struct Statement
         CreateTable,
         DropTable,
         CreateDatabase,
+        CreateLogin,
         DropDatabase,
         Use,
         Ignored,
@@ -55,8 +56,9 @@ struct Statement
     TableDef tableDef;
     std::vector<std::string> names; // DROP TABLE
     bool ifExists = false;
-    std::string name; // database for USE/CREATE/DROP DATABASE, text for PRINT
-    bool on = false;  // SET IDENTITY_INSERT / NOCOUNT
+    std::string name;     // database for USE/CREATE/DROP DATABASE, login for CREATE LOGIN, text for PRINT
+    std::string password; // CREATE LOGIN
+    bool on = false;      // SET IDENTITY_INSERT / NOCOUNT
 };
 
 std::vector<Statement> translateBatch(std::string_view tsql);
