@@ -332,8 +332,8 @@ std::vector<WindowEntry> XcbWindowSource::windows()
         k.pid = c->property(w, a[NET_WM_PID]);
         k.machine = c->property(w, XCB_ATOM_WM_CLIENT_MACHINE);
         if (c->resource) {
-            xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            k.clientIds = xcb_res_query_client_ids(c->conn, 1, &spec);
+            xcb_res_client_id_spec_t wanted{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            k.clientIds = xcb_res_query_client_ids(c->conn, 1, &wanted);
         }
     }
     for (size_t i = 0; i < windows.size(); ++i) {

@@ -156,8 +156,8 @@ void BM_BareXcbLoop(benchmark::State& state)
                                          a[3], XCB_ATOM_WM_CLIENT_MACHINE, 0};
             for (int j = 0; j < 8; ++j)
                 k[i].p[j] = get(w[i], props[j]);
-            xcb_res_client_id_spec_t spec{w[i], XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            k[i].ids = xcb_res_query_client_ids(c, 1, &spec);
+            xcb_res_client_id_spec_t wanted{w[i], XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            k[i].ids = xcb_res_query_client_ids(c, 1, &wanted);
         }
         for (size_t i = 0; i < count; ++i) {
             std::free(xcb_get_window_attributes_reply(c, k[i].attr, nullptr));

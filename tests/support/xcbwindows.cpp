@@ -67,26 +67,27 @@ int main(int argc, char** argv)
     const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE"), typeDialog = atom("_NET_WM_WINDOW_TYPE_DIALOG");
     const xcb_atom_t typeUtility = atom("_NET_WM_WINDOW_TYPE_UTILITY"), wmState = atom("WM_STATE");
 
-    struct Spec
+    struct WindowRequest
     {
         std::string kind, title;
     };
-    std::vector<Spec> specs;
+    std::vector<WindowRequest> requests;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const size_t colon = arg.find(':');
-        Spec s{arg.substr(0, colon), colon == std::string::npos ? std::string() : arg.substr(colon + 1)};
+        WindowRequest s{arg.substr(0, colon),
+                        colon == std::string::npos ? std::string() : arg.substr(colon + 1)};
         if (s.kind == "many") {
             const int n = std::atoi(s.title.c_str());
             for (int k = 0; k < n; ++k)
-                specs.push_back({"normal", "w" + std::to_string(k)});
+                requests.push_back({"normal", "w" + std::to_string(k)});
         } else {
-            specs.push_back(s);
+            requests.push_back(s);
         }
     }
 
     std::vector<xcb_window_t> windows;
-    for (const Spec& s : specs) {
+    for (const WindowRequest& s : requests) {
         const xcb_window_t w = xcb_generate_id(g_conn);
         const uint32_t values[] = {s.kind == "override" ? 1u : 0u, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
         xcb_create_window(g_conn, XCB_COPY_FROM_PARENT, w, screen->root, 10, 10, 120, 80, 0,
