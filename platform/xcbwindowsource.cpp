@@ -231,7 +231,9 @@ WindowEntry XcbWindowSource::Connection::read(xcb_window_t w, const WindowCookie
     if (ids) {
         for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem;
              xcb_res_client_id_value_next(&it)) {
-            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            // The value begins with the id request it answers (client and mask).
+            const auto* asked = reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
+            if ((asked->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
                 xcb_res_client_id_value_value_length(it.data) >= 1) {
                 e.processID = *xcb_res_client_id_value_value(it.data);
                 break;

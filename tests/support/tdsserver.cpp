@@ -2,14 +2,17 @@
 
 #include <sybdb.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -180,6 +183,20 @@ void TdsServer::exec(const std::string& sql, const std::string& database) const
     dberrhandle(oldErr);
     if (!ok || !messages.empty())
         throw std::runtime_error("setup SQL failed: " + messages);
+}
+
+int rawConnect(int port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace rimo::testsupport

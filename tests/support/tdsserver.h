@@ -55,4 +55,7 @@ private:
     int m_port = 0;
 };
 
+// A plain TCP connection to the server on loopback, for raw protocol tests; -1 when it fails.
+int rawConnect(int port);
+
 } // namespace rimo::testsupport

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+using rimo::testsupport::rawConnect;
 using rimo::testsupport::TdsServer;
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -30,18 +31,19 @@ using rimo::testsupport::TdsServer;
 
 namespace {
 
-int rawConnect(int port)
+// True when a normal client is served within `seconds`. The sessions of closed clients end as their
+// threads notice; on a loaded machine (or under the sanitizers) that can take a while.
+bool servesAgainWithin(TdsServer& server, int seconds)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
+    for (int attempt = 0; attempt < seconds * 10; ++attempt) {
+        try {
+            server.exec("SELECT 1");
+            return true;
+        } catch (const std::runtime_error&) {
+            usleep(100000);
+        }
     }
-    return fd;
+    return false;
 }
 
 // True when the server closes the connection within `ms` (anything it sends first is skipped).
@@ -212,19 +214,8 @@ TEST(TdsServerHardening, ConnectionsBeyondTheCapAreClosedAndTheRestServed)
     EXPECT_THROW(server.exec("SELECT 1"), std::runtime_error);
     for (int fd : held)
         close(fd);
-    // The server notices the closed connections at once and serves new clients again.
-    // The sessions of the closed clients end as their threads notice; on a loaded machine (or under
-    // the sanitizers) that can take a while, so wait for the first normal client up to 30 s.
-    bool served = false;
-    for (int attempt = 0; attempt < 300 && !served; ++attempt) {
-        try {
-            server.exec("SELECT 1");
-            served = true;
-        } catch (const std::runtime_error&) {
-            usleep(100000);
-        }
-    }
-    EXPECT_TRUE(served);
+    // The server notices the closed connections and serves new clients again.
+    EXPECT_TRUE(servesAgainWithin(server, 30));
 }
 
 // Processor time (user + system) the process has used, in clock ticks.
@@ -271,18 +262,7 @@ TEST(TdsServerHardening, OutOfDescriptorsTheServerWaitsInsteadOfSpinning)
     EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 5) << "ticks used in 2 s with descriptors exhausted";
     for (int fd : fds)
         close(fd);
-    // The sessions of the closed clients end as their threads notice; on a loaded machine (or under
-    // the sanitizers) that can take a while, so wait for the first normal client up to 30 s.
-    bool served = false;
-    for (int attempt = 0; attempt < 300 && !served; ++attempt) {
-        try {
-            server.exec("SELECT 1");
-            served = true;
-        } catch (const std::runtime_error&) {
-            usleep(100000);
-        }
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(servesAgainWithin(server, 30));
 }
 
 } // namespace

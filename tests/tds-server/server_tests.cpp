@@ -21,6 +21,7 @@ constexpr RETCODE kFail = FAIL;
 #include <string>
 #include <vector>
 
+using rimo::testsupport::rawConnect;
 using rimo::testsupport::TdsServer;
 
 namespace {
@@ -465,20 +466,6 @@ TEST_F(TdsServerTest, CancelStopsALongResultAndTheConnectionGoesOn)
     std::vector<ResultSet> rs;
     ASSERT_TRUE(c.run("SELECT COUNT(*) FROM Big", &rs));
     EXPECT_EQ(rs[0].rows[0][0], "4104");
-}
-
-int rawConnect(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 TEST_F(TdsServerTest, MalformedPacketsCloseOnlyThatConnection)
