@@ -18,7 +18,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QStyleOptionSlider>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -46,6 +48,146 @@ public:
         painter->drawLine(x, r.top(), x, r.bottom());
         painter->restore();
     }
+};
+
+// Each post grows the scroll range by a row or two; past a few screens of rows the handle keeps
+// its size and place, yet the bar would be drawn again every time. Redraws it only when the range
+// change moves what it shows: the handle or the ends' enabled arrows.
+class SteadyScrollBar : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        const Look now = look();
+        if (change == SliderRangeChange && now == m_shown)
+            return;
+        m_shown = now;
+        QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent* event) override
+    {
+        m_shown = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look
+    {
+        QRect handle;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Look&) const = default;
+    };
+
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    Look m_shown;
+};
+
+// Rows are only ever appended to a recording's list, and a table view answers every change of the
+// row count by repainting all it shows: with the viewport full of rows that is most of a post's
+// cost. An append changes nothing above the new rows, so only the scroll range and the new rows
+// (when they are in view) are brought up to date; every other layout takes the full path.
+class AppendingListView : public QTableView
+{
+public:
+    explicit AppendingListView(QWidget* parent) : QTableView(parent)
+    {
+        auto* bar = new SteadyScrollBar(Qt::Vertical, this);
+        setVerticalScrollBar(bar);
+        // The scroll area lays its bars out again after every range change, raising both bar
+        // containers and so repainting them; only a change between "nothing to scroll" and
+        // "something to scroll" can show or hide the bar.
+        disconnect(bar, &QAbstractSlider::rangeChanged, this, nullptr);
+        connect(bar, &QAbstractSlider::rangeChanged, this, [this](int minimum, int maximum) {
+            const bool scrolls = maximum > minimum;
+            if (scrolls == m_barScrolls)
+                return;
+            m_barScrolls = scrolls;
+            QMetaObject::invokeMethod(this, "_q_showOrHideScrollBars", Qt::QueuedConnection);
+        });
+    }
+
+    void doItemsLayout() override
+    {
+        if (m_appendedFirst < 0 || m_fullLayout) {
+            m_appendedFirst = -1;
+            m_fullLayout = false;
+            QTableView::doItemsLayout();
+            return;
+        }
+        const int first = m_appendedFirst;
+        m_appendedFirst = -1;
+        // The table's own geometry update also lays out the scroll area's margins again, which
+        // repaints both scroll bars: with the bar already shown only its range changes.
+        if (m_barScrolls)
+            updateScrollRange();
+        else
+            updateGeometries();
+        const int top = rowViewportPosition(first);
+        const int bottom = viewport()->height();
+        if (top < bottom)
+            viewport()->update(0, qMax(0, top), viewport()->width(), bottom - qMax(0, top));
+    }
+
+    void reset() override
+    {
+        m_fullLayout = true;
+        m_appendedFirst = -1;
+        QTableView::reset();
+    }
+
+protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override
+    {
+        QTableView::rowsInserted(parent, start, end);
+        const bool atEnd = !parent.isValid() && end == model()->rowCount() - 1;
+        if (!atEnd) {
+            m_fullLayout = true;
+            return;
+        }
+        if (m_appendedFirst < 0 || start < m_appendedFirst)
+            m_appendedFirst = start;
+    }
+
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override
+    {
+        m_appendedFirst = -1;
+        m_fullLayout = true;
+        QTableView::rowsAboutToBeRemoved(parent, start, end);
+    }
+
+private:
+    // The vertical range as the table computes it for rows of one height.
+    void updateScrollRange()
+    {
+        QScrollBar* bar = verticalScrollBar();
+        const int rows = model()->rowCount();
+        const int rowHeight = qMax(1, verticalHeader()->defaultSectionSize());
+        const int height = viewport()->height();
+        if (verticalScrollMode() == ScrollPerItem) {
+            const int inView = qMax(1, qMin(rows, height / rowHeight));
+            bar->setRange(0, rows - inView);
+            bar->setPageStep(inView);
+        } else {
+            bar->setRange(0, qMax(0, rows * rowHeight - height));
+            bar->setPageStep(height);
+        }
+    }
+
+    int m_appendedFirst = -1;  // first row appended since the last layout, -1 when none
+    bool m_fullLayout = false; // a change other than an append awaits the full layout
+    bool m_barScrolls = false;
 };
 
 QScreen* screenOf(const QWidget* w)
@@ -88,7 +230,7 @@ TMessageBoardForm::~TMessageBoardForm() = default;
 
 void TMessageBoardForm::createList()
 {
-    MessageList = new QTableView(this);
+    MessageList = new AppendingListView(this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     MessageList->setModel(m_rows);
     MessageList->setItemDelegate(new VerticalGridDelegate(MessageList));

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
@@ -234,4 +235,61 @@ TEST_F(BoardTest, UnwritableReportReachesTheErrorBox)
     EXPECT_TRUE(opener->opened.isEmpty());
     EXPECT_TRUE(board.isOnScreen());
     EXPECT_EQ(board.rows().rows().size(), 1u);
+}
+
+namespace {
+
+// Collects the regions the list's viewport is asked to paint.
+class PaintRecorder : public QObject
+{
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(BoardTest, PostsRepaintOnlyTheirOwnRowsAndThePictureStaysWhole)
+{
+    board.StartRecording(true, QStringLiteral("گزارش"));
+    QWidget* viewport = list()->viewport();
+    const int rowHeight = list()->verticalHeader()->defaultSectionSize();
+    const int visibleRows = viewport->height() / rowHeight;
+    ASSERT_GT(visibleRows, 4);
+    for (int i = 0; i < visibleRows - 2; ++i)
+        board.PostThisMessage(QStringLiteral("سطر %1").arg(i), QStringLiteral("مقدار %1").arg(i));
+    // A paint follows an update only at the window's next update request.
+    const auto settle = [] { QTest::qWait(30); };
+    settle();
+
+    PaintRecorder recorder;
+    viewport->installEventFilter(&recorder);
+    // The next post lands in view: only its own band of the list is painted again.
+    board.PostThisMessage(QStringLiteral("تازه"), QStringLiteral("مقدار تازه"));
+    settle();
+    const int newTop = list()->rowViewportPosition(visibleRows - 2);
+    EXPECT_FALSE(recorder.painted.isEmpty());
+    EXPECT_GE(recorder.painted.boundingRect().top(), newTop);
+
+    // Posts below the last visible row paint nothing of the list.
+    for (int i = 0; i < 10; ++i)
+        board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("%1").arg(i));
+    settle();
+    recorder.painted = {};
+    board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("آخر"));
+    settle();
+    EXPECT_TRUE(recorder.painted.isEmpty()) << recorder.painted.boundingRect().height();
+    viewport->removeEventFilter(&recorder);
+
+    // What the screen holds after the partial repaints is what a full repaint draws.
+    const QImage kept = board.grab().toImage(); // the backing store as it stands
+    list()->viewport()->update();
+    settle();
+    EXPECT_EQ(kept, board.grab().toImage());
+    EXPECT_EQ(list()->model()->rowCount(), visibleRows - 2 + 1 + 10 + 1);
 }
