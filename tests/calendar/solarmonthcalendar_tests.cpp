@@ -165,6 +165,19 @@ TEST_F(CalendarTest, DayClicksPickTheDayAndRaiseTheEvent)
     EXPECT_EQ(grid->toolTip(), u"7 بهمن ماه 1389"_s);
     EXPECT_EQ(dayClicks, 1);
 
+    // the hint follows the mouse, and is empty over the current day
+    QTest::mouseMove(grid->viewport(), grid->cellRect(0, 2).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid->toolTip() == u"9 بهمن ماه 1389"_s; }, 2000));
+    QTest::mouseMove(grid->viewport(), grid->cellRect(5, 1).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid->toolTip().isEmpty(); }, 2000));
+
+    // arrow keys move the selection as the screen shows the grid: left is the next day
+    QTest::keyClick(grid, Qt::Key_Left);
+    EXPECT_EQ(cal->OutDate, u"1389/11/08"_s);
+    EXPECT_EQ(dayClicks, 2);
+    cal->setInDate(u"1389/11/07"_s);
+    dayClicks = 1;
+
     // without Friday, column 6 ignores clicks: day 1 of Bahman stays unpicked
     cal->setEnabledDays(monthCaptions({mcSaturday, mcSunday, mcMonday, mcTuesday, mcWednesday, mcThursday}));
     clickCell(6, 0);
@@ -280,6 +293,20 @@ TEST_F(CalendarTest, YearBoxKeys)
     click(part<QLabel>(u"FYear"_s));
     EXPECT_FALSE(edit->isVisible());
     EXPECT_FALSE(part<QToolButton>(u"FPriorButton"_s)->isEnabled());
+
+    // Gregorian years are accepted from 1900 on
+    cal->setEnableYearButtons(true);
+    cal->setDateKind(dkGregorian);
+    edit = openYearBox();
+    edit->setText(u"1899"_s);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(beeper->beeps, 2);
+    edit = openYearBox();
+    edit->setText(u"1900"_s);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(cal->Year(), 1900);
+    EXPECT_EQ(yearLabel(), u"Year 1900"_s);
+    EXPECT_EQ(beeper->beeps, 2);
 }
 
 TEST_F(CalendarTest, UpDownAndYearButtons)
