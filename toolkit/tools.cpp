@@ -1,6 +1,7 @@
 #include "toolkit/tools.h"
 
 #include "board/messageboardform.h"
+#include "calendar/widgets/solarmonthcalendar.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "monitors/appinfo.h"
@@ -159,6 +160,8 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     ProcessInfo1->setObjectName(QStringLiteral("ProcessInfo1"));
     rimo::runGuarded([this] { AppInfo1->setActive(true); });
     rimo::runGuarded([this] { ProcessInfo1->setActive(true); });
+    SolarMonthCalendar1 = new TSolarMonthCalendar(this, m_platform.clock, m_platform.beeper);
+    SolarMonthCalendar1->setObjectName(QStringLiteral("SolarMonthCalendar1"));
     setAttribute(Qt::WA_DontShowOnScreen);
     AppPath = appPath;
     g_instance = this;

@@ -19,6 +19,7 @@ class TConnectDialog;
 class TMultiUserForm;
 class TProcessInfo;
 class TAppInfo;
+class TSolarMonthCalendar;
 
 class TTools : public QWidget, public TDateServices, public TValueServices, public TImageServices
 {
@@ -49,6 +50,8 @@ public:
     // The process and window monitors, active from creation on (refreshed every second).
     TAppInfo* AppInfo1;
     TProcessInfo* ProcessInfo1;
+    // The hidden month calendar (solar), on the toolkit's clock: its conversions serve the toolkit.
+    TSolarMonthCalendar* SolarMonthCalendar1;
 
     // The four settings of the herd connection: from the single-herd settings file, or from the
     // herd chosen in multi-herd mode. A missing single-herd file ends the process at once.

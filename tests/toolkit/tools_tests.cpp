@@ -1,4 +1,5 @@
 #include "calendar/solarcalendar.h"
+#include "calendar/widgets/solarmonthcalendar.h"
 #include "core/formatsettings.h"
 #include "fileaccess.h"
 #include "platform/testing/doubles.h"
@@ -95,6 +96,23 @@ TEST(Tools, TodayAndTheTimeOfDayComeFromTheGivenClock)
     EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
     tools->fillTodaySlot();
     EXPECT_EQ(tools->FarsiToday(), "1404/01/01");
+}
+
+TEST(Tools, CreatesTheHiddenSolarCalendarOnItsClock)
+{
+    Fixture f;
+    f.clock->moment = QDateTime(QDate(2025, 3, 20), QTime(12, 0));
+    auto tools = f.make();
+    TSolarMonthCalendar* cal = tools->SolarMonthCalendar1;
+    ASSERT_NE(cal, nullptr);
+    EXPECT_EQ(cal->parent(), tools.get());
+    EXPECT_EQ(cal->DateKind(), dkSolar);
+    EXPECT_EQ(cal->MonthObject(), moPopupMenu);
+    // today through the library's conversion: the leap day of 1403
+    EXPECT_EQ(cal->OutDate, "1403/12/30");
+    EXPECT_EQ(cal->SolarDate(), "1403/12/30");
+    EXPECT_EQ(cal->MiladiDate(), "2025/03/20");
+    EXPECT_EQ(cal->ConvertDateEng("1389/11/04"), "2011/01/24");
 }
 
 TEST(Tools, ExistingWorkingFoldersAreKeptWithTheirContent)
