@@ -90,7 +90,7 @@ void TShellServices::ChangeWallpaper(const QString& bitmap)
 bool TShellServices::FileCopy(const QString& FName, const QString& ToName)
 {
     QFile source(FName);
-    if (!source.open(QIODevice::ReadOnly))
+    if (QFileInfo(FName).isDir() || !source.open(QIODevice::ReadOnly))
         return false;
     // Opening the destination for writing would empty the source if they are one file.
     struct stat from
@@ -125,14 +125,18 @@ bool TShellServices::DelDir(const QString& dir)
 {
     if (!rimo::shell::mayDeleteTree(dir))
         return false;
-    const QFileInfo info(dir);
+    // "link/" names the folder behind the link; without the slash the link itself is looked at.
+    QString path = dir;
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const QFileInfo info(path);
     // A link (to a folder or not) and a plain file go as themselves; nothing behind a link is touched.
     if (info.isSymLink() || (info.exists() && !info.isDir()))
-        return QFile::remove(dir);
+        return QFile::remove(path);
     if (!info.isDir())
         return false;
-    QDir(dir).removeRecursively();
-    return !QFileInfo::exists(dir);
+    QDir(path).removeRecursively();
+    return !QFileInfo::exists(path);
 }
 
 bool TShellServices::SelectDirectory(const QString& Caption, const QString& Root, QString& Directory)

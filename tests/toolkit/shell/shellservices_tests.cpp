@@ -205,6 +205,9 @@ TEST(ShellFiles, FileCopyCopiesAndReportsEachFailureItsOwnWay)
     EXPECT_FALSE(TShellServices::FileCopy(dir.filePath("missing"), dir.filePath("never")));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("never")));
     EXPECT_FALSE(TShellServices::FileCopy(dir.filePath("missing"), dir.filePath("no/folder/never")));
+    EXPECT_FALSE(TShellServices::FileCopy(dir.path(), dir.filePath("never")))
+        << "a folder is no file to copy";
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("never")));
 
     try {
         TShellServices::FileCopy(data, dir.filePath("no such folder/copy"));
@@ -264,11 +267,17 @@ TEST(ShellFiles, DelDirRemovesTheWholeTreeButNothingBehindItsLinks)
     EXPECT_FALSE(TShellServices::DelDir(""));
     EXPECT_FALSE(TShellServices::DelDir("  "));
 
-    // A link given as the folder goes alone.
-    ASSERT_TRUE(QFile::link(outside.path(), dir.filePath("folder-link")));
-    EXPECT_TRUE(TShellServices::DelDir(dir.filePath("folder-link")));
-    EXPECT_FALSE(QFileInfo(dir.filePath("folder-link")).isSymLink());
-    EXPECT_EQ(readAll(outside.filePath("keep.txt")), "keep");
+    // A link given as the folder goes alone, also when written with a final slash.
+    for (const QString& suffix : {QString(), QStringLiteral("/"), QStringLiteral("//")}) {
+        ASSERT_TRUE(QFile::link(outside.path(), dir.filePath("folder-link")));
+        EXPECT_TRUE(TShellServices::DelDir(dir.filePath("folder-link") + suffix));
+        EXPECT_FALSE(QFileInfo(dir.filePath("folder-link")).isSymLink());
+        EXPECT_EQ(readAll(outside.filePath("keep.txt")), "keep") << suffix.toStdString();
+    }
+    // A plain tree written with a final slash goes whole.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("slashed/inner")));
+    EXPECT_TRUE(TShellServices::DelDir(dir.filePath("slashed/")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("slashed")));
 }
 
 TEST(ShellFiles, InternetShortcutChangesOnlyTheUrlLine)
