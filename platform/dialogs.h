@@ -36,6 +36,12 @@ struct FileDialogRequest
     QString defaultSuffix;
 };
 
+struct DirectoryDialogRequest
+{
+    QString caption;
+    QString folder; // where the chooser starts
+};
+
 class Dialogs
 {
 public:
@@ -45,6 +51,8 @@ public:
     // Returns the chosen file name, empty on cancel.
     virtual QString saveFileName(const FileDialogRequest& request) = 0;
     virtual QString openFileName(const FileDialogRequest& request) = 0;
+    // An application-modal chooser of existing folders only; the chosen folder, empty on cancel.
+    virtual QString existingDirectory(const DirectoryDialogRequest& request) = 0;
     // Runs a program-made modal window (connect dialog, chooser, ...) and returns its result code.
     virtual int exec(QDialog& dialog) = 0;
 };

@@ -4,14 +4,24 @@
 #include "platform/xcbwindowsource.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSysInfo>
 #include <QThread>
 #include <QUrl>
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace rimo {
 
@@ -109,16 +119,206 @@ void QtBeeper::defaultBeep()
     QApplication::beep();
 }
 
+namespace {
+
+void prepareQuietProcess(QProcess& process, const QString& program, const QStringList& arguments,
+                         const QString& workingFolder)
+{
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    // Like a hidden console: nothing to read, and whatever the program writes goes nowhere, so
+    // a chatty child can neither block on a full pipe nor fill our memory.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+}
+
+} // namespace
+
 bool DesktopShellOpener::open(const QString& pathOrUrl)
 {
-    const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
-    return QDesktopServices::openUrl(url);
+    // xdg-open is run here rather than through QDesktopServices, which only the X and Wayland
+    // platform plugins implement: the program on another plugin (offscreen, vnc) still opens.
+    QString target = pathOrUrl;
+    if (QFileInfo::exists(pathOrUrl)) {
+        target = QFileInfo(pathOrUrl).absoluteFilePath();
+    } else {
+        const QUrl url(pathOrUrl);
+        if (url.isValid() && !url.scheme().isEmpty())
+            target = QString::fromLatin1(url.toEncoded());
+    }
+    QProcess process;
+    prepareQuietProcess(process, QStringLiteral("xdg-open"), {target}, {});
+    return process.startDetached();
 }
 
 void WaitingTonePlayer::tone(int, int durationMs)
 {
     if (durationMs > 0)
         QThread::msleep(static_cast<unsigned long>(durationMs));
+}
+
+bool QProcessLauncher::runAndWait(const QString& program, const QStringList& arguments,
+                                  const QString& workingFolder)
+{
+    QProcess process;
+    prepareQuietProcess(process, program, arguments, workingFolder);
+    process.start();
+    if (!process.waitForStarted(-1))
+        return false;
+    // waitForFinished blocks in its own poll, not in the event loop.
+    process.waitForFinished(-1);
+    return true;
+}
+
+bool QProcessLauncher::startDetached(const QString& program, const QStringList& arguments,
+                                     const QString& workingFolder)
+{
+    QProcess process;
+    prepareQuietProcess(process, program, arguments, workingFolder);
+    return process.startDetached();
+}
+
+std::optional<QString> LinuxHostResolver::localHostName(NameFailure* failure)
+{
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0) {
+        if (failure)
+            *failure = errno == ENETDOWN ? NameFailure::NetworkDown : NameFailure::Other;
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(buffer);
+}
+
+QStringList LinuxHostResolver::ipv4Addresses(const QString& name, QString* error)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM; // one answer per address, not one per socket type
+    addrinfo* answer = nullptr;
+    const int rc = ::getaddrinfo(name.toLocal8Bit().constData(), nullptr, &hints, &answer);
+    QStringList out;
+    if (rc != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(::gai_strerror(rc));
+        return out;
+    }
+    for (const addrinfo* a = answer; a; a = a->ai_next) {
+        if (a->ai_family != AF_INET || !a->ai_addr)
+            continue;
+        sockaddr_in in{};
+        std::memcpy(&in, a->ai_addr, sizeof in);
+        char text[INET_ADDRSTRLEN] = {};
+        if (::inet_ntop(AF_INET, &in.sin_addr, text, sizeof text))
+            out << QString::fromLatin1(text);
+    }
+    ::freeaddrinfo(answer);
+    if (out.isEmpty() && error)
+        *error = QStringLiteral("no IPv4 address");
+    return out;
+}
+
+namespace {
+
+int ignoreXErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+// The pixmap a previous setter left in the root's properties, when both name the same one (the
+// sign that it was left behind on purpose and may be released).
+Pixmap retainedRootPixmap(Display* display, Window root, Atom rootPmap, Atom esetroot)
+{
+    auto read = [&](Atom property) -> Pixmap {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        Pixmap found = 0;
+        if (XGetWindowProperty(display, root, property, 0, 1, False, XA_PIXMAP, &type, &format, &count,
+                               &after, &data) == Success &&
+            type == XA_PIXMAP && format == 32 && count == 1 && data)
+            found = static_cast<Pixmap>(*reinterpret_cast<unsigned long*>(data));
+        if (data)
+            XFree(data);
+        return found;
+    };
+    const Pixmap a = read(rootPmap);
+    return a != 0 && a == read(esetroot) ? a : 0;
+}
+
+bool paintRootPixmap(Display* display, int screen, Window root, const QImage& image, Pixmap* out)
+{
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    const int depth = DefaultDepth(display, screen);
+    Visual* visual = DefaultVisual(display, screen);
+    // 0xAARRGGBB words are what a true-colour visual with these masks takes as pixels.
+    if ((depth != 24 && depth != 32) || visual->red_mask != 0xff0000 || visual->green_mask != 0xff00 ||
+        visual->blue_mask != 0xff)
+        return false;
+    QImage scaled = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_RGB32);
+    XImage* ximage = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                                  reinterpret_cast<char*>(scaled.bits()), static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), 32, static_cast<int>(scaled.bytesPerLine()));
+    if (!ximage)
+        return false;
+    ximage->byte_order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? LSBFirst : MSBFirst;
+    if (ximage->bits_per_pixel != 32) {
+        ximage->data = nullptr;
+        XDestroyImage(ximage);
+        return false;
+    }
+    const Pixmap pixmap = XCreatePixmap(display, root, static_cast<unsigned>(width),
+                                        static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XPutImage(display, pixmap, gc, ximage, 0, 0, 0, 0, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    XFreeGC(display, gc);
+    ximage->data = nullptr; // the pixels belong to `scaled`
+    XDestroyImage(ximage);
+    *out = pixmap;
+    return true;
+}
+
+} // namespace
+
+bool XRootBackground::setImage(const QImage& image)
+{
+    if (image.isNull() || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    // A stale pixmap id in the properties must not end the program through Xlib's default handler.
+    auto* previousHandler = XSetErrorHandler(ignoreXErrors);
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    Pixmap pixmap = 0;
+    const bool painted = paintRootPixmap(display, screen, root, image, &pixmap);
+    if (painted) {
+        const Atom rootPmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+        const Atom esetroot = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+        // The previous setter's connection was kept alive only to hold its pixmap: release it.
+        if (const Pixmap old = retainedRootPixmap(display, root, rootPmap, esetroot))
+            XKillClient(display, old);
+        const unsigned long id = pixmap;
+        XChangeProperty(display, root, rootPmap, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&id), 1);
+        XChangeProperty(display, root, esetroot, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&id), 1);
+        XSetWindowBackgroundPixmap(display, root, pixmap);
+        XClearWindow(display, root);
+        // The pixmap outlives this connection (and the program) until the next setter kills it.
+        XSetCloseDownMode(display, RetainPermanent);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+    XSetErrorHandler(previousHandler);
+    return painted;
 }
 
 PlatformServices withLinuxDefaults(PlatformServices s)
@@ -139,6 +339,12 @@ PlatformServices withLinuxDefaults(PlatformServices s)
         s.windows = std::make_shared<XcbWindowSource>();
     if (!s.clock)
         s.clock = std::make_shared<SystemClock>();
+    if (!s.launcher)
+        s.launcher = std::make_shared<QProcessLauncher>();
+    if (!s.resolver)
+        s.resolver = std::make_shared<LinuxHostResolver>();
+    if (!s.background)
+        s.background = std::make_shared<XRootBackground>();
     return s;
 }
 

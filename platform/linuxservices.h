@@ -34,10 +34,38 @@ public:
     void defaultBeep() override;
 };
 
+// The desktop's default handler through xdg-open (from xdg-utils), started detached.
 class DesktopShellOpener : public ShellOpener
 {
 public:
     bool open(const QString& pathOrUrl) override;
+};
+
+// QProcess with its input and output on the null device; the program is started directly.
+class QProcessLauncher : public ProcessLauncher
+{
+public:
+    bool runAndWait(const QString& program, const QStringList& arguments,
+                    const QString& workingFolder) override;
+    bool startDetached(const QString& program, const QStringList& arguments,
+                       const QString& workingFolder) override;
+};
+
+// gethostname and getaddrinfo.
+class LinuxHostResolver : public HostResolver
+{
+public:
+    std::optional<QString> localHostName(NameFailure* failure) override;
+    QStringList ipv4Addresses(const QString& name, QString* error) override;
+};
+
+// The X root window's background pixmap, kept by the server after the program ends and
+// announced through _XROOTPMAP_ID and ESETROOT_PMAP_ID, the way desktop-less X sessions and
+// terminal transparency read it. Desktops that paint their own background over the root hide it.
+class XRootBackground : public DesktopBackground
+{
+public:
+    bool setImage(const QImage& image) override;
 };
 
 // No PC speaker to drive: waits for the tone's length so that callers keep their timing.

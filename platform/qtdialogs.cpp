@@ -114,6 +114,17 @@ QString QtDialogs::openFileName(const FileDialogRequest& request)
                                         qtFilterFromWindowsFilter(request.filter));
 }
 
+QString QtDialogs::existingDirectory(const DirectoryDialogRequest& request)
+{
+    QFileDialog dlg(nullptr, request.caption, request.folder);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    dlg.setWindowModality(Qt::ApplicationModal);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().front();
+}
+
 int QtDialogs::exec(QDialog& dialog)
 {
     return dialog.exec();

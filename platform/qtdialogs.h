@@ -11,6 +11,7 @@ public:
     int messageBox(const MessageBoxRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
     QString openFileName(const FileDialogRequest& request) override;
+    QString existingDirectory(const DirectoryDialogRequest& request) override;
     int exec(QDialog& dialog) override;
 };
 

@@ -7,8 +7,11 @@
 #include "platform/windowsource.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
+
+class QImage;
 
 namespace rimo {
 
@@ -55,6 +58,45 @@ public:
     virtual bool open(const QString& pathOrUrl) = 0;
 };
 
+// Starts programs directly, never through a shell, so that every argument reaches the program
+// as the text it is.
+class ProcessLauncher
+{
+public:
+    virtual ~ProcessLauncher() = default;
+    // Runs `program` in `workingFolder` (empty: the current one) with empty input and its output
+    // discarded, and waits for its end without a time limit and without running the event loop.
+    // False when it could not be started.
+    virtual bool runAndWait(const QString& program, const QStringList& arguments,
+                            const QString& workingFolder) = 0;
+    // Starts it and returns at once; it outlives the caller. False when it could not be started.
+    virtual bool startDetached(const QString& program, const QStringList& arguments,
+                               const QString& workingFolder) = 0;
+};
+
+// The local host's name and the addresses a name resolves to.
+class HostResolver
+{
+public:
+    // Why the host name could not be read, in the terms callers report.
+    enum class NameFailure { InProgress, NetworkDown, NotInitialised, Other };
+    virtual ~HostResolver() = default;
+    // The host name as the kernel gives it; std::nullopt (and why in `failure`) when it cannot.
+    virtual std::optional<QString> localHostName(NameFailure* failure) = 0;
+    // The IPv4 addresses of `name`, dotted, in the resolver's order; empty when it does not
+    // resolve, with the resolver's text in `error`.
+    virtual QStringList ipv4Addresses(const QString& name, QString* error) = 0;
+};
+
+// The background of the desktop's root window for the rest of the session.
+class DesktopBackground
+{
+public:
+    virtual ~DesktopBackground() = default;
+    // Shows `image` scaled to the screen; false (nothing changed) without a display.
+    virtual bool setImage(const QImage& image) = 0;
+};
+
 // A tone of a frequency for a duration; without sound hardware it waits as long.
 class TonePlayer
 {
@@ -75,6 +117,9 @@ struct PlatformServices
     std::shared_ptr<ProcessSource> processes;
     std::shared_ptr<WindowSource> windows;
     std::shared_ptr<Clock> clock; // today's date and the time of day
+    std::shared_ptr<ProcessLauncher> launcher;
+    std::shared_ptr<HostResolver> resolver;
+    std::shared_ptr<DesktopBackground> background;
 };
 
 // Fills the empty members with the Linux implementations (the clock with the system clock).

@@ -13,7 +13,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libx11-dev libxkbcommon-dev x11-xkb-utils
   libxcb1-dev libxcb-res0-dev libproc2-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdg-utils
   fonts-dejavu-core fonts-noto-core
 )
 

@@ -7,6 +7,7 @@
 #include "toolkit/images/imageservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
+#include "toolkit/shell/shellservices.h"
 
 #include <QRect>
 #include <QString>
@@ -21,7 +22,11 @@ class TProcessInfo;
 class TAppInfo;
 class TSolarMonthCalendar;
 
-class TTools : public QWidget, public TDateServices, public TValueServices, public TImageServices
+class TTools : public QWidget,
+               public TDateServices,
+               public TValueServices,
+               public TImageServices,
+               public TShellServices
 {
     Q_OBJECT
 public:
@@ -75,11 +80,15 @@ public:
     TMessageBoardForm* messageBoard() const { return m_board; }
     bool boardOnScreen() const;
 
-    const rimo::PlatformServices& platform() const { return m_platform; }
+    const rimo::PlatformServices& platform() const override { return m_platform; }
 
     bool unloadedForTest() const { return m_unLoaded; }
     // The herd chooser, made at its first use by multi-herd mode; nullptr before.
     TMultiUserForm* multiUserForm() const { return m_multiUserForm.get(); }
+
+protected:
+    TProcessInfo& shellProcessMonitor() override { return *ProcessInfo1; }
+    TAppInfo& shellWindowMonitor() override { return *AppInfo1; }
 
 private:
     void FormCreate();

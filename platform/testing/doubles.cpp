@@ -29,6 +29,16 @@ QString FakeDialogs::openFileName(const FileDialogRequest& request)
     return saveFileName(request);
 }
 
+QString FakeDialogs::existingDirectory(const DirectoryDialogRequest& request)
+{
+    directoryRequests << request;
+    if (directoryAnswers.empty())
+        return {};
+    QString answer = directoryAnswers.front();
+    directoryAnswers.pop_front();
+    return answer;
+}
+
 int FakeDialogs::exec(QDialog& dialog)
 {
     execTitles << dialog.windowTitle();

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/services.h"
 
+#include <QImage>
 #include <QList>
 #include <QStringList>
 #include <deque>
@@ -24,14 +25,17 @@ public:
     std::deque<int> messageAnswers;
     std::deque<QString> fileAnswers;
     std::deque<std::function<int(QDialog&)>> execAnswers;
+    std::deque<QString> directoryAnswers; // empty: cancelled
 
     QList<MessageBoxRequest> messages;
     QList<FileDialogRequest> fileRequests;
+    QList<DirectoryDialogRequest> directoryRequests;
     QStringList execTitles;
 
     int messageBox(const MessageBoxRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
     QString openFileName(const FileDialogRequest& request) override;
+    QString existingDirectory(const DirectoryDialogRequest& request) override;
     int exec(QDialog& dialog) override;
 
     QStringList texts() const;
@@ -76,6 +80,68 @@ class RecordingBeeper : public Beeper
 public:
     int beeps = 0;
     void defaultBeep() override { ++beeps; }
+};
+
+// Records every start; runAndWait and startDetached answer `starts` (true unless set).
+class RecordingLauncher : public ProcessLauncher
+{
+public:
+    struct Start
+    {
+        QString program;
+        QStringList arguments;
+        QString workingFolder;
+        bool waited = false;
+    };
+    QList<Start> starts;
+    bool startsSucceed = true;
+    bool runAndWait(const QString& program, const QStringList& arguments,
+                    const QString& workingFolder) override
+    {
+        starts.append({program, arguments, workingFolder, true});
+        return startsSucceed;
+    }
+    bool startDetached(const QString& program, const QStringList& arguments,
+                       const QString& workingFolder) override
+    {
+        starts.append({program, arguments, workingFolder, false});
+        return startsSucceed;
+    }
+};
+
+// A resolver answering from its fields: no hostName means the name cannot be read (`failure`).
+class FakeHostResolver : public HostResolver
+{
+public:
+    std::optional<QString> hostName = QStringLiteral("herd-pc");
+    NameFailure failure = NameFailure::Other;
+    QStringList addresses = {QStringLiteral("192.168.1.5")};
+    QString error = QStringLiteral("Name or service not known");
+    QStringList lookedUp;
+    std::optional<QString> localHostName(NameFailure* why) override
+    {
+        if (!hostName && why)
+            *why = failure;
+        return hostName;
+    }
+    QStringList ipv4Addresses(const QString& name, QString* why) override
+    {
+        lookedUp << name;
+        if (addresses.isEmpty() && why)
+            *why = error;
+        return addresses;
+    }
+};
+
+class RecordingBackground : public DesktopBackground
+{
+public:
+    QList<QImage> images;
+    bool setImage(const QImage& image) override
+    {
+        images << image;
+        return true;
+    }
 };
 
 class RecordingShellOpener : public ShellOpener

@@ -82,3 +82,32 @@ TEST(ToolsMonitors, FailedFirstRefreshReachesTheErrorBoxAndCreationGoesOn)
     EXPECT_NE(tools->messageBoard(), nullptr);
     tools->ProcessInfo1->setActive(false);
 }
+
+// GetFileHandle works on the toolkit's own monitors, refreshed at its start and off at its end
+// (their periodic refresh stops for good), whether the program was found or not.
+TEST(ToolsMonitors, GetFileHandleUsesTheToolkitsMonitorsAndSwitchesThemOff)
+{
+    fakes::ScopedFakeDialogs dialogs;
+    MonitorFixture f;
+    auto tools = f.make();
+    ProcessEntry tool;
+    tool.processID = 5;
+    tool.exeFile = QStringLiteral("Tool.exe");
+    ProcessEntry other;
+    other.processID = 6;
+    other.exeFile = QStringLiteral("other");
+    f.processes->table = {other, tool};
+    f.windows->list = {WindowEntry{QStringLiteral("a"), QStringLiteral("C"), 7, 5},
+                       WindowEntry{QStringLiteral("b"), QStringLiteral("C"), 8, 6},
+                       WindowEntry{QStringLiteral("c"), QStringLiteral("C"), 9, 5},
+                       WindowEntry{QStringLiteral("d"), QStringLiteral("C"), 10, 6}};
+    const int snapshots = f.processes->snapshots;
+    EXPECT_EQ(tools->GetFileHandle(QStringLiteral("tool.EXE")), 9u);
+    EXPECT_EQ(f.processes->snapshots, snapshots + 1) << "the list is refreshed first";
+    EXPECT_FALSE(tools->ProcessInfo1->Active());
+    EXPECT_FALSE(tools->AppInfo1->Active());
+    EXPECT_EQ(tools->GetFileHandle(QStringLiteral("absent.exe")), 0u);
+    EXPECT_FALSE(tools->ProcessInfo1->Active());
+    EXPECT_FALSE(tools->AppInfo1->Active());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}

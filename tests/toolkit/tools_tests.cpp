@@ -310,3 +310,44 @@ TEST(Tools, QtKeysMapToVirtualKeys)
     EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_Right), 39);
     EXPECT_EQ(virtualKeyFromQtKey(Qt::Key_A), 0);
 }
+
+// The shell services of the toolkit object reach the platform services it was built with.
+TEST(Tools, ShellServicesUseTheToolkitsPlatform)
+{
+    Fixture f;
+    PlatformServices s = f.services();
+    auto opener = std::make_shared<fakes::RecordingShellOpener>();
+    auto launcher = std::make_shared<fakes::RecordingLauncher>();
+    auto resolver = std::make_shared<fakes::FakeHostResolver>();
+    auto background = std::make_shared<fakes::RecordingBackground>();
+    s.shellOpener = opener;
+    s.launcher = launcher;
+    s.resolver = resolver;
+    s.background = background;
+    TTools tools(s, f.dir.path());
+
+    tools.OPenUrl(QStringLiteral("https://herd.example/"));
+    EXPECT_EQ(opener->opened, QStringList{QStringLiteral("https://herd.example/")});
+
+    launcher->startsSucceed = false;
+    EXPECT_FALSE(tools.ExecAndWait(QStringLiteral("/opt/herd/run"), QStringLiteral("\"a b\" c")));
+    ASSERT_EQ(launcher->starts.size(), 1);
+    EXPECT_EQ(launcher->starts[0].program, QStringLiteral("/opt/herd/run"));
+    EXPECT_EQ(launcher->starts[0].arguments, QStringList({QStringLiteral("a b"), QStringLiteral("c")}));
+    EXPECT_EQ(launcher->starts[0].workingFolder, QStringLiteral("/opt/herd/"));
+    EXPECT_TRUE(launcher->starts[0].waited);
+
+    QString host, ip, err;
+    EXPECT_TRUE(tools.GetIPFromHost(host, ip, err));
+    EXPECT_EQ(ip, QStringLiteral("192.168.1.5"));
+    EXPECT_EQ(tools.GetComputerNameX(), QStringLiteral("herd-pc"));
+
+    QImage image(4, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString file = f.dir.filePath(QStringLiteral("wall.png"));
+    ASSERT_TRUE(image.save(file));
+    tools.ChangeWallpaper(file);
+    tools.ChangeWallpaper(f.dir.filePath(QStringLiteral("missing.png")));
+    ASSERT_EQ(background->images.size(), 1) << "an unreadable file reaches no background";
+    EXPECT_EQ(background->images[0].size(), QSize(4, 2));
+}
