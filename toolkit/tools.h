@@ -7,6 +7,7 @@
 #include "toolkit/images/imageservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
+#include "toolkit/sql/sqlservices.h"
 
 #include <QRect>
 #include <QString>
@@ -20,7 +21,11 @@ class TMultiUserForm;
 class TProcessInfo;
 class TAppInfo;
 
-class TTools : public QWidget, public TDateServices, public TValueServices, public TImageServices
+class TTools : public QWidget,
+               public TDateServices,
+               public TValueServices,
+               public TImageServices,
+               public TSqlServices
 {
     Q_OBJECT
 public:
@@ -36,9 +41,8 @@ public:
     QString AppPath;
     int WinVer = 0;
     QRect DeskSize;
-    bool ViewCanBeDroped = false;
-    // Filled by the statement services; created with 50 empty entries.
-    QStringList ReturnedParameters;
+    // ViewCanBeDroped and ReturnedParameters (created with 50 empty entries) come with the SQL
+    // services.
 
     // Components: the toolkit's own connections and the query of the multi-herd selection.
     TMSConnection* ServerConnection;
@@ -69,8 +73,11 @@ public:
     void SetKeyActivateJustClose(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift);
 
     // The message board created at creation, and whether it is on screen.
-    TMessageBoardForm* messageBoard() const { return m_board; }
-    bool boardOnScreen() const;
+    TMessageBoardForm* messageBoard() const override { return m_board; }
+    bool boardOnScreen() const override;
+    TMSConnection& serverConnection() override { return *ServerConnection; }
+    QString programFolder() const override { return AppPath; }
+    rimo::Beeper& beeper() override { return *m_platform.beeper; }
 
     const rimo::PlatformServices& platform() const { return m_platform; }
 
