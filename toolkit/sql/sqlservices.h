@@ -1,6 +1,6 @@
 #pragma once
 // SQL services of the toolkit object: single statements on its server connection with their
-// logs in T4R and the schema probes. The toolkit object
+// logs in T4R, the schema probes, the script runner and the settings table. The toolkit object
 // inherits them and supplies the connection, the program folder, the messages and the board.
 //
 // Every statement is sent as written: none of these queries reads ":name" as a parameter.
@@ -74,6 +74,22 @@ public:
     // True when the statement ran, also when there was no such view.
     bool DropViewSafe(const QString& ViewName);
 
+    // --- Scripts ---
+    // Runs the GO batches of the file, one board line each; false only when there is no file.
+    bool DoScriptFromfile(const QString& Title, const QString& FName);
+    // The first column of every row of a select, into `It`; the number of rows, 0 when nothing
+    // was read (also for a statement that does not start with select, which is not run).
+    int DoSqlForCreateList(const QString& SqlSt, QStringList& It);
+
+    // --- Settings table Dbo.Info ---
+    void WriteInformation(const QString& Section, const QString& KeyName, const QString& KeyValue,
+                          const QString& Discription);
+    void ReadInformation(const QString& Section, const QString& KeyName, QString& KeyValue);
+    // The value, or "NOTANSWER" when the pair has no row.
+    QString FReadInformation(const QString& Section, const QString& KeyName);
+    // The rows of the group "Version" on the board.
+    void VersionShow();
+
 private:
     // A query on the server connection holding `sql` as its one line, sent as written.
     void prepareQuery(TMSQuery& query, const QString& sql);
@@ -86,4 +102,5 @@ private:
     int executeStatement(const QString& statement);
     int countRows(const QString& statement);
     double sumOf(TMSTable* table, const QString& expression, const QString& condition);
+    QString readInformation(const QString& section, const QString& key);
 };
