@@ -1,5 +1,6 @@
 // The session's statement running: translation (cached by batch text), compiling to SQLite statements,
 // binding RPC parameters, and stepping them while their answer is written.
+#include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/resulttokens.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/session.h"
@@ -58,20 +59,19 @@ void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const Se
 
 } // namespace
 
-struct Session::CachedStatement
-{
-    Statement st;
-    sqlite3_stmt* stmt = nullptr;
-    bool resolved = false;
-    std::string identityColumn;
-    std::string finalSql;
-    ~CachedStatement() { sqlite3_finalize(stmt); }
-};
+namespace {
 
-struct Session::CachedBatch
+template <typename Cached> std::unique_ptr<Cached> makeCached(Statement&& st)
 {
-    std::vector<std::unique_ptr<CachedStatement>> statements;
-};
+    auto cs = std::make_unique<Cached>();
+    cs->st = std::move(st);
+    for (auto& child : cs->st.body)
+        cs->children.push_back(makeCached<Cached>(std::move(child)));
+    cs->st.body.clear();
+    return cs;
+}
+
+} // namespace
 
 std::shared_ptr<Session::CachedBatch> Session::translate(const std::string& text)
 {
@@ -79,11 +79,8 @@ std::shared_ptr<Session::CachedBatch> Session::translate(const std::string& text
     if (it != m_cache.end())
         return it->second;
     auto batch = std::make_shared<CachedBatch>();
-    for (auto& st : translateBatch(text)) {
-        auto cs = std::make_unique<CachedStatement>();
-        cs->st = std::move(st);
-        batch->statements.push_back(std::move(cs));
-    }
+    for (auto& st : translateBatch(text))
+        batch->statements.push_back(makeCached<CachedStatement>(std::move(st)));
     if (m_cache.size() >= kCacheLimit)
         m_cache.clear();
     m_cache.emplace(text, batch);
@@ -98,24 +95,60 @@ bool Session::compileBatch(const std::string& text, const std::vector<std::strin
         m_cache.clear();
     try {
         const std::shared_ptr<CachedBatch> batch = translate(text);
-        for (auto& cs : batch->statements) {
-            const Statement::Kind kind = cs->st.kind;
-            if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl)
-                continue;
-            // Compiling names every table and column; nothing is stepped, so nothing changes.
-            sqlite3_stmt* stmt = prepare(*cs);
-            for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
-                const char* name = sqlite3_bind_parameter_name(stmt, i);
-                if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
-                    throw ServerError(137, 15,
-                                      std::string("Must declare the scalar variable \"") +
-                                          (name ? name : "?") + "\".");
-            }
-        }
+        for (auto& cs : batch->statements)
+            compileStatement(*cs, declared);
     } catch (const ServerError& e) {
         sendError(e);
         m_done.hold(kDoneError, 0, 0, true);
         return false;
+    }
+    return true;
+}
+
+void Session::compileStatement(CachedStatement& cs, const std::vector<std::string>& declared)
+{
+    for (auto& child : cs.children)
+        compileStatement(*child, declared);
+    const Statement::Kind kind = cs.st.kind;
+    if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl &&
+        kind != Statement::If)
+        return;
+    // Compiling names every table and column; nothing is stepped, so nothing changes.
+    sqlite3_stmt* stmt = prepare(cs);
+    for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
+        const char* name = sqlite3_bind_parameter_name(stmt, i);
+        if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
+            throw ServerError(
+                137, 15, std::string("Must declare the scalar variable \"") + (name ? name : "?") + "\".");
+    }
+}
+
+void Session::resetStatements(CachedStatement& cs)
+{
+    if (cs.stmt)
+        sqlite3_reset(cs.stmt);
+    for (auto& child : cs.children)
+        resetStatements(*child);
+}
+
+bool Session::runList(std::vector<std::unique_ptr<CachedStatement>>& list,
+                      const std::map<std::string, Value>* params, bool inRpc)
+{
+    for (auto& cs : list) {
+        try {
+            if (!runStatement(*cs, params, inRpc))
+                return false;
+        } catch (const ServerError& e) {
+            resetStatements(*cs);
+            if (e.number() == 3621) // cancelled by attention
+                return false;
+            sendError(e);
+            m_done.hold(kDoneError, 0, 0, inRpc);
+            if (e.abortsBatch())
+                return false;
+        }
+        if (m_writer.attention())
+            return false;
     }
     return true;
 }
@@ -134,22 +167,7 @@ bool Session::runBatch(const std::string& text, const std::map<std::string, Valu
         m_done.hold(kDoneError, 0, 0, inRpc);
         return false;
     }
-    for (auto& cs : batch->statements) {
-        try {
-            runStatement(*cs, params, inRpc);
-        } catch (const ServerError& e) {
-            if (cs->stmt)
-                sqlite3_reset(cs->stmt);
-            if (e.number() == 3621) // cancelled by attention
-                break;
-            sendError(e);
-            m_done.hold(kDoneError, 0, 0, inRpc);
-            if (e.abortsBatch())
-                break;
-        }
-        if (m_writer.attention())
-            break;
-    }
+    runList(batch->statements, params, inRpc);
     if (m_schemaChanged) {
         m_schemaChanged = false;
         // Statements of this batch may still be referenced by `batch`; it finalizes them itself.
@@ -170,6 +188,8 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
         cs.finalSql = st.sql;
         if (st.kind == Statement::Modify) {
             auto info = m_db->table(st.table);
+            if (!info && m_db->objectType(st.table) == 'V')
+                throw notSupported("Changing data through a view");
             if (!info)
                 throw ServerError(208, 16, "Invalid object name '" + st.table + "'.");
             for (const auto& c : info->columns)
@@ -240,7 +260,7 @@ ServerError Session::mapStepError(int rc, const CachedStatement& cs)
     return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
 }
 
-void Session::runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
+bool Session::runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
 {
     const Statement& st = cs.st;
     switch (st.kind) {
@@ -248,18 +268,28 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
     case Statement::Modify:
     case Statement::Ddl:
         runCompiled(cs, params, inRpc);
-        return;
+        return true;
+    case Statement::If:
+        return runIf(cs, params, inRpc);
+    case Statement::Block:
+        return runList(cs.children, params, inRpc);
+    case Statement::Exec:
+        return runProcedure(st, params, inRpc);
+    case Statement::CreateView:
+        createView(cs);
+        break;
+    case Statement::CreateProcedure:
+        m_db->createProcedure(st.name, st.text);
+        break;
+    case Statement::DropObjects:
+        dropObjects(st);
+        break;
     case Statement::CreateTable:
         m_db->createTable(st.tableDef);
         m_schemaChanged = true;
         break;
     case Statement::DropTable:
-        for (const auto& n : st.names) {
-            if (st.ifExists && !m_db->table(n))
-                continue;
-            m_db->dropTable(n);
-        }
-        m_schemaChanged = true;
+        dropTables(st);
         break;
     case Statement::CreateDatabase:
         createDatabase(st.name);
@@ -295,6 +325,7 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
         break;
     }
     m_done.hold(0, 0, 0, inRpc);
+    return true;
 }
 
 // The identity column's rules, checked before the statement runs so that they win over SQLite's own
@@ -374,8 +405,7 @@ void Session::runTransaction(CachedStatement& cs)
     // Prepared statements of this connection must not hold the transaction open.
     for (auto& [text, batch] : m_cache)
         for (auto& s : batch->statements)
-            if (s->stmt)
-                sqlite3_reset(s->stmt);
+            resetStatements(*s);
     const char* sql = st.kind == Statement::Begin    ? "BEGIN"
                       : st.kind == Statement::Commit ? "COMMIT"
                                                      : "ROLLBACK";

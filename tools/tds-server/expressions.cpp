@@ -16,7 +16,11 @@ struct GlobalVariable
 };
 
 const GlobalVariable kGlobalVariables[] = {
+    // Shaped like SQL Server 2019's own answer, which clients cut the version year out of; the last line
+    // says what answers in truth.
     {"@@VERSION",
+     "'Microsoft SQL Server 2019 (RTM) - 15.0.2000.5 (X64) ' || char(10) || char(9) || "
+     "'Sep 24 2019 13:48:23 ' || char(10) || char(9) || "
      "'Rimo1 TDS test server on SQLite ' || sqlite_version() || ', a development stand-in for "
      "Microsoft SQL Server; not SQL Server'",
      typeOf(SqlType::NVarChar, 300)},

@@ -224,6 +224,50 @@ std::string scopeIdentity(const Call& c)
     return "rimo_identity()";
 }
 
+// OBJECT_ID(name [, type]): the id of a table, view or procedure of the current database, else NULL.
+std::string objectId(const Call& c)
+{
+    const auto a = c.args(1, 2);
+    c.setHint(typeOf(SqlType::Int));
+    std::string out = "(SELECT id FROM rimo_objects WHERE name = rimo_object_name(" + a[0] + ")";
+    if (a.size() > 1)
+        out += " AND xtype = (" + a[1] + ")";
+    return out + ")";
+}
+
+std::string objectName(const Call& c)
+{
+    const auto a = c.args(1, 1);
+    c.setHint(typeOf(SqlType::NVarChar, 128));
+    return "(SELECT name FROM rimo_objects WHERE id = (" + a[0] + "))";
+}
+
+// OBJECTPROPERTY(id, 'property'): 1 or 0 for the kinds of object the server keeps; NULL for an id that
+// names nothing and for a property it does not know, as SQL Server answers an unknown one.
+std::string objectProperty(const Call& c)
+{
+    c.p.expectOp("(");
+    const std::string id = c.p.expr();
+    c.p.expectOp(",");
+    if (c.p.at().kind != TokenKind::String)
+        throw notSupported("OBJECTPROPERTY with a property that is not a literal");
+    const std::string property = upperAscii(c.p.at().text);
+    c.p.advance();
+    c.p.expectOp(")");
+    c.setHint(typeOf(SqlType::Int));
+    std::string type;
+    if (property == "ISPROCEDURE")
+        type = "P";
+    else if (property == "ISVIEW")
+        type = "V";
+    else if (property == "ISUSERTABLE" || property == "ISTABLE")
+        type = "U";
+    else
+        return "NULL";
+    return "(SELECT CASE WHEN xtype = '" + type + "' THEN 1 ELSE 0 END FROM rimo_objects WHERE id = (" + id +
+           "))";
+}
+
 struct Function
 {
     std::string_view name; // upper case
@@ -251,6 +295,9 @@ const Function kFunctions[] = {
     {"MAX", aggregate},
     {"MIN", aggregate},
     {"NULLIF", [](const Call& c) { return sameNameList(c, 2); }},
+    {"OBJECT_ID", objectId},
+    {"OBJECT_NAME", objectName},
+    {"OBJECTPROPERTY", objectProperty},
     {"REPLACE", replace},
     {"RIGHT", right},
     {"ROUND", round},

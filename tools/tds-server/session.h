@@ -94,7 +94,24 @@ private:
     // Translates and compiles a batch without running it (sp_prepare); every parameter it uses must be
     // among the `declared` names (lowercased). Returns false when it fails.
     bool compileBatch(const std::string& text, const std::vector<std::string>& declared);
-    void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    // Runs one statement; returns false when the rest of the batch must not run (an error that ends
+    // the batch, or an attention, inside a block or procedure).
+    bool runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    // Runs statements in order as a batch does: each error is reported and the next statement runs,
+    // unless the error ends the batch. Returns false when the batch ends.
+    bool runList(std::vector<std::unique_ptr<CachedStatement>>& list,
+                 const std::map<std::string, Value>* params, bool inRpc);
+    void compileStatement(CachedStatement& cs, const std::vector<std::string>& declared);
+    static void resetStatements(CachedStatement& cs);
+
+    // Views, procedures and IF (routines in sessionroutines.cpp).
+    bool runIf(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    void createView(CachedStatement& cs);
+    void dropObjects(const Statement& st);
+    void dropTables(const Statement& st);
+    bool runProcedure(const Statement& st, const std::map<std::string, Value>* params, bool inRpc);
+    // The value of one SQLite expression, with the statement's parameters bound.
+    Value evaluate(const std::string& sql, const std::map<std::string, Value>* params);
     void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void checkIdentityRules(CachedStatement& cs);
     void runTransaction(CachedStatement& cs);
@@ -117,6 +134,7 @@ private:
     std::string m_identityInsert; // table with IDENTITY_INSERT on
     bool m_batchFailed = false;
     bool m_schemaChanged = false;
+    int m_procedureDepth = 0;
     HeldDone m_done{m_writer};
 
     std::unordered_map<std::string, std::shared_ptr<CachedBatch>> m_cache;

@@ -94,6 +94,9 @@ ServerError prepareError(const std::string& message)
         return ServerError(208, 16, "Invalid object name '" + *t + "'.");
     if (auto c = after("no such column: "))
         return ServerError(207, 16, "Invalid column name '" + *c + "'.");
+    if (const size_t at = message.find(" has no column named ");
+        message.rfind("table ", 0) == 0 && at != std::string::npos)
+        return ServerError(207, 16, "Invalid column name '" + message.substr(at + 21) + "'.");
     if (auto c = after("ambiguous column name: "))
         return ServerError(209, 16, "Ambiguous column name '" + *c + "'.");
     if (message.find("values were supplied") != std::string::npos ||

@@ -17,6 +17,21 @@ struct SelectItem
     std::optional<ColumnType> type; // known result type of an expression item
 };
 
+// A parameter a stored procedure declares: its name (with the @), type and default when it has one.
+struct ProcedureParameter
+{
+    std::string name;
+    ColumnType type;
+    std::string defaultSql; // SQLite expression; empty when the caller must supply the value
+};
+
+// An argument of EXEC: `name` is empty for a positional one.
+struct ExecArgument
+{
+    std::string name;
+    std::string sql;
+};
+
 struct Statement
 {
     enum Kind {
@@ -35,7 +50,13 @@ struct Statement
         IdentityInsert,
         NoCount,
         Ddl,
-        Print
+        Print,
+        If,              // sql: the condition as a one-value query; body: the statement and its ELSE
+        Block,           // BEGIN ... END: body holds the statements
+        CreateView,      // name, sql (the select), columns (the optional column list), items
+        CreateProcedure, // name, parameters, definition (the body's text)
+        DropObjects,     // DROP VIEW / DROP PROCEDURE: names, shownNames, objectType, ifExists
+        Exec             // name, arguments
     };
     enum Verb { None, Insert, Update, Delete };
 
@@ -59,6 +80,13 @@ struct Statement
     std::string name;     // database for USE/CREATE/DROP DATABASE, login for CREATE LOGIN, text for PRINT
     std::string password; // CREATE LOGIN
     bool on = false;      // SET IDENTITY_INSERT / NOCOUNT
+
+    std::vector<Statement> body;
+    std::vector<std::string> shownNames; // DROP VIEW/PROCEDURE: the names as written, for messages
+    char objectType = 0;                 // DROP VIEW/PROCEDURE: 'V' or 'P'
+    std::vector<ProcedureParameter> parameters;
+    std::string definition;
+    std::vector<ExecArgument> arguments;
 };
 
 std::vector<Statement> translateBatch(std::string_view tsql);
