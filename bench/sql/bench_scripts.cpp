@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace rimo::bench;
 
@@ -143,20 +144,21 @@ int main(int argc, char** argv)
             statements << batch.lines.join(u'\n');
 
     std::vector<double> runner, bsqldb, posts, executes;
-    for (int r = 0; r < repetitions; ++r) {
+    const auto runScript = [&] {
         server.exec("DELETE FROM T", "bench");
-        double t = now();
+        const double t = now();
         tools.DoScriptFromfile(QStringLiteral("bench"), script);
         runner.push_back(now() - t);
         if (tools.messageBoard()->rows().rows().size() != static_cast<std::size_t>(batches) ||
             !dialogs.messages.isEmpty()) {
             std::fprintf(stderr, "the runner did not run %d succeeding batches\n", batches);
-            return 1;
+            std::exit(1);
         }
-
+    };
+    const auto runBsqldb = [&] {
         server.exec("DELETE FROM T", "bench");
         QProcess bsql;
-        t = now();
+        const double t = now();
         bsql.start(QStringLiteral("bsqldb"),
                    {QStringLiteral("-S"), QString::fromStdString(server.serverSpec()), QStringLiteral("-U"),
                     QStringLiteral("sa"), QStringLiteral("-P"), QString::fromStdString(server.password()),
@@ -165,28 +167,35 @@ int main(int argc, char** argv)
         bsqldb.push_back(now() - t);
         if (bsql.exitStatus() != QProcess::NormalExit || bsql.exitCode() != 0) {
             std::fprintf(stderr, "bsqldb failed: %s\n", bsql.readAllStandardError().constData());
-            return 1;
+            std::exit(1);
         }
-
+    };
+    const auto postAlone = [&] {
         TMessageBoardForm* board = tools.messageBoard();
         board->StartRecording(true, QStringLiteral("bench"));
-        t = now();
+        const double t = now();
         for (int i = 1; i <= batches; ++i)
             board->PostThisMessage(QStringLiteral("موفقيت در"), QString::number(i));
         posts.push_back(now() - t);
         board->StopRecording();
-
+    };
+    const auto executeAlone = [&] {
         server.exec("DELETE FROM T", "bench");
         TMSQuery query;
         query.ParamCheck = false;
         query.Connection = tools.ServerConnection;
-        t = now();
+        const double t = now();
         for (const QString& statement : statements) {
             query.SQL = QStringList{statement};
             query.Execute();
         }
         executes.push_back(now() - t);
-    }
+    };
+    // The order turns round each repetition, so no side always runs first.
+    const std::vector<std::function<void()>> sides = {runScript, runBsqldb, postAlone, executeAlone};
+    for (int r = 0; r < repetitions; ++r)
+        for (std::size_t k = 0; k < sides.size(); ++k)
+            sides[(k + static_cast<std::size_t>(r)) % sides.size()]();
     const double run = median(runner), bare = median(bsqldb), board = median(posts), exec = median(executes);
     std::printf("run    %d batches: DoScriptFromfile %.1f ms, bsqldb %.1f ms, %d board posts alone %.1f ms\n",
                 batches, run * 1e3, bare * 1e3, batches, board * 1e3);
