@@ -5,6 +5,7 @@
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/session.h"
 #include "tools/tds-server/sqliteerrors.h"
+#include "tools/tds-server/values.h"
 
 #include <sqlite3.h>
 
@@ -186,6 +187,7 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
             if (lowerAscii(db) != lowerAscii(m_dbName))
                 throw notSupported("A reference to another database ('" + db + "')");
         cs.finalSql = st.sql;
+        std::vector<std::string> insertColumns = st.columns;
         if (st.kind == Statement::Modify) {
             auto info = m_db->table(st.table);
             if (!info && m_db->objectType(st.table) == 'V')
@@ -203,10 +205,14 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
                     if (c.identity && lowerAscii(m_identityInsert) != lowerAscii(info->name))
                         continue;
                     cols += (cols.empty() ? "" : ", ") + sqliteIdent(c.name);
+                    insertColumns.push_back(c.name);
                 }
                 cs.finalSql.insert(st.insertPos, " (" + cols + ")");
             }
         }
+        resolveTypeSlots(cs.finalSql, [&](TypeSlot kind, const std::string& a, const std::string& b) {
+            return typeSlotCode(st, insertColumns, kind, a, b);
+        });
         cs.resolved = true;
     }
     sqlite3_stmt* stmt = nullptr;
@@ -255,6 +261,38 @@ void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* param
     }
 }
 
+std::string Session::typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                                  TypeSlot kind, const std::string& a, const std::string& b)
+{
+    const ColumnInfo* c = nullptr;
+    if (kind == TypeSlot::InsertColumn) {
+        const size_t k =
+            a.find_first_not_of("0123456789") == std::string::npos && a.size() < 6 ? std::stoul(a) : SIZE_MAX;
+        if (k < insertColumns.size())
+            c = m_db->column(st.table, insertColumns[k]);
+    } else if (kind == TypeSlot::UpdateColumn) {
+        c = m_db->column(st.table, a);
+    } else {
+        for (const auto& [alias, table] : st.tables)
+            if ((a.empty() || compareCi(alias, a) == 0) && (c = m_db->column(table, b)) != nullptr)
+                break;
+    }
+    if (!c)
+        return {};
+    if (kind == TypeSlot::DeclaredType)
+        return c->type.sqlName();
+    // A text compared with binary is converted by SQL Server; only writing one into a binary column is
+    // refused.
+    const std::string code = storeCode(c->type);
+    if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
+        return {};
+    // Whole-number types are below the numbers they are compared with: only texts convert to them.
+    if (kind == TypeSlot::Compared &&
+        (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))
+        return code + "~";
+    return code;
+}
+
 ServerError Session::mapStepError(int rc, const CachedStatement& cs)
 {
     return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
@@ -285,8 +323,7 @@ bool Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
         dropObjects(st);
         break;
     case Statement::CreateTable:
-        m_db->createTable(st.tableDef);
-        m_schemaChanged = true;
+        createTable(st.tableDef);
         break;
     case Statement::DropTable:
         dropTables(st);

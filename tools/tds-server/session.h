@@ -120,6 +120,11 @@ private:
     sqlite3_stmt* prepare(CachedStatement& cs);
     void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
     ServerError mapStepError(int rc, const CachedStatement& cs);
+    // What a type slot of `st` stands for (see resolveTypeSlots).
+    std::string typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                             TypeSlot kind, const std::string& a, const std::string& b);
+    // CREATE TABLE, with its defaults and checks comparing by the columns' types.
+    void createTable(TableDef def);
     std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
 
     Transport m_transport;
