@@ -290,6 +290,39 @@ TEST_F(TdsValuesTest, LiteralsCompareUnderTheCollationAndCountSqlServersBytes)
     EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"8", "4", "4", "8"}));
 }
 
+// An expression column whose type the server cannot tell from the expression takes it from the first row
+// with a value: a NULL first row once made it an int and every later text a 0.
+TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(c.run("CREATE TABLE Firsts (k int, s nvarchar(10), f float);"
+                      "INSERT INTO Firsts VALUES (1, N'abc', 1.5), (2, N'de', 2.25), (3, NULL, NULL)"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(
+        c.run("SELECT CASE WHEN k = 1 THEN NULL ELSE s END AS t, CASE WHEN k < 3 THEN NULL ELSE 7 END AS n, "
+              "CASE WHEN k = 1 THEN NULL ELSE f END AS x, NULL AS z FROM Firsts ORDER BY k",
+              &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[1][0], "de");
+    EXPECT_NE(rs[0].types[0], SYBINT4);
+    EXPECT_EQ(rs[0].rows[2][1], "7");
+    EXPECT_EQ(rs[0].types[1], SYBINT4);
+    EXPECT_EQ(rs[0].rows[1][2], "2.25");
+    EXPECT_EQ(rs[0].types[2], SYBFLT8);
+    EXPECT_EQ(rs[0].rows[0][3], "NULL");
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+cur.execute('SELECT CASE WHEN k = 1 THEN NULL ELSE s END, CASE WHEN k < 3 THEN NULL ELSE k * 2 END FROM Firsts '
+            'WHERE k >= %s ORDER BY k', (1,))
+print(cur.fetchall())
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "[(None, None), ('de', None), (None, 6)]\n");
+}
+
 // The same rules through pytds, whose parameters are its own: datetime, date and float parameters,
 // binary parameters (pytds.Binary), text that breaks a column's type, (max) columns sent as PLP, and NUL
 // inside a literal.

@@ -18,9 +18,29 @@ namespace {
 
 constexpr size_t kCacheLimit = 512;
 
+// The type a value of the row stands for, when nothing else tells the column's type.
+ColumnType typeOfValue(sqlite3_stmt* stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: {
+        const int64_t v = sqlite3_column_int64(stmt, i);
+        return ColumnType{(v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt, 0, 0, 0};
+    }
+    case SQLITE_FLOAT:
+        return ColumnType{SqlType::Float, 0, 0, 0};
+    case SQLITE_TEXT:
+        return ColumnType{SqlType::NVarChar, 4000, 0, 0};
+    case SQLITE_BLOB:
+        return ColumnType{SqlType::VarBinary, 8000, 0, 0};
+    default:
+        return ColumnType{SqlType::Int, 0, 0, 0};
+    }
+}
+
 // A result column's type: that of the table column it comes from, else the select item's known type, else
-// its declared type, else the type of the first row's value.
-void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
+// its declared type, else the type of the first row's value. Returns true when only a NULL (or no row) was
+// there to tell, so that the type is still to be found.
+bool typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
 {
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin = sqlite3_column_origin_name(stmt, i);
@@ -30,33 +50,25 @@ void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const Se
             m.type = info->type;
             m.nullable = info->nullable;
             m.identity = info->identity;
-            return;
+            return false;
         }
     }
     if (item && item->type) {
         m.type = *item->type;
-        return;
+        return false;
     }
     if (const char* decl = sqlite3_column_decltype(stmt, i)) {
         if (auto t = parseTypeText(decl)) {
             m.type = *t;
-            return;
+            return false;
         }
     }
-    const int t = hasRow ? sqlite3_column_type(stmt, i) : SQLITE_NULL;
-    if (t == SQLITE_INTEGER) {
-        const int64_t v = sqlite3_column_int64(stmt, i);
-        m.type.type = (v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt;
-    } else if (t == SQLITE_FLOAT) {
-        m.type.type = SqlType::Float;
-    } else if (t == SQLITE_TEXT) {
-        m.type = ColumnType{SqlType::NVarChar, 4000, 0, 0};
-    } else if (t == SQLITE_BLOB) {
-        m.type = ColumnType{SqlType::VarBinary, 8000, 0, 0};
-    } else {
-        m.type.type = SqlType::Int;
-    }
+    m.type = hasRow ? typeOfValue(stmt, i) : ColumnType{SqlType::Int, 0, 0, 0};
+    return !hasRow || sqlite3_column_type(stmt, i) == SQLITE_NULL;
 }
+
+// How many rows a query is read ahead for the type of a column whose first values are NULL.
+constexpr int kTypeLookahead = 10000;
 
 } // namespace
 
@@ -408,7 +420,7 @@ void Session::runCompiled(CachedStatement& cs, const std::map<std::string, Value
     sqlite3_clear_bindings(stmt);
     bind(stmt, params);
     if (st.kind == Statement::Query) {
-        runQuery(cs, stmt, inRpc);
+        runQuery(cs, stmt, params, inRpc);
     } else if (st.kind == Statement::Modify) {
         runModify(cs, stmt);
         const uint16_t cmd = st.verb == Statement::Insert   ? kCmdInsert
@@ -470,7 +482,8 @@ void Session::runModify(CachedStatement& cs, sqlite3_stmt* stmt)
     sqlite3_reset(stmt);
 }
 
-std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow)
+std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow,
+                                          std::vector<int>* untyped)
 {
     const int n = sqlite3_column_count(stmt);
     std::vector<ColumnMeta> cols(n);
@@ -495,13 +508,47 @@ std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& s
         ColumnMeta& m = cols[i];
         const char* name = sqlite3_column_name(stmt, i);
         m.name = name ? name : "";
-        typeColumn(m, *m_db, stmt, i, items[i], hasRow);
+        if (typeColumn(m, *m_db, stmt, i, items[i], hasRow) && untyped)
+            untyped->push_back(i);
         m.wire = wireFor(m.type, m_version);
     }
     return cols;
 }
 
-void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
+// An expression column whose first value is NULL takes its type from the first later row that has a
+// value, read through a second run of the query, so that a NULL first row does not make it an int.
+void Session::typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
+                                std::vector<ColumnMeta>& cols, std::vector<int> untyped)
+{
+    sqlite3_stmt* probe = nullptr;
+    if (sqlite3_prepare_v2(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()), &probe,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    try {
+        bind(probe, params);
+    } catch (const ServerError&) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    for (int row = 0; row < kTypeLookahead && !untyped.empty() && sqlite3_step(probe) == SQLITE_ROW; ++row) {
+        for (size_t k = 0; k < untyped.size();) {
+            const int i = untyped[k];
+            if (sqlite3_column_type(probe, i) == SQLITE_NULL) {
+                ++k;
+                continue;
+            }
+            cols[i].type = typeOfValue(probe, i);
+            cols[i].wire = wireFor(cols[i].type, m_version);
+            untyped.erase(untyped.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
+    sqlite3_finalize(probe);
+}
+
+void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
+                       bool inRpc)
 {
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
@@ -509,7 +556,10 @@ void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
         sqlite3_reset(stmt);
         throw e;
     }
-    const std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW);
+    std::vector<int> untyped;
+    std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW, &untyped);
+    if (rc == SQLITE_ROW && !untyped.empty())
+        typeFromLaterRows(cs, params, cols, untyped);
     m_done.flush(true);
     writeColMetadata(m_writer, cols, m_version);
     uint64_t rows = 0;
