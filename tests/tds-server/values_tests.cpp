@@ -2,6 +2,7 @@
 // value sent, value read, comparisons that must and must not match) through FreeTDS db-lib and pytds.
 #include "dblibclient.h"
 #include "tdsserver.h"
+#include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/values.h"
 

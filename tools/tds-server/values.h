@@ -14,13 +14,6 @@ struct sqlite3;
 
 namespace rimo::tds {
 
-// The text a date or time is kept as, whatever its type: "YYYY-MM-DD HH:MM:SS.mmm", so that every form
-// of one instant is one stored value and equals a date/time parameter.
-// Parses a text the way SQL Server reads one under us_english with DATEFORMAT mdy, for a column of
-// `type` (DateTime, SmallDateTime or Date), rounding as that type does (1/300 s, the minute, the day).
-// Returns the kept text, or nullopt with `error` set to 241 (not a date) or 242 (out of the type's range).
-std::optional<std::string> storedDateTime(std::string_view text, SqlType type, int& error);
-
 // The type code rimo_store takes for a column type ("int", "datetime", ...), or empty when values of the
 // type are kept as given.
 std::string storeCode(const ColumnType& t);
