@@ -29,6 +29,7 @@ Statement Parser::insert()
     if (r.sql.rfind("\"", 0) != 0)
         throw notSupported("Changing a catalog view");
     st.table = r.name;
+    m_tables.emplace_back(r.name, r.name);
     skipTableHints();
     st.sql = "INSERT INTO " + r.sql;
     if (at().isOp("(") && !at(1).isWord("SELECT")) {
@@ -57,7 +58,15 @@ Statement Parser::insert()
             if (!first && !op(","))
                 break;
             expectOp("(");
-            st.sql += (first ? "(" : ", (") + exprList() + ")";
+            // Each value goes to its column through rimo_store, whose type the session fills in.
+            st.sql += first ? "(" : ", (";
+            for (size_t k = 0;; ++k) {
+                if (k > 0 && !op(","))
+                    break;
+                st.sql += (k ? ", rimo_store(" : "rimo_store(") + expr() + ", " +
+                          typeSlot(TypeSlot::InsertColumn, std::to_string(k)) + ")";
+            }
+            st.sql += ")";
             expectOp(")");
         }
     } else if (at().isWord("SELECT") || at().isOp("(")) {
@@ -96,6 +105,7 @@ Statement Parser::update()
     if (r.sql.rfind("\"", 0) != 0)
         throw notSupported("Changing a catalog view");
     st.table = r.name;
+    m_tables.emplace_back(r.name, r.name);
     skipTableHints();
     expectWord("SET");
     std::string sets;
@@ -118,7 +128,8 @@ Statement Parser::update()
         } else {
             fail();
         }
-        sets += (first ? "" : ", ") + col + " = " + value;
+        sets += (first ? "" : ", ") + col + " = rimo_store(" + value + ", " +
+                typeSlot(TypeSlot::UpdateColumn, parts.back()) + ")";
     }
     if (at().isWord("FROM"))
         throw notSupported("UPDATE ... FROM");
@@ -140,6 +151,7 @@ Statement Parser::remove()
     if (r.sql.rfind("\"", 0) != 0)
         throw notSupported("Changing a catalog view");
     st.table = r.name;
+    m_tables.emplace_back(r.name, r.name);
     skipTableHints();
     std::string where;
     if (word("WHERE"))

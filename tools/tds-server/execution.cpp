@@ -5,6 +5,7 @@
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/session.h"
 #include "tools/tds-server/sqliteerrors.h"
+#include "tools/tds-server/values.h"
 
 #include <sqlite3.h>
 
@@ -17,9 +18,29 @@ namespace {
 
 constexpr size_t kCacheLimit = 512;
 
+// The type a value of the row stands for, when nothing else tells the column's type.
+ColumnType typeOfValue(sqlite3_stmt* stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: {
+        const int64_t v = sqlite3_column_int64(stmt, i);
+        return ColumnType{(v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt, 0, 0, 0};
+    }
+    case SQLITE_FLOAT:
+        return ColumnType{SqlType::Float, 0, 0, 0};
+    case SQLITE_TEXT:
+        return ColumnType{SqlType::NVarChar, 4000, 0, 0};
+    case SQLITE_BLOB:
+        return ColumnType{SqlType::VarBinary, 8000, 0, 0};
+    default:
+        return ColumnType{SqlType::Int, 0, 0, 0};
+    }
+}
+
 // A result column's type: that of the table column it comes from, else the select item's known type, else
-// its declared type, else the type of the first row's value.
-void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
+// its declared type, else the type of the first row's value. Returns true when only a NULL (or no row) was
+// there to tell, so that the type is still to be found.
+bool typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
 {
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin = sqlite3_column_origin_name(stmt, i);
@@ -29,33 +50,25 @@ void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const Se
             m.type = info->type;
             m.nullable = info->nullable;
             m.identity = info->identity;
-            return;
+            return false;
         }
     }
     if (item && item->type) {
         m.type = *item->type;
-        return;
+        return false;
     }
     if (const char* decl = sqlite3_column_decltype(stmt, i)) {
         if (auto t = parseTypeText(decl)) {
             m.type = *t;
-            return;
+            return false;
         }
     }
-    const int t = hasRow ? sqlite3_column_type(stmt, i) : SQLITE_NULL;
-    if (t == SQLITE_INTEGER) {
-        const int64_t v = sqlite3_column_int64(stmt, i);
-        m.type.type = (v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt;
-    } else if (t == SQLITE_FLOAT) {
-        m.type.type = SqlType::Float;
-    } else if (t == SQLITE_TEXT) {
-        m.type = ColumnType{SqlType::NVarChar, 4000, 0, 0};
-    } else if (t == SQLITE_BLOB) {
-        m.type = ColumnType{SqlType::VarBinary, 8000, 0, 0};
-    } else {
-        m.type.type = SqlType::Int;
-    }
+    m.type = hasRow ? typeOfValue(stmt, i) : ColumnType{SqlType::Int, 0, 0, 0};
+    return !hasRow || sqlite3_column_type(stmt, i) == SQLITE_NULL;
 }
+
+// How many rows a query is read ahead for the type of a column whose first values are NULL.
+constexpr int kTypeLookahead = 10000;
 
 } // namespace
 
@@ -186,6 +199,7 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
             if (lowerAscii(db) != lowerAscii(m_dbName))
                 throw notSupported("A reference to another database ('" + db + "')");
         cs.finalSql = st.sql;
+        std::vector<std::string> insertColumns = st.columns;
         if (st.kind == Statement::Modify) {
             auto info = m_db->table(st.table);
             if (!info && m_db->objectType(st.table) == 'V')
@@ -203,10 +217,14 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
                     if (c.identity && lowerAscii(m_identityInsert) != lowerAscii(info->name))
                         continue;
                     cols += (cols.empty() ? "" : ", ") + sqliteIdent(c.name);
+                    insertColumns.push_back(c.name);
                 }
                 cs.finalSql.insert(st.insertPos, " (" + cols + ")");
             }
         }
+        resolveTypeSlots(cs.finalSql, [&](TypeSlot kind, const std::string& a, const std::string& b) {
+            return typeSlotCode(st, insertColumns, kind, a, b);
+        });
         cs.resolved = true;
     }
     sqlite3_stmt* stmt = nullptr;
@@ -255,6 +273,38 @@ void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* param
     }
 }
 
+std::string Session::typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                                  TypeSlot kind, const std::string& a, const std::string& b)
+{
+    const ColumnInfo* c = nullptr;
+    if (kind == TypeSlot::InsertColumn) {
+        const size_t k =
+            a.find_first_not_of("0123456789") == std::string::npos && a.size() < 6 ? std::stoul(a) : SIZE_MAX;
+        if (k < insertColumns.size())
+            c = m_db->column(st.table, insertColumns[k]);
+    } else if (kind == TypeSlot::UpdateColumn) {
+        c = m_db->column(st.table, a);
+    } else {
+        for (const auto& [alias, table] : st.tables)
+            if ((a.empty() || compareCi(alias, a) == 0) && (c = m_db->column(table, b)) != nullptr)
+                break;
+    }
+    if (!c)
+        return {};
+    if (kind == TypeSlot::DeclaredType)
+        return c->type.sqlName();
+    // A text compared with binary is converted by SQL Server; only writing one into a binary column is
+    // refused.
+    const std::string code = storeCode(c->type);
+    if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
+        return {};
+    // Whole-number types are below the numbers they are compared with: only texts convert to them.
+    if (kind == TypeSlot::Compared &&
+        (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))
+        return code + "~";
+    return code;
+}
+
 ServerError Session::mapStepError(int rc, const CachedStatement& cs)
 {
     return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
@@ -285,8 +335,7 @@ bool Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
         dropObjects(st);
         break;
     case Statement::CreateTable:
-        m_db->createTable(st.tableDef);
-        m_schemaChanged = true;
+        createTable(st.tableDef);
         break;
     case Statement::DropTable:
         dropTables(st);
@@ -371,7 +420,7 @@ void Session::runCompiled(CachedStatement& cs, const std::map<std::string, Value
     sqlite3_clear_bindings(stmt);
     bind(stmt, params);
     if (st.kind == Statement::Query) {
-        runQuery(cs, stmt, inRpc);
+        runQuery(cs, stmt, params, inRpc);
     } else if (st.kind == Statement::Modify) {
         runModify(cs, stmt);
         const uint16_t cmd = st.verb == Statement::Insert   ? kCmdInsert
@@ -433,7 +482,8 @@ void Session::runModify(CachedStatement& cs, sqlite3_stmt* stmt)
     sqlite3_reset(stmt);
 }
 
-std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow)
+std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow,
+                                          std::vector<int>* untyped)
 {
     const int n = sqlite3_column_count(stmt);
     std::vector<ColumnMeta> cols(n);
@@ -458,13 +508,47 @@ std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& s
         ColumnMeta& m = cols[i];
         const char* name = sqlite3_column_name(stmt, i);
         m.name = name ? name : "";
-        typeColumn(m, *m_db, stmt, i, items[i], hasRow);
+        if (typeColumn(m, *m_db, stmt, i, items[i], hasRow) && untyped)
+            untyped->push_back(i);
         m.wire = wireFor(m.type, m_version);
     }
     return cols;
 }
 
-void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
+// An expression column whose first value is NULL takes its type from the first later row that has a
+// value, read through a second run of the query, so that a NULL first row does not make it an int.
+void Session::typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
+                                std::vector<ColumnMeta>& cols, std::vector<int> untyped)
+{
+    sqlite3_stmt* probe = nullptr;
+    if (sqlite3_prepare_v2(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()), &probe,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    try {
+        bind(probe, params);
+    } catch (const ServerError&) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    for (int row = 0; row < kTypeLookahead && !untyped.empty() && sqlite3_step(probe) == SQLITE_ROW; ++row) {
+        for (size_t k = 0; k < untyped.size();) {
+            const int i = untyped[k];
+            if (sqlite3_column_type(probe, i) == SQLITE_NULL) {
+                ++k;
+                continue;
+            }
+            cols[i].type = typeOfValue(probe, i);
+            cols[i].wire = wireFor(cols[i].type, m_version);
+            untyped.erase(untyped.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
+    sqlite3_finalize(probe);
+}
+
+void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
+                       bool inRpc)
 {
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
@@ -472,7 +556,10 @@ void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
         sqlite3_reset(stmt);
         throw e;
     }
-    const std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW);
+    std::vector<int> untyped;
+    std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW, &untyped);
+    if (rc == SQLITE_ROW && !untyped.empty())
+        typeFromLaterRows(cs, params, cols, untyped);
     m_done.flush(true);
     writeColMetadata(m_writer, cols, m_version);
     uint64_t rows = 0;

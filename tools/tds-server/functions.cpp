@@ -1,6 +1,7 @@
 // Built-in functions: one translator per T-SQL function name, looked up in a table.
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
+#include "tools/tds-server/values.h"
 
 #include <algorithm>
 
@@ -42,9 +43,12 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::SmallInt:
     case SqlType::TinyInt:
     case SqlType::Bit:
-        return "CAST(" + e + " AS INTEGER)";
     case SqlType::Float:
     case SqlType::Real:
+    case SqlType::DateTime:
+    case SqlType::SmallDateTime:
+    case SqlType::Date:
+        return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::Money:
     case SqlType::SmallMoney:
         return "CAST(" + e + " AS REAL)";
@@ -56,10 +60,6 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::Binary:
     case SqlType::Image:
         return "CAST(" + e + " AS BLOB)";
-    case SqlType::DateTime:
-    case SqlType::SmallDateTime:
-    case SqlType::Date:
-        return "CAST(" + e + " AS TEXT)";
     default:
         if (t.length > 0)
             return "substr(CAST(" + e + " AS TEXT), 1, " + std::to_string(t.length) + ")";
@@ -147,14 +147,28 @@ std::string len(const Call& c)
 {
     const auto a = c.args(1, 1);
     c.setHint(typeOf(SqlType::Int));
-    return "length(rtrim(" + a[0] + ", ' '))";
+    return "rimo_len(" + a[0] + ")";
 }
 
+// DATALENGTH counts SQL Server's bytes, which depend on the argument's type: a column's declared one, a
+// literal's own (N'' is nvarchar), else what the value holds.
 std::string dataLength(const Call& c)
 {
-    const auto a = c.args(1, 1);
+    c.p.expectOp("(");
+    const size_t from = c.p.position();
+    const Token first = c.p.at();
+    const std::string e = c.p.expr();
+    const size_t to = c.p.position();
+    c.p.expectOp(")");
     c.setHint(typeOf(SqlType::Int));
-    return "length(CAST(" + a[0] + " AS BLOB))";
+    std::string qualifier;
+    std::string column;
+    std::string type = "NULL";
+    if (c.p.columnRef(from, to, qualifier, column))
+        type = typeSlot(TypeSlot::DeclaredType, qualifier, column);
+    else if (to == from + 1 && first.kind == TokenKind::String)
+        type = first.national ? "'nvarchar'" : "'varchar'";
+    return "rimo_datalength(" + e + ", " + type + ")";
 }
 
 std::string replace(const Call& c)

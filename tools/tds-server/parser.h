@@ -17,6 +17,8 @@
 namespace rimo::tds {
 
 std::string upperAscii(std::string_view s);
+// A client's text as a SQLite literal, with the characters SQLite's text cannot carry spelled out.
+std::string textLiteral(const std::string& text);
 // A reserved word of T-SQL (syntax errors at one are reported "near the keyword").
 bool isKeyword(const Token& tok);
 
@@ -42,6 +44,7 @@ public:
     void setInProcedure() { m_inProcedure = true; }
 
     // Token helpers. Past the end, at() keeps answering the End token.
+    size_t position() const { return m_p; }
     const Token& at(size_t k = 0) const { return m_t[std::min(m_p + k, m_t.size() - 1)]; }
     void advance()
     {
@@ -91,6 +94,8 @@ public:
     std::string select(Statement& st, bool topLevel);
     // A type name with its optional (length), (precision, scale) or (max).
     ColumnType columnType();
+    // When tokens [from, to) are one column reference: its qualifier (maybe empty) and name.
+    bool columnRef(size_t from, size_t to, std::string& qualifier, std::string& column) const;
 
 private:
     enum class Shape { Other, Text, Number };
@@ -151,6 +156,12 @@ private:
     std::string unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
     std::string primary(std::optional<ColumnType>* hint, bool* plainColumn);
     std::string caseExpr(std::optional<ColumnType>* hint);
+    // When tokens [from, to) are one literal or parameter (a value SQL Server converts to the type of
+    // the column it is compared with).
+    bool valueAt(size_t from, size_t to) const;
+    // `value` (tokens [v0, v1)) compared with the expression of tokens [c0, c1): converted to that
+    // column's type when one is a column and the other a value.
+    std::string compared(const std::string& value, size_t v0, size_t v1, size_t c0, size_t c1) const;
     std::string variable(const std::string& text, std::optional<ColumnType>* hint);
 
     // Built-in functions (functions.cpp).
@@ -181,6 +192,7 @@ private:
     // What the statement being read refers to, sub-queries included.
     bool m_usesSysDatabases = false;
     std::vector<std::string> m_databases;
+    std::vector<std::pair<std::string, std::string>> m_tables;
 };
 
 // The deepest nesting the parser follows; SQL Server's own limits on nesting are of the same order.

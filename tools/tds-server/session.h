@@ -115,12 +115,22 @@ private:
     void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void checkIdentityRules(CachedStatement& cs);
     void runTransaction(CachedStatement& cs);
-    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
+    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
+                  bool inRpc);
+    void typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
+                           std::vector<ColumnMeta>& cols, std::vector<int> untyped);
     void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
     sqlite3_stmt* prepare(CachedStatement& cs);
     void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
     ServerError mapStepError(int rc, const CachedStatement& cs);
-    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
+    // What a type slot of `st` stands for (see resolveTypeSlots).
+    std::string typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                             TypeSlot kind, const std::string& a, const std::string& b);
+    // CREATE TABLE, with its defaults and checks comparing by the columns' types.
+    void createTable(TableDef def);
+    // The result columns' names and types; `untyped` receives those only a NULL first value typed.
+    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow,
+                                     std::vector<int>* untyped = nullptr);
 
     Transport m_transport;
     ServerConfig m_config;

@@ -3,6 +3,7 @@
 #include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/sqliteerrors.h"
+#include "tools/tds-server/values.h"
 
 #include <memory>
 
@@ -113,6 +114,29 @@ void Session::createView(CachedStatement& cs)
         columns.push_back(std::move(c));
     }
     m_db->createView(st.name, cs.finalSql, st.columns, columns);
+    m_schemaChanged = true;
+}
+
+void Session::createTable(TableDef def)
+{
+    auto code = [&](TypeSlot kind, const std::string& a, const std::string& b) -> std::string {
+        const std::string& name = kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType ? b : a;
+        for (const auto& c : def.columns)
+            if (compareCi(c.name, name) == 0)
+                return kind == TypeSlot::DeclaredType ? c.type.sqlName() : storeCode(c.type);
+        return {};
+    };
+    for (auto& k : def.constraints)
+        resolveTypeSlots(k.checkSql, code);
+    for (auto& c : def.columns) {
+        if (c.defaultSql.empty())
+            continue;
+        resolveTypeSlots(c.defaultSql, code);
+        // A default goes into its column as any value does.
+        if (const std::string store = storeCode(c.type); !store.empty())
+            c.defaultSql = "rimo_store(" + c.defaultSql + ", " + sqliteLiteral(store) + ")";
+    }
+    m_db->createTable(def);
     m_schemaChanged = true;
 }
 

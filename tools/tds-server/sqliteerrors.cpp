@@ -1,5 +1,7 @@
 #include "tools/tds-server/sqliteerrors.h"
 
+#include "tools/tds-server/values.h"
+
 #include <sqlite3.h>
 
 #include <cstring>
@@ -113,6 +115,8 @@ ServerError prepareError(const std::string& message)
 ServerError stepError(int rc, const std::string& message, Database& db, const Statement& st,
                       const std::string& identityColumn)
 {
+    if (const auto v = valueError(message))
+        return ServerError(v->first, 16, v->second);
     auto tail = [&](const std::string& prefix) {
         return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : std::string();
     };

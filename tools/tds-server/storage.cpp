@@ -2,6 +2,7 @@
 
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/servererror.h"
+#include "tools/tds-server/values.h"
 
 #include <sqlite3.h>
 
@@ -324,6 +325,7 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
                             nullptr);
     sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction,
                             nullptr, nullptr);
+    registerValueFunctions(db);
     sqlite3_create_function(db, "rimo_object_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &self->m_name,
                             objectNameFunction, nullptr, nullptr);
     self->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
@@ -374,7 +376,12 @@ void Database::createTable(const TableDef& def)
             identitySeed = c.seed;
             ddl += "INTEGER PRIMARY KEY AUTOINCREMENT";
         } else {
-            ddl += c.type.sqlName();
+            // SQLite reads no (max) in a type name; the type itself is kept in rimo_columns.
+            std::string declared = c.type.sqlName();
+            if (c.type.length < 0 && declared.size() > 5 &&
+                declared.compare(declared.size() - 5, 5, "(max)") == 0)
+                declared.resize(declared.size() - 5);
+            ddl += declared;
             if (c.type.isText())
                 ddl += " COLLATE RIMO_CI";
         }

@@ -27,6 +27,11 @@ constexpr std::array kReserved = {
     "EXISTS",    "CASE",   "TOP",      "DISTINCT", "ALL",     "WHILE",  "RETURN",  "GRANT",   "EXCEPT",
     "INTERSECT", "ESCAPE", "OUTPUT",   "SAVE"};
 
+// A type slot's literal starts with this character, which the lexer never lets into a name, and keeps its
+// two names apart with the second.
+constexpr char kSlotMark = '\x01';
+constexpr char kSlotSeparator = '\x02';
+
 // Reserved words of T-SQL that the reader still takes as names where it does not expect them; a syntax
 // error at one of them is reported as at a keyword.
 constexpr std::array kMoreKeywords = {
@@ -69,11 +74,14 @@ Statement Parser::fullStatement()
 {
     const bool outerSys = std::exchange(m_usesSysDatabases, false);
     std::vector<std::string> outerDatabases = std::exchange(m_databases, {});
+    auto outerTables = std::exchange(m_tables, {});
     Statement st = statement();
     st.usesSysDatabases |= m_usesSysDatabases;
     st.databases.insert(st.databases.end(), m_databases.begin(), m_databases.end());
+    st.tables.insert(st.tables.end(), m_tables.begin(), m_tables.end());
     m_usesSysDatabases = outerSys;
     m_databases = std::move(outerDatabases);
+    m_tables = std::move(outerTables);
     return st;
 }
 
@@ -477,6 +485,8 @@ std::string Parser::tableSource(Statement& st)
     else if (isName(at()))
         alias = name();
     skipTableHints();
+    if (r.sql.rfind("\"", 0) == 0)
+        m_tables.emplace_back(alias, r.name);
     return r.sql + " AS " + sqliteIdent(alias);
 }
 
@@ -511,6 +521,60 @@ Statement Parser::set()
            !(m_nested > 0 && at().isWord("END")))
         advance();
     return st;
+}
+
+std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b)
+{
+    const char* tag = kind == TypeSlot::InsertColumn   ? "ins"
+                      : kind == TypeSlot::UpdateColumn ? "col"
+                      : kind == TypeSlot::Compared     ? "cmp"
+                                                       : "typ";
+    return sqliteLiteral(std::string(1, kSlotMark) + tag + ":" + a + kSlotSeparator + b);
+}
+
+void resolveTypeSlots(
+    std::string& sql,
+    const std::function<std::string(TypeSlot, const std::string&, const std::string&)>& code)
+{
+    const std::string opening = std::string("'") + kSlotMark;
+    size_t pos = sql.find(opening);
+    if (pos == std::string::npos)
+        return;
+    std::string out;
+    size_t done = 0;
+    while (pos != std::string::npos) {
+        // The slot's literal runs to the next lone quote.
+        size_t end = pos + 1;
+        std::string body;
+        for (; end < sql.size(); ++end) {
+            if (sql[end] == '\'') {
+                if (end + 1 < sql.size() && sql[end + 1] == '\'') {
+                    body += '\'';
+                    ++end;
+                    continue;
+                }
+                break;
+            }
+            body += sql[end];
+        }
+        if (end >= sql.size() || body.size() < 5)
+            break;
+        const std::string tag = body.substr(1, 3);
+        const size_t sep = body.find(kSlotSeparator, 5);
+        const std::string a = body.substr(5, sep == std::string::npos ? std::string::npos : sep - 5);
+        const std::string b = sep == std::string::npos ? std::string() : body.substr(sep + 1);
+        const TypeSlot kind = tag == "ins"   ? TypeSlot::InsertColumn
+                              : tag == "col" ? TypeSlot::UpdateColumn
+                              : tag == "cmp" ? TypeSlot::Compared
+                                             : TypeSlot::DeclaredType;
+        const std::string c = code(kind, a, b);
+        out.append(sql, done, pos - done);
+        out += c.empty() ? std::string("NULL") : sqliteLiteral(c);
+        done = end + 1;
+        pos = sql.find(opening, done);
+    }
+    out.append(sql, done, std::string::npos);
+    sql = std::move(out);
 }
 
 std::vector<Statement> translateBatch(std::string_view tsql)

@@ -4,6 +4,7 @@
 
 #include "tools/tds-server/storage.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,12 @@ struct ExecArgument
     std::string name;
     std::string sql;
 };
+
+// Where the translator leaves a value's type for the session to fill in: a SQLite string literal that
+// rimo_store reads as "keep as given" until it is replaced by the type of the column the value goes to
+// or is compared with (see resolveTypeSlots).
+enum class TypeSlot { InsertColumn, UpdateColumn, Compared, DeclaredType };
+std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b = {});
 
 struct Statement
 {
@@ -87,7 +94,17 @@ struct Statement
     std::vector<ProcedureParameter> parameters;
     std::string definition;
     std::vector<ExecArgument> arguments;
+    // The tables the statement reads or changes, as (name its columns are qualified with, table).
+    std::vector<std::pair<std::string, std::string>> tables;
 };
+
+// Replaces each type slot in `sql` with the store code `code(kind, a, b)` gives (NULL when it gives
+// none): for InsertColumn a is the value's position, for UpdateColumn the column, for Compared and
+// DeclaredType the qualifier (maybe empty) and b the column; DeclaredType wants the column's declared type
+// (its sqlName), the others its store code.
+void resolveTypeSlots(
+    std::string& sql,
+    const std::function<std::string(TypeSlot, const std::string&, const std::string&)>& code);
 
 std::vector<Statement> translateBatch(std::string_view tsql);
 
