@@ -143,6 +143,10 @@ public:
     explicit TMSQuery(QObject* parent = nullptr) : TMSDataSet(parent) {}
 
     QStringList SQL;
+    // Whether ":name" in SQL marks a parameter ("::" then stands for one colon). Off, the text
+    // goes to the server exactly as written and the query has no parameters: statements the
+    // toolkit runs for its callers hold colons in times, literals and labels.
+    bool ParamCheck = true;
     void setSqlText(const QString& text) { SQL = text.split(u'\n'); }
     QString sqlText() const { return SQL.join(u'\n'); }
     // Writes the lines, each ended by CR LF, in UTF-8; raises when the file cannot be written.
@@ -170,7 +174,8 @@ private:
     qint64 run(rimo::db::Session& session, rimo::db::ResultSink* sink);
 
     qint64 m_rowsAffected = -1;
-    QStringList m_paramsSql; // the SQL the parameters were taken from
+    QStringList m_paramsSql;     // the SQL the parameters were taken from
+    bool m_paramsChecked = true; // ParamCheck as it was then
     rimo::db::ParamSql m_parsed;
     std::vector<std::unique_ptr<TParam>> m_params;
 };

@@ -35,10 +35,16 @@ void TMSQuery::saveSqlToFile(const QString& path) const
 
 void TMSQuery::syncParams()
 {
-    if (SQL == m_paramsSql)
+    if (SQL == m_paramsSql && ParamCheck == m_paramsChecked)
         return;
     m_paramsSql = SQL;
-    m_parsed = parseParamSql(sqlText());
+    m_paramsChecked = ParamCheck;
+    if (ParamCheck) {
+        m_parsed = parseParamSql(sqlText());
+    } else {
+        m_parsed = ParamSql();
+        m_parsed.pieces << sqlText();
+    }
     std::vector<std::unique_ptr<TParam>> params;
     for (const QString& name : m_parsed.names) {
         const auto kept = std::find_if(m_params.begin(), m_params.end(), [&](const auto& p) {

@@ -67,6 +67,14 @@ void showApplicationError(const QString& text)
     dialogs().messageBox(r);
 }
 
+QString withQtLineBreaks(const QString& text)
+{
+    QString out = text;
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(u'\r', u'\n');
+    return out;
+}
+
 QString qtFilterFromWindowsFilter(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -78,7 +86,8 @@ QString qtFilterFromWindowsFilter(const QString& filter)
 
 int QtDialogs::messageBox(const MessageBoxRequest& request)
 {
-    QMessageBox box(toQtIcon(request.icon), request.caption, request.text);
+    QMessageBox box(toQtIcon(request.icon), request.caption, withQtLineBreaks(request.text));
+    box.setTextFormat(Qt::PlainText);
     if (request.rightToLeft)
         box.setLayoutDirection(Qt::RightToLeft);
     if (request.arabicCharset) {

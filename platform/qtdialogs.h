@@ -15,6 +15,10 @@ public:
     int exec(QDialog& dialog) override;
 };
 
+// The program's messages break lines with a lone CR (as Windows dialogs show it), which Qt's
+// labels ignore: CR LF, CR and LF each become one line break.
+QString withQtLineBreaks(const QString& text);
+
 // "a|*.x|b|*.*" -> "a (*.x);;b (*.*)"
 QString qtFilterFromWindowsFilter(const QString& filter);
 

@@ -8,6 +8,7 @@
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
 #include "toolkit/shell/shellservices.h"
+#include "toolkit/sql/sqlservices.h"
 
 #include <QRect>
 #include <QString>
@@ -26,7 +27,8 @@ class TTools : public QWidget,
                public TDateServices,
                public TValueServices,
                public TImageServices,
-               public TShellServices
+               public TShellServices,
+               public TSqlServices
 {
     Q_OBJECT
 public:
@@ -42,9 +44,8 @@ public:
     QString AppPath;
     int WinVer = 0;
     QRect DeskSize;
-    bool ViewCanBeDroped = false;
-    // Filled by the statement services; created with 50 empty entries.
-    QStringList ReturnedParameters;
+    // ViewCanBeDroped and ReturnedParameters (created with 50 empty entries) come with the SQL
+    // services.
 
     // Components: the toolkit's own connections and the query of the multi-herd selection.
     TMSConnection* ServerConnection;
@@ -77,8 +78,11 @@ public:
     void SetKeyActivateJustClose(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift);
 
     // The message board created at creation, and whether it is on screen.
-    TMessageBoardForm* messageBoard() const { return m_board; }
-    bool boardOnScreen() const;
+    TMessageBoardForm* messageBoard() const override { return m_board; }
+    bool boardOnScreen() const override;
+    TMSConnection& serverConnection() override { return *ServerConnection; }
+    QString programFolder() const override { return AppPath; }
+    rimo::Beeper& beeper() override { return *m_platform.beeper; }
 
     const rimo::PlatformServices& platform() const override { return m_platform; }
 

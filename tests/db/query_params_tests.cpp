@@ -301,6 +301,40 @@ TEST_F(Params, NameUsedTwiceAndColonsInTextAndComments)
     EXPECT_EQ(query.FieldByName("Code").AsString(), "12:30");
 }
 
+// With ParamCheck off the text goes as written: ":x" reaches the server instead of becoming a
+// null parameter, and the query has no parameters to set.
+TEST_F(Params, WithoutParamCheckTheStatementGoesAsWritten)
+{
+    const qint64 id = insert([](TMSQuery& q) { q.ParamByName("code").setAsString("k"); });
+    const QString update = QString("UPDATE P SET Code = :x WHERE ID = %1").arg(id);
+    query.setSqlText(update);
+    ASSERT_EQ(query.ParamCount(), 1);
+    query.ParamCheck = false;
+    EXPECT_EQ(query.ParamCount(), 0) << "switching it off drops the parameters";
+    EXPECT_THROW(query.ParamByName("x"), Error);
+    EXPECT_THROW(query.Execute(), Error) << "the server saw the colon";
+    query.ParamCheck = true;
+    openRow(id);
+    EXPECT_EQ(query.FieldByName("Code").AsString(), "k");
+
+    TMSQuery on;
+    on.Connection = &connection;
+    on.setSqlText(update);
+    on.Execute();
+    EXPECT_EQ(on.RowsAffected(), 1) << "with the check on, :x is a null parameter";
+    openRow(id);
+    EXPECT_TRUE(query.FieldByName("Code").IsNull());
+
+    // Off, "::" stays two colons; on again, the text is parsed afresh.
+    TMSQuery q;
+    q.ParamCheck = false;
+    q.SQL << "SELECT :a::b";
+    EXPECT_EQ(q.ParamCount(), 0);
+    q.ParamCheck = true;
+    ASSERT_EQ(q.ParamCount(), 1);
+    EXPECT_EQ(q.Params(0).Name(), "a");
+}
+
 TEST_F(Params, ExecuteOfAParameterisedSelectLeavesTheResultOpen)
 {
     insert([](TMSQuery& q) { q.ParamByName("n").setAsInteger(1); });

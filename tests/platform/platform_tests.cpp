@@ -3,6 +3,11 @@
 #include "platform/qtdialogs.h"
 #include "platform/testing/doubles.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace rimo;
@@ -87,4 +92,60 @@ TEST(Platform, EscapedErrorReachesTheApplicationErrorBox)
     EXPECT_EQ(fake.messages[0].icon, MessageIcon::Critical);
     EXPECT_EQ(fake.messages[0].text, "Invalid object name 'FirstRec'.");
     EXPECT_EQ(fake.messages[1].text, "plain");
+}
+
+TEST(Platform, MessageBoxShowsEveryKindOfLineBreak)
+{
+    const struct
+    {
+        QString given, shown;
+    } cases[] = {
+        {QStringLiteral("a\rb"), QStringLiteral("a\nb")},
+        {QStringLiteral("a\r\nb"), QStringLiteral("a\nb")},
+        {QStringLiteral("a\nb"), QStringLiteral("a\nb")},
+        {QStringLiteral("a\r\rb\r"), QStringLiteral("a\n\nb\n")},
+        {QStringLiteral("a\n\rb"), QStringLiteral("a\n\nb")}, // LF CR is two breaks
+        {QStringLiteral("ab"), QStringLiteral("ab")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withQtLineBreaks(c.given), c.shown) << c.given.toStdString();
+
+    // The real box: a lone CR starts a second line, and the text is shown as plain text.
+    const auto labelHeight = [](const QString& text) {
+        int height = -1;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                height = label->sizeHint().height();
+                shown = label->text();
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << "server texts are no markup";
+            }
+            box->buttons().front()->click();
+        });
+        MessageBoxRequest r;
+        r.caption = QStringLiteral("t");
+        r.text = text;
+        r.buttons = {QStringLiteral("OK")};
+        r.escapeButton = 0;
+        EXPECT_EQ(QtDialogs().messageBox(r), 0);
+        EXPECT_EQ(shown, withQtLineBreaks(text));
+        return height;
+    };
+    const int one = labelHeight(QStringLiteral("<b>a</b>"));
+    ASSERT_GT(one, 0);
+    EXPECT_GE(labelHeight(QStringLiteral("<b>a</b>\rb")), one * 3 / 2);
+    EXPECT_GE(labelHeight(QStringLiteral("a\r\nb\nc")), one * 5 / 2);
+}
+
+TEST(Platform, TheDialogSeamKeepsTheTextAsGiven)
+{
+    fakes::ScopedFakeDialogs fake;
+    MessageBoxRequest r;
+    r.text = QStringLiteral("a\rb\r\nc");
+    dialogs().messageBox(r);
+    ASSERT_EQ(fake.messages.size(), 1);
+    EXPECT_EQ(fake.messages[0].text, r.text);
 }

@@ -1,13 +1,6 @@
 // The test server through real clients: FreeTDS db-lib, tsql, and a raw socket for broken packets.
+#include "dblibclient.h"
 #include "tdsserver.h"
-
-#include <sybdb.h>
-
-// GoogleTest takes the names SUCCEED and FAIL for its own macros.
-constexpr RETCODE kSucceed = SUCCEED;
-constexpr RETCODE kFail = FAIL;
-#undef SUCCEED
-#undef FAIL
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -23,120 +16,9 @@ constexpr RETCODE kFail = FAIL;
 
 using rimo::testsupport::rawConnect;
 using rimo::testsupport::TdsServer;
+using namespace rimo::testsupport::dblib;
 
 namespace {
-
-struct ServerMessage
-{
-    int number;
-    int severity;
-    std::string text;
-};
-
-std::vector<ServerMessage> g_msgs;
-
-int onMessage(DBPROCESS*, DBINT no, int, int severity, char* text, char*, char*, int)
-{
-    g_msgs.push_back({static_cast<int>(no), severity, text ? text : ""});
-    return 0;
-}
-
-int onError(DBPROCESS*, int, int, int, char*, char*)
-{
-    return INT_CANCEL;
-}
-
-struct ResultSet
-{
-    std::vector<std::string> names;
-    std::vector<int> types;
-    std::vector<std::vector<std::string>> rows; // "NULL" for NULL
-    int count = -1;
-};
-
-// A small raw db-lib client: runs batches and RPCs and keeps every result set.
-class Client
-{
-public:
-    Client(const TdsServer& server, const std::string& database, const std::string& password = {},
-           const std::string& user = "sa")
-    {
-        static const bool init = [] {
-            dbinit();
-            dbmsghandle(onMessage);
-            dberrhandle(onError);
-            return true;
-        }();
-        (void)init;
-        LOGINREC* login = dblogin();
-        DBSETLUSER(login, user.c_str());
-        DBSETLPWD(login, (password.empty() ? server.password() : password).c_str());
-        DBSETLCHARSET(login, "UTF-8");
-        DBSETLDBNAME(login, database.c_str());
-        dbsetlversion(login, DBVERSION_74);
-        dbsetlogintime(10);
-        g_msgs.clear();
-        m_proc = dbopen(login, server.serverSpec().c_str());
-        dbloginfree(login);
-    }
-    ~Client()
-    {
-        if (m_proc)
-            dbclose(m_proc);
-    }
-    DBPROCESS* proc() const { return m_proc; }
-
-    // Runs a batch; returns false when db-lib reported a failure for any statement.
-    bool run(const std::string& sql, std::vector<ResultSet>* out = nullptr)
-    {
-        g_msgs.clear();
-        bool ok = dbcmd(m_proc, sql.c_str()) == kSucceed && dbsqlexec(m_proc) == kSucceed;
-        return drain(out) && ok;
-    }
-
-    bool drain(std::vector<ResultSet>* out)
-    {
-        bool ok = true;
-        RETCODE rc;
-        while ((rc = dbresults(m_proc)) != NO_MORE_RESULTS) {
-            if (rc == kFail) {
-                ok = false;
-                continue;
-            }
-            ResultSet rs;
-            const int n = dbnumcols(m_proc);
-            for (int c = 1; c <= n; ++c) {
-                rs.names.push_back(dbcolname(m_proc, c));
-                rs.types.push_back(dbcoltype(m_proc, c));
-            }
-            while (dbnextrow(m_proc) != NO_MORE_ROWS) {
-                std::vector<std::string> row;
-                for (int c = 1; c <= n; ++c) {
-                    BYTE* data = dbdata(m_proc, c);
-                    const DBINT len = dbdatlen(m_proc, c);
-                    if (!data) {
-                        row.push_back("NULL");
-                        continue;
-                    }
-                    std::array<char, 8192> buf{};
-                    const int type = dbcoltype(m_proc, c);
-                    const DBINT got =
-                        dbconvert(m_proc, type, data, len, SYBCHAR, reinterpret_cast<BYTE*>(buf.data()),
-                                  static_cast<DBINT>(buf.size() - 1));
-                    row.emplace_back(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
-                }
-                rs.rows.push_back(std::move(row));
-            }
-            rs.count = dbcount(m_proc);
-            if (out)
-                out->push_back(std::move(rs));
-        }
-        return ok;
-    }
-
-private:
-    DBPROCESS* m_proc = nullptr;
-};
 
 class TdsServerTest : public ::testing::Test
 {

@@ -23,6 +23,7 @@ TEST(TdsSqliteErrors, CompileFailuresBecomeSqlServerErrors)
         {"no such table: main.Nowhere", 208, "Invalid object name 'Nowhere'."},
         {"no such column: t.Nothing", 207, "Invalid column name 'Nothing'."},
         {"ambiguous column name: a", 209, "Ambiguous column name 'a'."},
+        {"table Calves has no column named Nope", 207, "Invalid column name 'Nope'."},
         {"table T has 3 columns but 2 values were supplied", 213,
          "Column name or number of supplied values does not match table definition."},
         {"2 values for 3 columns", 213,

@@ -1,5 +1,8 @@
 #include "tools/tds-server/datetime.h"
 
+#include <array>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 
 namespace rimo::tds {
@@ -143,6 +146,288 @@ bool parseDateTime(std::string_view s, int64_t& days1970, int64_t& ms)
         return false;
     ms += (hh * 3600 + mm * 60 + ss) * 1000LL;
     return true;
+}
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+
+// A cursor over the text of a date: numbers, month names and separators.
+struct DateReader
+{
+    std::string_view s;
+    size_t i = 0;
+
+    void blanks()
+    {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+    }
+    bool done() const { return i == s.size(); }
+    bool at(char c) const { return i < s.size() && s[i] == c; }
+    bool take(char c)
+    {
+        if (!at(c))
+            return false;
+        ++i;
+        return true;
+    }
+    // Up to `most` digits; the count read is returned (0 when none).
+    int number(int most, int64_t& out)
+    {
+        out = 0;
+        int n = 0;
+        while (n < most && i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            out = out * 10 + (s[i] - '0');
+            ++i;
+            ++n;
+        }
+        return n;
+    }
+    // An English month name or its first three letters; 0 when there is none here.
+    int month()
+    {
+        static constexpr std::array<const char*, 12> kMonths = {
+            "january", "february", "march",     "april",   "may",      "june",
+            "july",    "august",   "september", "october", "november", "december"};
+        size_t j = i;
+        std::string word;
+        while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j])))
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(s[j++])));
+        if (word.size() < 3)
+            return 0;
+        for (size_t m = 0; m < kMonths.size(); ++m) {
+            const std::string_view full = kMonths[m];
+            if (word == full || word == full.substr(0, 3)) {
+                i = j;
+                return static_cast<int>(m + 1);
+            }
+        }
+        return 0;
+    }
+};
+
+int64_t expandYear(int64_t y, int digits)
+{
+    if (digits == 2)
+        return y < 50 ? 2000 + y : 1900 + y; // SQL Server's two-digit year cutoff, 2049
+    return y;
+}
+
+bool validDate(int64_t y, int64_t m, int64_t d)
+{
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > 31)
+        return false;
+    int64_t y2;
+    unsigned m2, d2;
+    civilFromDays(daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), y2, m2, d2);
+    return static_cast<int64_t>(m2) == m;
+}
+
+// The date part: yyyymmdd, yyyy-mm-dd (also / and .), mm/dd/yy[yy] (also - and .), "Mar 15 2011",
+// "15 March 2011". False when the text holds none of them.
+bool readDate(DateReader& r, int64_t& y, int64_t& m, int64_t& d)
+{
+    if (int mon = r.month()) {
+        r.blanks();
+        int64_t a = 0;
+        const int da = r.number(2, a);
+        if (da == 0)
+            return false;
+        r.take(',');
+        r.blanks();
+        int64_t yy = 0;
+        const int dy = r.number(4, yy);
+        if (dy != 2 && dy != 4)
+            return false;
+        y = expandYear(yy, dy);
+        m = mon;
+        d = a;
+        return true;
+    }
+    int64_t a = 0;
+    const int da = r.number(8, a);
+    if (da == 8 && !r.at('-') && !r.at('/') && !r.at('.')) {
+        y = a / 10000;
+        m = a / 100 % 100;
+        d = a % 100;
+        return true;
+    }
+    if (da == 0)
+        return false;
+    if (r.at(' ')) {
+        // "15 March 2011"
+        r.blanks();
+        const int mon = r.month();
+        if (mon == 0 || da > 2)
+            return false;
+        r.take(',');
+        r.blanks();
+        int64_t yy = 0;
+        const int dy = r.number(4, yy);
+        if (dy != 2 && dy != 4)
+            return false;
+        y = expandYear(yy, dy);
+        m = mon;
+        d = a;
+        return true;
+    }
+    if (!r.at('-') && !r.at('/') && !r.at('.'))
+        return false;
+    const char sep = r.s[r.i++];
+    int64_t b = 0;
+    int64_t c = 0;
+    const int db = r.number(2, b);
+    if (db == 0 || !r.take(sep))
+        return false;
+    const int dc = r.number(4, c);
+    if (da == 4) { // a year first is always year, month, day
+        if (dc == 0 || dc > 2)
+            return false;
+        y = a;
+        m = b;
+        d = c;
+        return true;
+    }
+    if (da > 2 || (dc != 2 && dc != 4))
+        return false;
+    y = expandYear(c, dc); // mdy
+    m = a;
+    d = b;
+    return true;
+}
+
+// The time part: h[h]:mm[:ss[.fff]] with an optional AM or PM, or "h AM". Milliseconds since midnight,
+// rounded at the thousandth.
+bool readTime(DateReader& r, int64_t& ms, int maxFraction)
+{
+    int64_t h = 0, mi = 0, sec = 0;
+    double frac = 0;
+    if (r.number(2, h) == 0)
+        return false;
+    const bool colon = r.take(':');
+    if (colon) {
+        if (r.number(2, mi) != 2)
+            return false;
+        if (r.take(':')) {
+            if (r.number(2, sec) != 2)
+                return false;
+            if (r.take('.') || r.take(':')) {
+                double scale = 0.1;
+                int digits = 0;
+                while (r.i < r.s.size() && std::isdigit(static_cast<unsigned char>(r.s[r.i]))) {
+                    frac += (r.s[r.i++] - '0') * scale;
+                    scale /= 10;
+                    ++digits;
+                }
+                if (digits > maxFraction)
+                    return false;
+            }
+        }
+    }
+    r.blanks();
+    const bool meridiem = r.i + 1 < r.s.size() && (r.at('A') || r.at('a') || r.at('P') || r.at('p')) &&
+                          (r.s[r.i + 1] == 'M' || r.s[r.i + 1] == 'm');
+    if (!colon && !meridiem)
+        return false; // a bare number is no time
+    if (meridiem) {
+        const bool pm = r.at('P') || r.at('p');
+        r.i += 2;
+        if (h < 1 || h > 12)
+            return false;
+        h = h % 12 + (pm ? 12 : 0);
+    }
+    if (h > 23 || mi > 59 || sec > 59)
+        return false;
+    ms = ((h * 60 + mi) * 60 + sec) * 1000 + std::llround(frac * 1000);
+    return true;
+}
+
+std::string formatInstant(int64_t days1970, int64_t ms)
+{
+    int64_t y;
+    unsigned m, d;
+    civilFromDays(days1970, y, m, d);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld.%03lld", static_cast<long long>(y),
+                  m, d, static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
+                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return buf;
+}
+
+} // namespace
+
+// Rounds an instant as the type keeps it and checks the type's range.
+std::optional<std::string> roundInstant(int64_t days, int64_t ms, SqlType type, int& error)
+{
+    if (type == SqlType::DateTime) {
+        // 1/300 s ticks: .000, .003, .007, ...
+        const int64_t ticks = (ms * 3 + 5) / 10;
+        ms = (ticks * 10 + 1) / 3;
+    } else if (type == SqlType::SmallDateTime) {
+        // To the minute: 29.998 seconds and less round down, 29.999 and more up.
+        const int64_t within = ms % 60000;
+        ms = ms - within + (within >= 29999 ? 60000 : 0);
+    } else if (type == SqlType::Date) {
+        ms = 0;
+    }
+    if (ms >= kMsPerDay) {
+        ms -= kMsPerDay;
+        ++days;
+    }
+    int64_t y;
+    unsigned mo, d;
+    civilFromDays(days, y, mo, d);
+    const bool inRange = type == SqlType::DateTime ? y >= 1753 && y <= 9999
+                         : type == SqlType::SmallDateTime
+                             ? days >= daysFromCivil(1900, 1, 1) &&
+                                   (days < daysFromCivil(2079, 6, 6) ||
+                                    (days == daysFromCivil(2079, 6, 6) && ms <= 23 * 3600000 + 59 * 60000))
+                             : y >= 1 && y <= 9999;
+    if (!inRange) {
+        error = type == SqlType::Date ? 241 : 242;
+        return std::nullopt;
+    }
+    return formatInstant(days, ms);
+}
+
+std::optional<std::string> storedDateTime(std::string_view text, SqlType type, int& error)
+{
+    error = 241;
+    // datetime and smalldatetime read at most milliseconds; date takes what datetime2 would.
+    const int maxFraction = type == SqlType::Date ? 7 : 3;
+    DateReader r{text};
+    r.blanks();
+    int64_t y = 1900, m = 1, d = 1, ms = 0;
+    if (!r.done()) {
+        const size_t start = r.i;
+        if (!readDate(r, y, m, d)) {
+            // A time alone is on 1900-01-01.
+            r.i = start;
+            y = 1900;
+            m = 1;
+            d = 1;
+            if (!readTime(r, ms, maxFraction))
+                return std::nullopt;
+        } else if (!validDate(y, m, d)) {
+            return std::nullopt;
+        } else if (r.take('T')) {
+            // ISO 8601: the T joins a year-first date and a full time.
+            if (!readTime(r, ms, maxFraction))
+                return std::nullopt;
+        } else {
+            r.blanks();
+            if (!r.done() && !readTime(r, ms, maxFraction))
+                return std::nullopt;
+        }
+        r.blanks();
+        if (!r.done())
+            return std::nullopt;
+    }
+    if (!validDate(y, m, d))
+        return std::nullopt;
+    return roundInstant(daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), ms, type,
+                        error);
 }
 
 } // namespace rimo::tds

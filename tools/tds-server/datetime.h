@@ -2,7 +2,10 @@
 // keeps ("YYYY-MM-DD HH:MM:SS.mmm") and the parser for those texts.
 #pragma once
 
+#include "tools/tds-server/storage.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +24,16 @@ std::string timeText(uint64_t units, int scale);
 // Parses the date/time texts the server stores: "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (also with '/' or '.'
 // between the date's parts, or 'T' before the time), "YYYYMMDD". Returns false on anything else.
 bool parseDateTime(std::string_view s, int64_t& days1970, int64_t& ms);
+
+// The text a date or time is kept as, whatever its type: "YYYY-MM-DD HH:MM:SS.mmm", so that every form
+// of one instant is one stored value and equals a date/time parameter.
+// Parses a text the way SQL Server reads one under us_english with DATEFORMAT mdy, for a column of
+// `type` (DateTime, SmallDateTime or Date), rounding as that type does (1/300 s, the minute, the day).
+// Returns the kept text, or nullopt with `error` set to 241 (not a date) or 242 (out of the type's range).
+std::optional<std::string> storedDateTime(std::string_view text, SqlType type, int& error);
+
+// An instant (days since 1970-01-01, milliseconds into the day) rounded as `type` keeps it, as its kept
+// text; nullopt with `error` 242 (241 for date) when out of the type's range.
+std::optional<std::string> roundInstant(int64_t days, int64_t ms, SqlType type, int& error);
 
 } // namespace rimo::tds

@@ -77,6 +77,16 @@ Statement Parser::create()
     }
     if (word("LOGIN"))
         return createLogin();
+    if (at().isWord("VIEW")) {
+        checkFirstInBatch("CREATE VIEW");
+        advance();
+        return createView();
+    }
+    if (at().isWord("PROC") || at().isWord("PROCEDURE")) {
+        checkFirstInBatch("CREATE/ALTER PROCEDURE");
+        advance();
+        return createProcedure();
+    }
     bool unique = false;
     if (word("UNIQUE"))
         unique = true;
@@ -314,6 +324,10 @@ Statement Parser::drop()
         st.sql = "DROP INDEX " + sqliteIdent(table + "__" + index);
         return st;
     }
+    if (word("VIEW"))
+        return dropObjects('V');
+    if (word("PROC") || word("PROCEDURE"))
+        return dropObjects('P');
     if (!word("TABLE"))
         throw notSupported("DROP " + upperAscii(at().text));
     st.kind = Statement::DropTable;

@@ -64,7 +64,8 @@ char32_t decodeUtf8(std::string_view s, size_t& i)
         cp = (cp << 6) | (b & 0x3F);
     }
     i += extra + 1;
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    // A surrogate on its own comes from UTF-16 a client sent that way; it is kept as sent.
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF && extra != 2))
         return 0xFFFD;
     return cp;
 }
@@ -160,12 +161,10 @@ std::string utf16leToUtf8(std::string_view bytes)
             if (lo >= 0xDC00 && lo <= 0xDFFF) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
                 ++k;
-            } else {
-                u = 0xFFFD;
             }
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            u = 0xFFFD;
         }
+        // A lone surrogate is kept as the three bytes of its own code (as WTF-8 does), so that it goes
+        // back to the client as it came.
         appendUtf8(out, u);
     }
     return out;

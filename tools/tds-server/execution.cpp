@@ -1,9 +1,11 @@
 // The session's statement running: translation (cached by batch text), compiling to SQLite statements,
 // binding RPC parameters, and stepping them while their answer is written.
+#include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/resulttokens.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/session.h"
 #include "tools/tds-server/sqliteerrors.h"
+#include "tools/tds-server/values.h"
 
 #include <sqlite3.h>
 
@@ -16,9 +18,29 @@ namespace {
 
 constexpr size_t kCacheLimit = 512;
 
+// The type a value of the row stands for, when nothing else tells the column's type.
+ColumnType typeOfValue(sqlite3_stmt* stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: {
+        const int64_t v = sqlite3_column_int64(stmt, i);
+        return ColumnType{(v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt, 0, 0, 0};
+    }
+    case SQLITE_FLOAT:
+        return ColumnType{SqlType::Float, 0, 0, 0};
+    case SQLITE_TEXT:
+        return ColumnType{SqlType::NVarChar, 4000, 0, 0};
+    case SQLITE_BLOB:
+        return ColumnType{SqlType::VarBinary, 8000, 0, 0};
+    default:
+        return ColumnType{SqlType::Int, 0, 0, 0};
+    }
+}
+
 // A result column's type: that of the table column it comes from, else the select item's known type, else
-// its declared type, else the type of the first row's value.
-void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
+// its declared type, else the type of the first row's value. Returns true when only a NULL (or no row) was
+// there to tell, so that the type is still to be found.
+bool typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const SelectItem* item, bool hasRow)
 {
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin = sqlite3_column_origin_name(stmt, i);
@@ -28,50 +50,41 @@ void typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const Se
             m.type = info->type;
             m.nullable = info->nullable;
             m.identity = info->identity;
-            return;
+            return false;
         }
     }
     if (item && item->type) {
         m.type = *item->type;
-        return;
+        return false;
     }
     if (const char* decl = sqlite3_column_decltype(stmt, i)) {
         if (auto t = parseTypeText(decl)) {
             m.type = *t;
-            return;
+            return false;
         }
     }
-    const int t = hasRow ? sqlite3_column_type(stmt, i) : SQLITE_NULL;
-    if (t == SQLITE_INTEGER) {
-        const int64_t v = sqlite3_column_int64(stmt, i);
-        m.type.type = (v >= INT32_MIN && v <= INT32_MAX) ? SqlType::Int : SqlType::BigInt;
-    } else if (t == SQLITE_FLOAT) {
-        m.type.type = SqlType::Float;
-    } else if (t == SQLITE_TEXT) {
-        m.type = ColumnType{SqlType::NVarChar, 4000, 0, 0};
-    } else if (t == SQLITE_BLOB) {
-        m.type = ColumnType{SqlType::VarBinary, 8000, 0, 0};
-    } else {
-        m.type.type = SqlType::Int;
-    }
+    m.type = hasRow ? typeOfValue(stmt, i) : ColumnType{SqlType::Int, 0, 0, 0};
+    return !hasRow || sqlite3_column_type(stmt, i) == SQLITE_NULL;
 }
+
+// How many rows a query is read ahead for the type of a column whose first values are NULL.
+constexpr int kTypeLookahead = 10000;
 
 } // namespace
 
-struct Session::CachedStatement
-{
-    Statement st;
-    sqlite3_stmt* stmt = nullptr;
-    bool resolved = false;
-    std::string identityColumn;
-    std::string finalSql;
-    ~CachedStatement() { sqlite3_finalize(stmt); }
-};
+namespace {
 
-struct Session::CachedBatch
+template <typename Cached> std::unique_ptr<Cached> makeCached(Statement&& st)
 {
-    std::vector<std::unique_ptr<CachedStatement>> statements;
-};
+    auto cs = std::make_unique<Cached>();
+    cs->st = std::move(st);
+    for (auto& child : cs->st.body)
+        cs->children.push_back(makeCached<Cached>(std::move(child)));
+    cs->st.body.clear();
+    return cs;
+}
+
+} // namespace
 
 std::shared_ptr<Session::CachedBatch> Session::translate(const std::string& text)
 {
@@ -79,11 +92,8 @@ std::shared_ptr<Session::CachedBatch> Session::translate(const std::string& text
     if (it != m_cache.end())
         return it->second;
     auto batch = std::make_shared<CachedBatch>();
-    for (auto& st : translateBatch(text)) {
-        auto cs = std::make_unique<CachedStatement>();
-        cs->st = std::move(st);
-        batch->statements.push_back(std::move(cs));
-    }
+    for (auto& st : translateBatch(text))
+        batch->statements.push_back(makeCached<CachedStatement>(std::move(st)));
     if (m_cache.size() >= kCacheLimit)
         m_cache.clear();
     m_cache.emplace(text, batch);
@@ -98,24 +108,60 @@ bool Session::compileBatch(const std::string& text, const std::vector<std::strin
         m_cache.clear();
     try {
         const std::shared_ptr<CachedBatch> batch = translate(text);
-        for (auto& cs : batch->statements) {
-            const Statement::Kind kind = cs->st.kind;
-            if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl)
-                continue;
-            // Compiling names every table and column; nothing is stepped, so nothing changes.
-            sqlite3_stmt* stmt = prepare(*cs);
-            for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
-                const char* name = sqlite3_bind_parameter_name(stmt, i);
-                if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
-                    throw ServerError(137, 15,
-                                      std::string("Must declare the scalar variable \"") +
-                                          (name ? name : "?") + "\".");
-            }
-        }
+        for (auto& cs : batch->statements)
+            compileStatement(*cs, declared);
     } catch (const ServerError& e) {
         sendError(e);
         m_done.hold(kDoneError, 0, 0, true);
         return false;
+    }
+    return true;
+}
+
+void Session::compileStatement(CachedStatement& cs, const std::vector<std::string>& declared)
+{
+    for (auto& child : cs.children)
+        compileStatement(*child, declared);
+    const Statement::Kind kind = cs.st.kind;
+    if (kind != Statement::Query && kind != Statement::Modify && kind != Statement::Ddl &&
+        kind != Statement::If)
+        return;
+    // Compiling names every table and column; nothing is stepped, so nothing changes.
+    sqlite3_stmt* stmt = prepare(cs);
+    for (int i = 1; i <= sqlite3_bind_parameter_count(stmt); ++i) {
+        const char* name = sqlite3_bind_parameter_name(stmt, i);
+        if (!name || std::find(declared.begin(), declared.end(), lowerAscii(name)) == declared.end())
+            throw ServerError(
+                137, 15, std::string("Must declare the scalar variable \"") + (name ? name : "?") + "\".");
+    }
+}
+
+void Session::resetStatements(CachedStatement& cs)
+{
+    if (cs.stmt)
+        sqlite3_reset(cs.stmt);
+    for (auto& child : cs.children)
+        resetStatements(*child);
+}
+
+bool Session::runList(std::vector<std::unique_ptr<CachedStatement>>& list,
+                      const std::map<std::string, Value>* params, bool inRpc)
+{
+    for (auto& cs : list) {
+        try {
+            if (!runStatement(*cs, params, inRpc))
+                return false;
+        } catch (const ServerError& e) {
+            resetStatements(*cs);
+            if (e.number() == 3621) // cancelled by attention
+                return false;
+            sendError(e);
+            m_done.hold(kDoneError, 0, 0, inRpc);
+            if (e.abortsBatch())
+                return false;
+        }
+        if (m_writer.attention())
+            return false;
     }
     return true;
 }
@@ -134,22 +180,7 @@ bool Session::runBatch(const std::string& text, const std::map<std::string, Valu
         m_done.hold(kDoneError, 0, 0, inRpc);
         return false;
     }
-    for (auto& cs : batch->statements) {
-        try {
-            runStatement(*cs, params, inRpc);
-        } catch (const ServerError& e) {
-            if (cs->stmt)
-                sqlite3_reset(cs->stmt);
-            if (e.number() == 3621) // cancelled by attention
-                break;
-            sendError(e);
-            m_done.hold(kDoneError, 0, 0, inRpc);
-            if (e.abortsBatch())
-                break;
-        }
-        if (m_writer.attention())
-            break;
-    }
+    runList(batch->statements, params, inRpc);
     if (m_schemaChanged) {
         m_schemaChanged = false;
         // Statements of this batch may still be referenced by `batch`; it finalizes them itself.
@@ -168,8 +199,11 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
             if (lowerAscii(db) != lowerAscii(m_dbName))
                 throw notSupported("A reference to another database ('" + db + "')");
         cs.finalSql = st.sql;
+        std::vector<std::string> insertColumns = st.columns;
         if (st.kind == Statement::Modify) {
             auto info = m_db->table(st.table);
+            if (!info && m_db->objectType(st.table) == 'V')
+                throw notSupported("Changing data through a view");
             if (!info)
                 throw ServerError(208, 16, "Invalid object name '" + st.table + "'.");
             for (const auto& c : info->columns)
@@ -183,10 +217,14 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
                     if (c.identity && lowerAscii(m_identityInsert) != lowerAscii(info->name))
                         continue;
                     cols += (cols.empty() ? "" : ", ") + sqliteIdent(c.name);
+                    insertColumns.push_back(c.name);
                 }
                 cs.finalSql.insert(st.insertPos, " (" + cols + ")");
             }
         }
+        resolveTypeSlots(cs.finalSql, [&](TypeSlot kind, const std::string& a, const std::string& b) {
+            return typeSlotCode(st, insertColumns, kind, a, b);
+        });
         cs.resolved = true;
     }
     sqlite3_stmt* stmt = nullptr;
@@ -235,12 +273,44 @@ void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* param
     }
 }
 
+std::string Session::typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                                  TypeSlot kind, const std::string& a, const std::string& b)
+{
+    const ColumnInfo* c = nullptr;
+    if (kind == TypeSlot::InsertColumn) {
+        const size_t k =
+            a.find_first_not_of("0123456789") == std::string::npos && a.size() < 6 ? std::stoul(a) : SIZE_MAX;
+        if (k < insertColumns.size())
+            c = m_db->column(st.table, insertColumns[k]);
+    } else if (kind == TypeSlot::UpdateColumn) {
+        c = m_db->column(st.table, a);
+    } else {
+        for (const auto& [alias, table] : st.tables)
+            if ((a.empty() || compareCi(alias, a) == 0) && (c = m_db->column(table, b)) != nullptr)
+                break;
+    }
+    if (!c)
+        return {};
+    if (kind == TypeSlot::DeclaredType)
+        return c->type.sqlName();
+    // A text compared with binary is converted by SQL Server; only writing one into a binary column is
+    // refused.
+    const std::string code = storeCode(c->type);
+    if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
+        return {};
+    // Whole-number types are below the numbers they are compared with: only texts convert to them.
+    if (kind == TypeSlot::Compared &&
+        (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))
+        return code + "~";
+    return code;
+}
+
 ServerError Session::mapStepError(int rc, const CachedStatement& cs)
 {
     return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
 }
 
-void Session::runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
+bool Session::runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc)
 {
     const Statement& st = cs.st;
     switch (st.kind) {
@@ -248,18 +318,27 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
     case Statement::Modify:
     case Statement::Ddl:
         runCompiled(cs, params, inRpc);
-        return;
+        return true;
+    case Statement::If:
+        return runIf(cs, params, inRpc);
+    case Statement::Block:
+        return runList(cs.children, params, inRpc);
+    case Statement::Exec:
+        return runProcedure(st, params, inRpc);
+    case Statement::CreateView:
+        createView(cs);
+        break;
+    case Statement::CreateProcedure:
+        m_db->createProcedure(st.name, st.text);
+        break;
+    case Statement::DropObjects:
+        dropObjects(st);
+        break;
     case Statement::CreateTable:
-        m_db->createTable(st.tableDef);
-        m_schemaChanged = true;
+        createTable(st.tableDef);
         break;
     case Statement::DropTable:
-        for (const auto& n : st.names) {
-            if (st.ifExists && !m_db->table(n))
-                continue;
-            m_db->dropTable(n);
-        }
-        m_schemaChanged = true;
+        dropTables(st);
         break;
     case Statement::CreateDatabase:
         createDatabase(st.name);
@@ -295,6 +374,7 @@ void Session::runStatement(CachedStatement& cs, const std::map<std::string, Valu
         break;
     }
     m_done.hold(0, 0, 0, inRpc);
+    return true;
 }
 
 // The identity column's rules, checked before the statement runs so that they win over SQLite's own
@@ -340,7 +420,7 @@ void Session::runCompiled(CachedStatement& cs, const std::map<std::string, Value
     sqlite3_clear_bindings(stmt);
     bind(stmt, params);
     if (st.kind == Statement::Query) {
-        runQuery(cs, stmt, inRpc);
+        runQuery(cs, stmt, params, inRpc);
     } else if (st.kind == Statement::Modify) {
         runModify(cs, stmt);
         const uint16_t cmd = st.verb == Statement::Insert   ? kCmdInsert
@@ -374,8 +454,7 @@ void Session::runTransaction(CachedStatement& cs)
     // Prepared statements of this connection must not hold the transaction open.
     for (auto& [text, batch] : m_cache)
         for (auto& s : batch->statements)
-            if (s->stmt)
-                sqlite3_reset(s->stmt);
+            resetStatements(*s);
     const char* sql = st.kind == Statement::Begin    ? "BEGIN"
                       : st.kind == Statement::Commit ? "COMMIT"
                                                      : "ROLLBACK";
@@ -403,7 +482,8 @@ void Session::runModify(CachedStatement& cs, sqlite3_stmt* stmt)
     sqlite3_reset(stmt);
 }
 
-std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow)
+std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow,
+                                          std::vector<int>* untyped)
 {
     const int n = sqlite3_column_count(stmt);
     std::vector<ColumnMeta> cols(n);
@@ -428,13 +508,47 @@ std::vector<ColumnMeta> Session::describe(sqlite3_stmt* stmt, const Statement& s
         ColumnMeta& m = cols[i];
         const char* name = sqlite3_column_name(stmt, i);
         m.name = name ? name : "";
-        typeColumn(m, *m_db, stmt, i, items[i], hasRow);
+        if (typeColumn(m, *m_db, stmt, i, items[i], hasRow) && untyped)
+            untyped->push_back(i);
         m.wire = wireFor(m.type, m_version);
     }
     return cols;
 }
 
-void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
+// An expression column whose first value is NULL takes its type from the first later row that has a
+// value, read through a second run of the query, so that a NULL first row does not make it an int.
+void Session::typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
+                                std::vector<ColumnMeta>& cols, std::vector<int> untyped)
+{
+    sqlite3_stmt* probe = nullptr;
+    if (sqlite3_prepare_v2(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()), &probe,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    try {
+        bind(probe, params);
+    } catch (const ServerError&) {
+        sqlite3_finalize(probe);
+        return;
+    }
+    for (int row = 0; row < kTypeLookahead && !untyped.empty() && sqlite3_step(probe) == SQLITE_ROW; ++row) {
+        for (size_t k = 0; k < untyped.size();) {
+            const int i = untyped[k];
+            if (sqlite3_column_type(probe, i) == SQLITE_NULL) {
+                ++k;
+                continue;
+            }
+            cols[i].type = typeOfValue(probe, i);
+            cols[i].wire = wireFor(cols[i].type, m_version);
+            untyped.erase(untyped.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
+    sqlite3_finalize(probe);
+}
+
+void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
+                       bool inRpc)
 {
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
@@ -442,7 +556,10 @@ void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc)
         sqlite3_reset(stmt);
         throw e;
     }
-    const std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW);
+    std::vector<int> untyped;
+    std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW, &untyped);
+    if (rc == SQLITE_ROW && !untyped.empty())
+        typeFromLaterRows(cs, params, cols, untyped);
     m_done.flush(true);
     writeColMetadata(m_writer, cols, m_version);
     uint64_t rows = 0;

@@ -16,7 +16,11 @@ struct GlobalVariable
 };
 
 const GlobalVariable kGlobalVariables[] = {
+    // Shaped like SQL Server 2019's own answer, which clients cut the version year out of; the last line
+    // says what answers in truth.
     {"@@VERSION",
+     "'Microsoft SQL Server 2019 (RTM) - 15.0.2000.5 (X64) ' || char(10) || char(9) || "
+     "'Sep 24 2019 13:48:23 ' || char(10) || char(9) || "
      "'Rimo1 TDS test server on SQLite ' || sqlite_version() || ', a development stand-in for "
      "Microsoft SQL Server; not SQL Server'",
      typeOf(SqlType::NVarChar, 300)},
@@ -29,6 +33,23 @@ const GlobalVariable kGlobalVariables[] = {
 };
 
 } // namespace
+
+// A client's text as a SQLite literal. NUL would end SQLite's reading of the statement and \x01 would
+// pass for a type slot, so both are spelled out with char().
+std::string textLiteral(const std::string& text)
+{
+    if (text.find_first_of(std::string_view("\0\x01", 2)) == std::string::npos)
+        return sqliteLiteral(text);
+    std::string out = "(''";
+    size_t from = 0;
+    for (size_t at = text.find_first_of(std::string_view("\0\x01", 2)); at != std::string::npos;
+         at = text.find_first_of(std::string_view("\0\x01", 2), from)) {
+        out += " || " + sqliteLiteral(text.substr(from, at - from)) + " || char(" +
+               std::to_string(static_cast<int>(text[at])) + ")";
+        from = at + 1;
+    }
+    return out + " || " + sqliteLiteral(text.substr(from)) + ")";
+}
 
 std::string Parser::exprList()
 {
@@ -114,7 +135,9 @@ std::string Parser::predicate(std::optional<ColumnType>* hint, bool* plainColumn
             *plainColumn = false;
         return "EXISTS (" + sub + ")";
     }
+    const size_t l0 = m_p;
     std::string left = additive(hint, plainColumn);
+    const size_t l1 = m_p;
     auto notPlain = [&] {
         if (plainColumn)
             *plainColumn = false;
@@ -131,7 +154,16 @@ std::string Parser::predicate(std::optional<ColumnType>* hint, bool* plainColumn
             else if (o == "!>")
                 o = "<=";
             notPlain();
-            return left + " " + o + " " + additive(nullptr, nullptr);
+            const size_t r0 = m_p;
+            std::string right = additive(nullptr, nullptr);
+            const size_t r1 = m_p;
+            std::string qualifier;
+            std::string column;
+            // Texts compare under the database's collation: a column brings it along; between two
+            // values it has to be named.
+            if (!columnRef(l0, l1, qualifier, column) && !columnRef(r0, r1, qualifier, column))
+                return left + " " + o + " (" + right + ") COLLATE RIMO_CI";
+            return compared(left, l0, l1, r0, r1) + " " + o + " " + compared(right, r0, r1, l0, l1);
         }
     }
     if (word("IS")) {
@@ -159,16 +191,26 @@ std::string Parser::predicate(std::optional<ColumnType>* hint, bool* plainColumn
             Statement dummy;
             list = select(dummy, false);
         } else {
-            list = exprList();
+            for (bool first = true;; first = false) {
+                if (!first && !op(","))
+                    break;
+                const size_t v0 = m_p;
+                const std::string item = expr();
+                list += (first ? "" : ", ") + compared(item, v0, m_p, l0, l1);
+            }
         }
         expectOp(")");
         return left + (negate ? " NOT IN (" : " IN (") + list + ")";
     }
     if (word("BETWEEN")) {
         notPlain();
+        const size_t lo0 = m_p;
         std::string lo = additive(nullptr, nullptr);
+        lo = compared(lo, lo0, m_p, l0, l1);
         expectWord("AND");
+        const size_t hi0 = m_p;
         std::string hi = additive(nullptr, nullptr);
+        hi = compared(hi, hi0, m_p, l0, l1);
         return left + (negate ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi;
     }
     if (negate)
@@ -282,7 +324,7 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
         return tok.text;
     case TokenKind::String:
         advance();
-        return sqliteLiteral(tok.text);
+        return textLiteral(tok.text);
     case TokenKind::Variable:
         advance();
         return variable(tok.text, hint);
@@ -324,6 +366,46 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
     if (parts.size() == 1)
         return sqliteIdent(parts[0]);
     return sqliteIdent(parts[parts.size() - 2]) + "." + sqliteIdent(parts.back());
+}
+
+bool Parser::columnRef(size_t from, size_t to, std::string& qualifier, std::string& column) const
+{
+    if (to <= from || (to - from) % 2 == 0 || to - from > 7 || to > m_t.size())
+        return false;
+    for (size_t k = from; k < to; ++k) {
+        const Token& tok = m_t[k];
+        if ((k - from) % 2 == 0 ? !isName(tok) : !tok.isOp("."))
+            return false;
+    }
+    if (to < m_t.size() && m_t[to].isOp("("))
+        return false;
+    column = m_t[to - 1].text;
+    qualifier = to - from >= 3 ? m_t[to - 3].text : std::string();
+    return true;
+}
+
+bool Parser::valueAt(size_t from, size_t to) const
+{
+    if (to == from + 2 && m_t[from].isOp("-"))
+        ++from;
+    if (to != from + 1)
+        return false;
+    const Token& tok = m_t[from];
+    if (tok.kind == TokenKind::String)
+        return true;
+    if (tok.kind == TokenKind::Variable)
+        return tok.text.rfind("@@", 0) != 0;
+    return tok.kind == TokenKind::Number &&
+           !(tok.text.size() >= 2 && (tok.text[1] == 'x' || tok.text[1] == 'X'));
+}
+
+std::string Parser::compared(const std::string& value, size_t v0, size_t v1, size_t c0, size_t c1) const
+{
+    std::string qualifier;
+    std::string column;
+    if (!valueAt(v0, v1) || !columnRef(c0, c1, qualifier, column))
+        return value;
+    return "rimo_store(" + value + ", " + typeSlot(TypeSlot::Compared, qualifier, column) + ")";
 }
 
 std::string Parser::caseExpr(std::optional<ColumnType>* hint)

@@ -1,6 +1,7 @@
 // Built-in functions: one translator per T-SQL function name, looked up in a table.
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
+#include "tools/tds-server/values.h"
 
 #include <algorithm>
 
@@ -42,9 +43,12 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::SmallInt:
     case SqlType::TinyInt:
     case SqlType::Bit:
-        return "CAST(" + e + " AS INTEGER)";
     case SqlType::Float:
     case SqlType::Real:
+    case SqlType::DateTime:
+    case SqlType::SmallDateTime:
+    case SqlType::Date:
+        return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::Money:
     case SqlType::SmallMoney:
         return "CAST(" + e + " AS REAL)";
@@ -56,10 +60,6 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::Binary:
     case SqlType::Image:
         return "CAST(" + e + " AS BLOB)";
-    case SqlType::DateTime:
-    case SqlType::SmallDateTime:
-    case SqlType::Date:
-        return "CAST(" + e + " AS TEXT)";
     default:
         if (t.length > 0)
             return "substr(CAST(" + e + " AS TEXT), 1, " + std::to_string(t.length) + ")";
@@ -147,14 +147,28 @@ std::string len(const Call& c)
 {
     const auto a = c.args(1, 1);
     c.setHint(typeOf(SqlType::Int));
-    return "length(rtrim(" + a[0] + ", ' '))";
+    return "rimo_len(" + a[0] + ")";
 }
 
+// DATALENGTH counts SQL Server's bytes, which depend on the argument's type: a column's declared one, a
+// literal's own (N'' is nvarchar), else what the value holds.
 std::string dataLength(const Call& c)
 {
-    const auto a = c.args(1, 1);
+    c.p.expectOp("(");
+    const size_t from = c.p.position();
+    const Token first = c.p.at();
+    const std::string e = c.p.expr();
+    const size_t to = c.p.position();
+    c.p.expectOp(")");
     c.setHint(typeOf(SqlType::Int));
-    return "length(CAST(" + a[0] + " AS BLOB))";
+    std::string qualifier;
+    std::string column;
+    std::string type = "NULL";
+    if (c.p.columnRef(from, to, qualifier, column))
+        type = typeSlot(TypeSlot::DeclaredType, qualifier, column);
+    else if (to == from + 1 && first.kind == TokenKind::String)
+        type = first.national ? "'nvarchar'" : "'varchar'";
+    return "rimo_datalength(" + e + ", " + type + ")";
 }
 
 std::string replace(const Call& c)
@@ -224,6 +238,50 @@ std::string scopeIdentity(const Call& c)
     return "rimo_identity()";
 }
 
+// OBJECT_ID(name [, type]): the id of a table, view or procedure of the current database, else NULL.
+std::string objectId(const Call& c)
+{
+    const auto a = c.args(1, 2);
+    c.setHint(typeOf(SqlType::Int));
+    std::string out = "(SELECT id FROM rimo_objects WHERE name = rimo_object_name(" + a[0] + ")";
+    if (a.size() > 1)
+        out += " AND xtype = (" + a[1] + ")";
+    return out + ")";
+}
+
+std::string objectName(const Call& c)
+{
+    const auto a = c.args(1, 1);
+    c.setHint(typeOf(SqlType::NVarChar, 128));
+    return "(SELECT name FROM rimo_objects WHERE id = (" + a[0] + "))";
+}
+
+// OBJECTPROPERTY(id, 'property'): 1 or 0 for the kinds of object the server keeps; NULL for an id that
+// names nothing and for a property it does not know, as SQL Server answers an unknown one.
+std::string objectProperty(const Call& c)
+{
+    c.p.expectOp("(");
+    const std::string id = c.p.expr();
+    c.p.expectOp(",");
+    if (c.p.at().kind != TokenKind::String)
+        throw notSupported("OBJECTPROPERTY with a property that is not a literal");
+    const std::string property = upperAscii(c.p.at().text);
+    c.p.advance();
+    c.p.expectOp(")");
+    c.setHint(typeOf(SqlType::Int));
+    std::string type;
+    if (property == "ISPROCEDURE")
+        type = "P";
+    else if (property == "ISVIEW")
+        type = "V";
+    else if (property == "ISUSERTABLE" || property == "ISTABLE")
+        type = "U";
+    else
+        return "NULL";
+    return "(SELECT CASE WHEN xtype = '" + type + "' THEN 1 ELSE 0 END FROM rimo_objects WHERE id = (" + id +
+           "))";
+}
+
 struct Function
 {
     std::string_view name; // upper case
@@ -251,6 +309,9 @@ const Function kFunctions[] = {
     {"MAX", aggregate},
     {"MIN", aggregate},
     {"NULLIF", [](const Call& c) { return sameNameList(c, 2); }},
+    {"OBJECT_ID", objectId},
+    {"OBJECT_NAME", objectName},
+    {"OBJECTPROPERTY", objectProperty},
     {"REPLACE", replace},
     {"RIGHT", right},
     {"ROUND", round},

@@ -1,6 +1,7 @@
 // The recursive-descent reader behind translateBatch: it walks the lexer's tokens and writes SQLite text
-// as it goes. Its members live in one unit per job: statements (translator.cpp), table and index
-// definitions (definitions.cpp), expressions (expressions.cpp) and built-in functions (functions.cpp).
+// as it goes. Its members live in one unit per job: statements and SELECT (translator.cpp), INSERT, UPDATE
+// and DELETE (changes.cpp), table and index definitions (definitions.cpp), views, procedures and control
+// flow (routines.cpp), expressions (expressions.cpp) and built-in functions (functions.cpp).
 #pragma once
 
 #include "tools/tds-server/lexer.h"
@@ -16,6 +17,10 @@
 namespace rimo::tds {
 
 std::string upperAscii(std::string_view s);
+// A client's text as a SQLite literal, with the characters SQLite's text cannot carry spelled out.
+std::string textLiteral(const std::string& text);
+// A reserved word of T-SQL (syntax errors at one are reported "near the keyword").
+bool isKeyword(const Token& tok);
 
 inline ColumnType typeOf(SqlType t, int length = 0, int precision = 0, int scale = 0)
 {
@@ -35,8 +40,11 @@ public:
     Parser(std::string_view src, std::vector<Token> tokens) : m_src(src), m_t(std::move(tokens)) {}
 
     std::vector<Statement> batch();
+    // The body of a stored procedure: a batch in which CREATE VIEW and CREATE PROCEDURE cannot appear.
+    void setInProcedure() { m_inProcedure = true; }
 
     // Token helpers. Past the end, at() keeps answering the End token.
+    size_t position() const { return m_p; }
     const Token& at(size_t k = 0) const { return m_t[std::min(m_p + k, m_t.size() - 1)]; }
     void advance()
     {
@@ -86,6 +94,8 @@ public:
     std::string select(Statement& st, bool topLevel);
     // A type name with its optional (length), (precision, scale) or (max).
     ColumnType columnType();
+    // When tokens [from, to) are one column reference: its qualifier (maybe empty) and name.
+    bool columnRef(size_t from, size_t to, std::string& qualifier, std::string& column) const;
 
 private:
     enum class Shape { Other, Text, Number };
@@ -95,6 +105,8 @@ private:
     TableRef tableRef(Statement& st);
 
     // Statements (translator.cpp).
+    // A statement with the databases its queries name (sub-queries included) recorded on it.
+    Statement fullStatement();
     Statement statement();
     std::string selectTop();
     std::string selectList(Statement& st, bool topLevel);
@@ -102,11 +114,13 @@ private:
     std::string orderList();
     std::string fromClause(Statement& st);
     std::string tableSource(Statement& st);
+    Statement set();
+
+    // INSERT, UPDATE and DELETE (changes.cpp).
     Statement insert();
     std::string topClause();
     Statement update();
     Statement remove();
-    Statement set();
 
     // Definitions (definitions.cpp).
     std::vector<std::string> keyColumns();
@@ -120,6 +134,19 @@ private:
     void identity(ColumnDef& c);
     Statement drop();
 
+    // Views, procedures and control flow (routines.cpp).
+    Statement ifStatement();
+    Statement block();
+    Statement exec();
+    // CREATE VIEW and CREATE PROCEDURE start their batch and are not nested; `keyword` names the
+    // statement in error 111.
+    void checkFirstInBatch(const char* keyword);
+    Statement createView();
+    Statement createProcedure();
+    Statement dropObjects(char type);
+    // A name of a view or procedure: [dbo.]name, with the name as written for messages.
+    std::string objectName(std::string* shown);
+
     // Expressions (expressions.cpp).
     std::string andExpr(std::optional<ColumnType>* hint, bool* plainColumn);
     std::string notExpr(std::optional<ColumnType>* hint, bool* plainColumn);
@@ -129,6 +156,12 @@ private:
     std::string unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
     std::string primary(std::optional<ColumnType>* hint, bool* plainColumn);
     std::string caseExpr(std::optional<ColumnType>* hint);
+    // When tokens [from, to) are one literal or parameter (a value SQL Server converts to the type of
+    // the column it is compared with).
+    bool valueAt(size_t from, size_t to) const;
+    // `value` (tokens [v0, v1)) compared with the expression of tokens [c0, c1): converted to that
+    // column's type when one is a column and the other a value.
+    std::string compared(const std::string& value, size_t v0, size_t v1, size_t c0, size_t c1) const;
     std::string variable(const std::string& text, std::optional<ColumnType>* hint);
 
     // Built-in functions (functions.cpp).
@@ -152,6 +185,14 @@ private:
     std::vector<Token> m_t;
     size_t m_p = 0;
     int m_depth = 0;
+    bool m_first = true; // no statement of the batch read yet
+    int m_nested = 0;    // inside IF or BEGIN ... END
+    bool m_inProcedure = false;
+    bool m_viewSelect = false; // reading the select of CREATE VIEW
+    // What the statement being read refers to, sub-queries included.
+    bool m_usesSysDatabases = false;
+    std::vector<std::string> m_databases;
+    std::vector<std::pair<std::string, std::string>> m_tables;
 };
 
 // The deepest nesting the parser follows; SQL Server's own limits on nesting are of the same order.

@@ -278,7 +278,15 @@ Value readDateOrTime(Cursor& c, uint8_t type)
     if (len != expect)
         throw ProtocolError("bad time length");
     const std::string_view b = c.bytes(len);
-    const std::string time = timeText(readLe(b.substr(0, timeLen)), scale);
+    // A date and time goes on at the millisecond, as the server keeps instants; TIME keeps its scale.
+    uint64_t units = readLe(b.substr(0, timeLen));
+    int shown = scale;
+    if (type != 0x29 && scale > 3) {
+        for (int k = scale; k > 3; --k)
+            units /= 10;
+        shown = 3;
+    }
+    const std::string time = timeText(units, shown);
     v.kind = Value::Text;
     v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
     return v;

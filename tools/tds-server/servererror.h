@@ -33,6 +33,11 @@ inline ServerError syntaxError(const std::string& near)
     return ServerError(102, 15, "Incorrect syntax near '" + near + "'.");
 }
 
+inline ServerError keywordError(const std::string& keyword)
+{
+    return ServerError(156, 15, "Incorrect syntax near the keyword '" + keyword + "'.");
+}
+
 inline ServerError notSupported(const std::string& what)
 {
     return ServerError(40000, 16, what + " is not supported by the test server.");

@@ -94,16 +94,43 @@ private:
     // Translates and compiles a batch without running it (sp_prepare); every parameter it uses must be
     // among the `declared` names (lowercased). Returns false when it fails.
     bool compileBatch(const std::string& text, const std::vector<std::string>& declared);
-    void runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    // Runs one statement; returns false when the rest of the batch must not run (an error that ends
+    // the batch, or an attention, inside a block or procedure).
+    bool runStatement(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    // Runs statements in order as a batch does: each error is reported and the next statement runs,
+    // unless the error ends the batch. Returns false when the batch ends.
+    bool runList(std::vector<std::unique_ptr<CachedStatement>>& list,
+                 const std::map<std::string, Value>* params, bool inRpc);
+    void compileStatement(CachedStatement& cs, const std::vector<std::string>& declared);
+    static void resetStatements(CachedStatement& cs);
+
+    // Views, procedures and IF (routines in sessionroutines.cpp).
+    bool runIf(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
+    void createView(CachedStatement& cs);
+    void dropObjects(const Statement& st);
+    void dropTables(const Statement& st);
+    bool runProcedure(const Statement& st, const std::map<std::string, Value>* params, bool inRpc);
+    // The value of one SQLite expression, with the statement's parameters bound.
+    Value evaluate(const std::string& sql, const std::map<std::string, Value>* params);
     void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
     void checkIdentityRules(CachedStatement& cs);
     void runTransaction(CachedStatement& cs);
-    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, bool inRpc);
+    void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
+                  bool inRpc);
+    void typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
+                           std::vector<ColumnMeta>& cols, std::vector<int> untyped);
     void runModify(CachedStatement& cs, sqlite3_stmt* stmt);
     sqlite3_stmt* prepare(CachedStatement& cs);
     void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
     ServerError mapStepError(int rc, const CachedStatement& cs);
-    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow);
+    // What a type slot of `st` stands for (see resolveTypeSlots).
+    std::string typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
+                             TypeSlot kind, const std::string& a, const std::string& b);
+    // CREATE TABLE, with its defaults and checks comparing by the columns' types.
+    void createTable(TableDef def);
+    // The result columns' names and types; `untyped` receives those only a NULL first value typed.
+    std::vector<ColumnMeta> describe(sqlite3_stmt* stmt, const Statement& st, bool hasRow,
+                                     std::vector<int>* untyped = nullptr);
 
     Transport m_transport;
     ServerConfig m_config;
@@ -117,6 +144,7 @@ private:
     std::string m_identityInsert; // table with IDENTITY_INSERT on
     bool m_batchFailed = false;
     bool m_schemaChanged = false;
+    int m_procedureDepth = 0;
     HeldDone m_done{m_writer};
 
     std::unordered_map<std::string, std::shared_ptr<CachedBatch>> m_cache;

@@ -1,5 +1,7 @@
 #include "tools/tds-server/sqliteerrors.h"
 
+#include "tools/tds-server/values.h"
+
 #include <sqlite3.h>
 
 #include <cstring>
@@ -94,6 +96,9 @@ ServerError prepareError(const std::string& message)
         return ServerError(208, 16, "Invalid object name '" + *t + "'.");
     if (auto c = after("no such column: "))
         return ServerError(207, 16, "Invalid column name '" + *c + "'.");
+    if (const size_t at = message.find(" has no column named ");
+        message.rfind("table ", 0) == 0 && at != std::string::npos)
+        return ServerError(207, 16, "Invalid column name '" + message.substr(at + 21) + "'.");
     if (auto c = after("ambiguous column name: "))
         return ServerError(209, 16, "Ambiguous column name '" + *c + "'.");
     if (message.find("values were supplied") != std::string::npos ||
@@ -110,6 +115,8 @@ ServerError prepareError(const std::string& message)
 ServerError stepError(int rc, const std::string& message, Database& db, const Statement& st,
                       const std::string& identityColumn)
 {
+    if (const auto v = valueError(message))
+        return ServerError(v->first, 16, v->second);
     auto tail = [&](const std::string& prefix) {
         return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : std::string();
     };

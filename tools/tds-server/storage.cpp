@@ -2,6 +2,7 @@
 
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/servererror.h"
+#include "tools/tds-server/values.h"
 
 #include <sqlite3.h>
 
@@ -46,6 +47,22 @@ void dbNameFunction(sqlite3_context* ctx, int, sqlite3_value**)
     sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
 }
 
+void objectNameFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* database = static_cast<const std::string*>(sqlite3_user_data(ctx));
+    const std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                                static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+    const auto name = objectNameIn(text, *database);
+    if (!name)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, name->data(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+}
+
 bool isNumericValue(sqlite3_value* v)
 {
     const int t = sqlite3_value_type(v);
@@ -73,40 +90,6 @@ void addFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
     sqlite3_result_double(ctx, sqlite3_value_double(a) + sqlite3_value_double(b));
 }
-
-const char* kSideTables = R"SQL(
-CREATE TABLE IF NOT EXISTS rimo_tables(table_name nvarchar(128) COLLATE RIMO_CI PRIMARY KEY);
-CREATE TABLE IF NOT EXISTS rimo_columns(
-  table_name nvarchar(128) COLLATE RIMO_CI, column_name nvarchar(128) COLLATE RIMO_CI,
-  ordinal int, type_name nvarchar(128), max_length int, num_precision tinyint, num_scale int,
-  nullable int, is_identity int, default_text nvarchar(4000), PRIMARY KEY(table_name, column_name));
-CREATE TABLE IF NOT EXISTS rimo_constraints(
-  constraint_name nvarchar(128) COLLATE RIMO_CI, table_name nvarchar(128) COLLATE RIMO_CI,
-  constraint_type varchar(11), column_name nvarchar(128) COLLATE RIMO_CI, ordinal int);
-CREATE VIEW IF NOT EXISTS rimo_is_tables AS
-  SELECT rimo_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, table_name AS TABLE_NAME,
-         'BASE TABLE' AS TABLE_TYPE FROM rimo_tables;
-CREATE VIEW IF NOT EXISTS rimo_is_columns AS
-  SELECT rimo_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, table_name AS TABLE_NAME,
-         column_name AS COLUMN_NAME, ordinal AS ORDINAL_POSITION, default_text AS COLUMN_DEFAULT,
-         CASE WHEN nullable THEN 'YES' ELSE 'NO' END AS IS_NULLABLE,
-         CASE WHEN instr(type_name, '(') > 0 THEN substr(type_name, 1, instr(type_name, '(') - 1)
-              ELSE type_name END AS DATA_TYPE,
-         CASE WHEN max_length <> 0 THEN max_length END AS CHARACTER_MAXIMUM_LENGTH,
-         CASE WHEN num_precision > 0 THEN num_precision END AS NUMERIC_PRECISION,
-         CASE WHEN num_precision > 0 THEN num_scale END AS NUMERIC_SCALE
-  FROM rimo_columns;
-CREATE VIEW IF NOT EXISTS rimo_is_table_constraints AS
-  SELECT DISTINCT rimo_db_name() AS CONSTRAINT_CATALOG, 'dbo' AS CONSTRAINT_SCHEMA,
-         constraint_name AS CONSTRAINT_NAME, rimo_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA,
-         table_name AS TABLE_NAME, constraint_type AS CONSTRAINT_TYPE
-  FROM rimo_constraints;
-CREATE VIEW IF NOT EXISTS rimo_is_key_column_usage AS
-  SELECT rimo_db_name() AS CONSTRAINT_CATALOG, 'dbo' AS CONSTRAINT_SCHEMA,
-         constraint_name AS CONSTRAINT_NAME, rimo_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA,
-         table_name AS TABLE_NAME, column_name AS COLUMN_NAME, ordinal AS ORDINAL_POSITION
-  FROM rimo_constraints WHERE constraint_type IN ('PRIMARY KEY', 'UNIQUE');
-)SQL";
 
 struct TypeName
 {
@@ -342,8 +325,11 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
                             nullptr);
     sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction,
                             nullptr, nullptr);
+    registerValueFunctions(db);
+    sqlite3_create_function(db, "rimo_object_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &self->m_name,
+                            objectNameFunction, nullptr, nullptr);
     self->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
-    self->exec(std::string("BEGIN IMMEDIATE;") + kSideTables + "COMMIT;");
+    self->ensureLayout();
     return self;
 }
 
@@ -367,10 +353,12 @@ void Database::exec(const std::string& sql)
 
 void Database::createTable(const TableDef& def)
 {
-    if (table(def.name))
+    if (objectType(def.name))
         throw ServerError(2714, 16, "There is already an object named '" + def.name + "' in the database.");
     std::string ddl = "CREATE TABLE " + sqliteIdent(def.name) + " (";
-    std::string side = "INSERT INTO rimo_tables VALUES(" + sqliteLiteral(def.name) + ");";
+    std::string side = "INSERT INTO rimo_tables VALUES(" + sqliteLiteral(def.name) +
+                       ");INSERT INTO rimo_objects(name, xtype) VALUES(" + sqliteLiteral(def.name) +
+                       ", 'U');";
     int ordinal = 0;
     std::string identityColumn;
     int64_t identitySeed = 1;
@@ -388,7 +376,12 @@ void Database::createTable(const TableDef& def)
             identitySeed = c.seed;
             ddl += "INTEGER PRIMARY KEY AUTOINCREMENT";
         } else {
-            ddl += c.type.sqlName();
+            // SQLite reads no (max) in a type name; the type itself is kept in rimo_columns.
+            std::string declared = c.type.sqlName();
+            if (c.type.length < 0 && declared.size() > 5 &&
+                declared.compare(declared.size() - 5, 5, "(max)") == 0)
+                declared.resize(declared.size() - 5);
+            ddl += declared;
             if (c.type.isText())
                 ddl += " COLLATE RIMO_CI";
         }
@@ -455,7 +448,8 @@ void Database::dropTable(std::string_view name)
     const std::string q = sqliteLiteral(info->name);
     exec("SAVEPOINT rimo_ddl; DROP TABLE " + sqliteIdent(info->name) +
          "; DELETE FROM rimo_tables WHERE table_name=" + q + "; DELETE FROM rimo_columns WHERE table_name=" +
-         q + "; DELETE FROM rimo_constraints WHERE table_name=" + q + "; RELEASE rimo_ddl;");
+         q + "; DELETE FROM rimo_constraints WHERE table_name=" + q +
+         "; DELETE FROM rimo_objects WHERE name=" + q + "; RELEASE rimo_ddl;");
     m_schemaVersion = -1;
 }
 

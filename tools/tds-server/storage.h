@@ -1,5 +1,6 @@
 // One database of the test server: a SQLite file with the SQL Server types of its columns kept in side
-// tables (rimo_tables, rimo_columns, rimo_constraints) and INFORMATION_SCHEMA views over them.
+// tables (rimo_tables, rimo_columns, rimo_constraints), its tables, views and procedures in rimo_objects,
+// and INFORMATION_SCHEMA and sysobjects views over them.
 // Used by the server and by the sample-herd generator, so both write the same layout.
 #pragma once
 
@@ -110,6 +111,10 @@ std::string sqliteLiteral(std::string_view text);
 // Case-insensitive, trailing-blank-insensitive comparison of UTF-8 texts, as the server's collation.
 int compareCi(std::string_view a, std::string_view b);
 
+// The object a name such as T, [My T], dbo.T or herd..T denotes in `database`: its bare name, or nullopt
+// when the text names another schema or database, or is not a name at all.
+std::optional<std::string> objectNameIn(std::string_view text, std::string_view database);
+
 class Database
 {
 public:
@@ -129,6 +134,17 @@ public:
     void dropTable(std::string_view name);
     std::optional<TableInfo> table(std::string_view name);
     const ColumnInfo* column(std::string_view table, std::string_view column);
+    // The type of the object named: 'U' table, 'V' view, 'P' procedure.
+    std::optional<char> objectType(std::string_view name);
+    // The CREATE PROCEDURE text of a procedure.
+    std::optional<std::string> procedureDefinition(std::string_view name);
+    // A view over `selectSql` (SQLite text) with the given column names and the columns' facts for
+    // INFORMATION_SCHEMA.COLUMNS.
+    void createView(const std::string& name, const std::string& selectSql,
+                    const std::vector<std::string>& columnList, const std::vector<ColumnInfo>& columns);
+    void createProcedure(const std::string& name, const std::string& definition);
+    // Drops a view or procedure.
+    void dropObject(std::string_view name);
     // Reloads cached column facts when the schema changed (also by another connection's DDL);
     // returns true when it did.
     bool checkSchema();
@@ -136,6 +152,8 @@ public:
 private:
     Database(sqlite3* db, std::string name) : m_db(db), m_name(std::move(name)) {}
     void loadColumns();
+    // Makes sure the side tables and views exist in their current shape (catalog.cpp).
+    void ensureLayout();
 
     sqlite3* m_db;
     std::string m_name;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace rimo::tds {
 
@@ -26,16 +27,16 @@ constexpr std::array kReserved = {
     "EXISTS",    "CASE",   "TOP",      "DISTINCT", "ALL",     "WHILE",  "RETURN",  "GRANT",   "EXCEPT",
     "INTERSECT", "ESCAPE", "OUTPUT",   "SAVE"};
 
-// The WHERE of an UPDATE or DELETE, limited to its first `top` rows when TOP was given.
-std::string limitedWhere(const std::string& table, const std::string& where, const std::string& top)
-{
-    if (!top.empty())
-        return " WHERE rowid IN (SELECT rowid FROM " + table + (where.empty() ? "" : " WHERE " + where) +
-               " LIMIT " + top + ")";
-    if (!where.empty())
-        return " WHERE " + where;
-    return {};
-}
+// A type slot's literal starts with this character, which the lexer never lets into a name, and keeps its
+// two names apart with the second.
+constexpr char kSlotMark = '\x01';
+constexpr char kSlotSeparator = '\x02';
+
+// Reserved words of T-SQL that the reader still takes as names where it does not expect them; a syntax
+// error at one of them is reported as at a keyword.
+constexpr std::array kMoreKeywords = {
+    "VIEW",  "PROC",   "PROCEDURE", "TABLE",      "DATABASE", "INDEX",      "KEY",  "PRIMARY",    "DEFAULT",
+    "CHECK", "UNIQUE", "FOREIGN",   "REFERENCES", "IDENTITY", "CONSTRAINT", "TRAN", "TRANSACTION"};
 
 } // namespace
 
@@ -57,7 +58,8 @@ std::vector<Statement> Parser::batch()
         if (at().kind == TokenKind::End)
             break;
         const size_t start = at().offset;
-        Statement st = statement();
+        Statement st = fullStatement();
+        m_first = false;
         const size_t end = at().kind == TokenKind::End ? m_src.size() : at().offset;
         st.text = std::string(m_src.substr(start, end - start));
         while (!st.text.empty() &&
@@ -68,6 +70,21 @@ std::vector<Statement> Parser::batch()
     return out;
 }
 
+Statement Parser::fullStatement()
+{
+    const bool outerSys = std::exchange(m_usesSysDatabases, false);
+    std::vector<std::string> outerDatabases = std::exchange(m_databases, {});
+    auto outerTables = std::exchange(m_tables, {});
+    Statement st = statement();
+    st.usesSysDatabases |= m_usesSysDatabases;
+    st.databases.insert(st.databases.end(), m_databases.begin(), m_databases.end());
+    st.tables.insert(st.tables.end(), m_tables.begin(), m_tables.end());
+    m_usesSysDatabases = outerSys;
+    m_databases = std::move(outerDatabases);
+    m_tables = std::move(outerTables);
+    return st;
+}
+
 void Parser::fail() const
 {
     const Token& tok = at();
@@ -76,7 +93,22 @@ void Parser::fail() const
             throw syntaxError("");
         throw syntaxError(m_t[m_p - 1].text);
     }
+    if (isKeyword(tok))
+        throw keywordError(tok.text);
     throw syntaxError(tok.text);
+}
+
+bool isKeyword(const Token& tok)
+{
+    if (tok.kind != TokenKind::Identifier)
+        return false;
+    for (const char* r : kReserved)
+        if (tok.isWord(r))
+            return true;
+    for (const char* r : kMoreKeywords)
+        if (tok.isWord(r))
+            return true;
+    return false;
 }
 
 bool Parser::isReserved(const Token& tok) const
@@ -155,11 +187,18 @@ TableRef Parser::tableRef(Statement& st)
     r.name = table;
     if (lt == "sysdatabases" || (schema == "SYS" && lt == "databases")) {
         st.usesSysDatabases = true;
+        m_usesSysDatabases = true;
         r.sql = "temp.rimo_sysdatabases";
         return r;
     }
-    if (!db.empty())
+    if (!db.empty()) {
         st.databases.push_back(db);
+        m_databases.push_back(db);
+    }
+    if (lt == "sysobjects" && (schema.empty() || schema == "DBO" || schema == "SYS")) {
+        r.sql = "rimo_sysobjects";
+        return r;
+    }
     if (schema == "INFORMATION_SCHEMA") {
         if (lt != "tables" && lt != "columns" && lt != "table_constraints" && lt != "key_column_usage")
             throw ServerError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + table + "'.");
@@ -210,9 +249,13 @@ Statement Parser::statement()
     }
     if (word("SET"))
         return set();
+    if (at().isWord("IF"))
+        return ifStatement();
+    if (at().isWord("BEGIN") && !at(1).isWord("TRAN") && !at(1).isWord("TRANSACTION"))
+        return block();
     if (word("BEGIN")) {
         if (!word("TRAN") && !word("TRANSACTION"))
-            throw notSupported("A BEGIN ... END block");
+            fail();
         if (isName(at()) && !isStatementStart(at()))
             advance();
         st.kind = Statement::Begin;
@@ -235,11 +278,10 @@ Statement Parser::statement()
         advance();
         return st;
     }
-    if (at().isWord("EXEC") || at().isWord("EXECUTE")) {
-        advance();
-        const auto parts = dottedName();
-        throw ServerError(2812, 16, "Could not find stored procedure '" + parts.back() + "'.");
-    }
+    if (at().isWord("EXEC") || at().isWord("EXECUTE"))
+        return exec();
+    if (at().isWord("ELSE"))
+        fail();
     if (isStatementStart(at()))
         throw notSupported("The statement " + upperAscii(at().text));
     fail();
@@ -281,6 +323,11 @@ std::string Parser::select(Statement& st, bool topLevel)
         st.usesSysDatabases |= dummy.usesSysDatabases;
     }
     if (word("ORDER")) {
+        if (m_viewSelect && topLevel && limit.empty())
+            throw ServerError(1033, 15,
+                              "The ORDER BY clause is invalid in views, inline functions, derived tables, "
+                              "subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is "
+                              "also specified.");
         expectWord("BY");
         out += " ORDER BY " + orderList();
     }
@@ -438,136 +485,9 @@ std::string Parser::tableSource(Statement& st)
     else if (isName(at()))
         alias = name();
     skipTableHints();
+    if (r.sql.rfind("\"", 0) == 0)
+        m_tables.emplace_back(alias, r.name);
     return r.sql + " AS " + sqliteIdent(alias);
-}
-
-Statement Parser::insert()
-{
-    Statement st;
-    st.kind = Statement::Modify;
-    st.verb = Statement::Insert;
-    word("INTO");
-    const TableRef r = tableRef(st);
-    if (r.sql.rfind("\"", 0) != 0)
-        throw notSupported("Changing a catalog view");
-    st.table = r.name;
-    skipTableHints();
-    st.sql = "INSERT INTO " + r.sql;
-    if (at().isOp("(") && !at(1).isWord("SELECT")) {
-        advance();
-        st.sql += " (";
-        for (bool first = true;; first = false) {
-            if (!first && !op(","))
-                break;
-            const auto parts = dottedName();
-            st.columns.push_back(parts.back());
-            st.sql += (first ? "" : ", ") + sqliteIdent(parts.back());
-        }
-        expectOp(")");
-        st.sql += ")";
-    } else {
-        st.insertNeedsColumns = true;
-        st.insertPos = st.sql.size();
-    }
-    if (word("DEFAULT")) {
-        expectWord("VALUES");
-        st.sql += " DEFAULT VALUES";
-        st.insertNeedsColumns = false;
-    } else if (word("VALUES")) {
-        st.sql += " VALUES ";
-        for (bool first = true;; first = false) {
-            if (!first && !op(","))
-                break;
-            expectOp("(");
-            st.sql += (first ? "(" : ", (") + exprList() + ")";
-            expectOp(")");
-        }
-    } else if (at().isWord("SELECT") || at().isOp("(")) {
-        st.sql += " " + select(st, false);
-    } else {
-        fail();
-    }
-    return st;
-}
-
-// TOP (n) or TOP n of UPDATE and DELETE; empty when absent.
-std::string Parser::topClause()
-{
-    if (!word("TOP"))
-        return {};
-    std::string n;
-    if (op("(")) {
-        n = expr();
-        expectOp(")");
-    } else if (at().kind == TokenKind::Number) {
-        n = at().text;
-        advance();
-    } else {
-        fail();
-    }
-    return n;
-}
-
-Statement Parser::update()
-{
-    Statement st;
-    st.kind = Statement::Modify;
-    st.verb = Statement::Update;
-    const std::string top = topClause();
-    const TableRef r = tableRef(st);
-    if (r.sql.rfind("\"", 0) != 0)
-        throw notSupported("Changing a catalog view");
-    st.table = r.name;
-    skipTableHints();
-    expectWord("SET");
-    std::string sets;
-    for (bool first = true;; first = false) {
-        if (!first && !op(","))
-            break;
-        const auto parts = dottedName();
-        const std::string col = sqliteIdent(parts.back());
-        st.columns.push_back(parts.back());
-        std::string value;
-        if (op("=")) {
-            value = expr();
-        } else if (at().kind == TokenKind::Operator && at().text.size() == 2 && at().text[1] == '=' &&
-                   std::string_view("+-*/").find(at().text[0]) != std::string_view::npos) {
-            // Compound assignment: a += b, a -= b, ...
-            const char o = at().text[0];
-            advance();
-            const std::string rhs = expr();
-            value = o == '+' ? "rimo_add(" + col + ", " + rhs + ")" : col + " " + o + " (" + rhs + ")";
-        } else {
-            fail();
-        }
-        sets += (first ? "" : ", ") + col + " = " + value;
-    }
-    if (at().isWord("FROM"))
-        throw notSupported("UPDATE ... FROM");
-    std::string where;
-    if (word("WHERE"))
-        where = expr();
-    st.sql = "UPDATE " + r.sql + " SET " + sets + limitedWhere(r.sql, where, top);
-    return st;
-}
-
-Statement Parser::remove()
-{
-    Statement st;
-    st.kind = Statement::Modify;
-    st.verb = Statement::Delete;
-    const std::string top = topClause();
-    word("FROM");
-    const TableRef r = tableRef(st);
-    if (r.sql.rfind("\"", 0) != 0)
-        throw notSupported("Changing a catalog view");
-    st.table = r.name;
-    skipTableHints();
-    std::string where;
-    if (word("WHERE"))
-        where = expr();
-    st.sql = "DELETE FROM " + r.sql + limitedWhere(r.sql, where, top);
-    return st;
 }
 
 Statement Parser::set()
@@ -597,9 +517,64 @@ Statement Parser::set()
         fail();
     advance();
     // Session options (TEXTSIZE, ANSI_NULLS, DATEFORMAT, ...) are answered and ignored.
-    while (at().kind != TokenKind::End && !at().isOp(";") && !isStatementStart(at()))
+    while (at().kind != TokenKind::End && !at().isOp(";") && !isStatementStart(at()) &&
+           !(m_nested > 0 && at().isWord("END")))
         advance();
     return st;
+}
+
+std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b)
+{
+    const char* tag = kind == TypeSlot::InsertColumn   ? "ins"
+                      : kind == TypeSlot::UpdateColumn ? "col"
+                      : kind == TypeSlot::Compared     ? "cmp"
+                                                       : "typ";
+    return sqliteLiteral(std::string(1, kSlotMark) + tag + ":" + a + kSlotSeparator + b);
+}
+
+void resolveTypeSlots(
+    std::string& sql,
+    const std::function<std::string(TypeSlot, const std::string&, const std::string&)>& code)
+{
+    const std::string opening = std::string("'") + kSlotMark;
+    size_t pos = sql.find(opening);
+    if (pos == std::string::npos)
+        return;
+    std::string out;
+    size_t done = 0;
+    while (pos != std::string::npos) {
+        // The slot's literal runs to the next lone quote.
+        size_t end = pos + 1;
+        std::string body;
+        for (; end < sql.size(); ++end) {
+            if (sql[end] == '\'') {
+                if (end + 1 < sql.size() && sql[end + 1] == '\'') {
+                    body += '\'';
+                    ++end;
+                    continue;
+                }
+                break;
+            }
+            body += sql[end];
+        }
+        if (end >= sql.size() || body.size() < 5)
+            break;
+        const std::string tag = body.substr(1, 3);
+        const size_t sep = body.find(kSlotSeparator, 5);
+        const std::string a = body.substr(5, sep == std::string::npos ? std::string::npos : sep - 5);
+        const std::string b = sep == std::string::npos ? std::string() : body.substr(sep + 1);
+        const TypeSlot kind = tag == "ins"   ? TypeSlot::InsertColumn
+                              : tag == "col" ? TypeSlot::UpdateColumn
+                              : tag == "cmp" ? TypeSlot::Compared
+                                             : TypeSlot::DeclaredType;
+        const std::string c = code(kind, a, b);
+        out.append(sql, done, pos - done);
+        out += c.empty() ? std::string("NULL") : sqliteLiteral(c);
+        done = end + 1;
+        pos = sql.find(opening, done);
+    }
+    out.append(sql, done, std::string::npos);
+    sql = std::move(out);
 }
 
 std::vector<Statement> translateBatch(std::string_view tsql)

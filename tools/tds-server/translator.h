@@ -4,6 +4,7 @@
 
 #include "tools/tds-server/storage.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,27 @@ struct SelectItem
     bool star = false;
     std::optional<ColumnType> type; // known result type of an expression item
 };
+
+// A parameter a stored procedure declares: its name (with the @), type and default when it has one.
+struct ProcedureParameter
+{
+    std::string name;
+    ColumnType type;
+    std::string defaultSql; // SQLite expression; empty when the caller must supply the value
+};
+
+// An argument of EXEC: `name` is empty for a positional one.
+struct ExecArgument
+{
+    std::string name;
+    std::string sql;
+};
+
+// Where the translator leaves a value's type for the session to fill in: a SQLite string literal that
+// rimo_store reads as "keep as given" until it is replaced by the type of the column the value goes to
+// or is compared with (see resolveTypeSlots).
+enum class TypeSlot { InsertColumn, UpdateColumn, Compared, DeclaredType };
+std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b = {});
 
 struct Statement
 {
@@ -35,7 +57,13 @@ struct Statement
         IdentityInsert,
         NoCount,
         Ddl,
-        Print
+        Print,
+        If,              // sql: the condition as a one-value query; body: the statement and its ELSE
+        Block,           // BEGIN ... END: body holds the statements
+        CreateView,      // name, sql (the select), columns (the optional column list), items
+        CreateProcedure, // name, parameters, definition (the body's text)
+        DropObjects,     // DROP VIEW / DROP PROCEDURE: names, shownNames, objectType, ifExists
+        Exec             // name, arguments
     };
     enum Verb { None, Insert, Update, Delete };
 
@@ -59,7 +87,24 @@ struct Statement
     std::string name;     // database for USE/CREATE/DROP DATABASE, login for CREATE LOGIN, text for PRINT
     std::string password; // CREATE LOGIN
     bool on = false;      // SET IDENTITY_INSERT / NOCOUNT
+
+    std::vector<Statement> body;
+    std::vector<std::string> shownNames; // DROP VIEW/PROCEDURE: the names as written, for messages
+    char objectType = 0;                 // DROP VIEW/PROCEDURE: 'V' or 'P'
+    std::vector<ProcedureParameter> parameters;
+    std::string definition;
+    std::vector<ExecArgument> arguments;
+    // The tables the statement reads or changes, as (name its columns are qualified with, table).
+    std::vector<std::pair<std::string, std::string>> tables;
 };
+
+// Replaces each type slot in `sql` with the store code `code(kind, a, b)` gives (NULL when it gives
+// none): for InsertColumn a is the value's position, for UpdateColumn the column, for Compared and
+// DeclaredType the qualifier (maybe empty) and b the column; DeclaredType wants the column's declared type
+// (its sqlName), the others its store code.
+void resolveTypeSlots(
+    std::string& sql,
+    const std::function<std::string(TypeSlot, const std::string&, const std::string&)>& code);
 
 std::vector<Statement> translateBatch(std::string_view tsql);
 

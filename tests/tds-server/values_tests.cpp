@@ -1,0 +1,387 @@
+// Column values keep SQL Server's types: the conversions as plain functions, then tables of (column type,
+// value sent, value read, comparisons that must and must not match) through FreeTDS db-lib and pytds.
+#include "dblibclient.h"
+#include "tdsserver.h"
+#include "tools/tds-server/datetime.h"
+#include "tools/tds-server/encoding.h"
+#include "tools/tds-server/values.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+using rimo::testsupport::TdsServer;
+using namespace rimo::testsupport::dblib;
+using namespace rimo::tds;
+
+namespace {
+
+TEST(TdsValues, DateTimeTextsReadAsSqlServerReadsThemUnderMdy)
+{
+    struct Case
+    {
+        const char* text;
+        SqlType type;
+        const char* kept; // nullptr: refused with `error`
+        int error;
+    };
+    const Case cases[] = {
+        {"2011-03-15", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"2011-03-15 00:00:00.000", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"2011-03-15T00:00:00", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"20110315", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"03/15/2011", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"3/15/11 10:30 PM", SqlType::DateTime, "2011-03-15 22:30:00.000", 0},
+        {"Mar 15 2011 10:00AM", SqlType::DateTime, "2011-03-15 10:00:00.000", 0},
+        {"15 March 2011", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"2011/03/15 12:00 AM", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"  2011-03-15  ", SqlType::DateTime, "2011-03-15 00:00:00.000", 0},
+        {"", SqlType::DateTime, "1900-01-01 00:00:00.000", 0},
+        {"10:15", SqlType::DateTime, "1900-01-01 10:15:00.000", 0},
+        // datetime keeps 1/300 s: .001 and .002 become .000 and .003, .998 and .999 the next second.
+        {"2011-03-15 10:00:00.001", SqlType::DateTime, "2011-03-15 10:00:00.000", 0},
+        {"2011-03-15 10:00:00.002", SqlType::DateTime, "2011-03-15 10:00:00.003", 0},
+        {"2011-03-15 10:00:00.005", SqlType::DateTime, "2011-03-15 10:00:00.007", 0},
+        {"2011-03-15 23:59:59.999", SqlType::DateTime, "2011-03-16 00:00:00.000", 0},
+        {"2011-03-15 10:29:29.998", SqlType::SmallDateTime, "2011-03-15 10:29:00.000", 0},
+        {"2011-03-15 10:29:29.999", SqlType::SmallDateTime, "2011-03-15 10:30:00.000", 0},
+        {"2011-03-15 10:29:59", SqlType::Date, "2011-03-15 00:00:00.000", 0},
+        {"1700-01-01", SqlType::Date, "1700-01-01 00:00:00.000", 0},
+        // Refused: day-first under mdy, impossible dates, other texts, and values out of the type's range.
+        {"15/03/2011", SqlType::DateTime, nullptr, 241},
+        {"2011-02-29", SqlType::DateTime, nullptr, 241},
+        {"2011-03-15 24:00", SqlType::DateTime, nullptr, 241},
+        {"1389/11/04x", SqlType::DateTime, nullptr, 241},
+        {"yesterday", SqlType::DateTime, nullptr, 241},
+        {"2011-03", SqlType::DateTime, nullptr, 241},
+        {"1700-01-01", SqlType::DateTime, nullptr, 242},
+        {"2079-06-07", SqlType::SmallDateTime, nullptr, 242},
+    };
+    for (const auto& c : cases) {
+        int error = 0;
+        const auto kept = storedDateTime(c.text, c.type, error);
+        if (c.kept) {
+            EXPECT_EQ(kept.value_or("<refused>"), c.kept) << "'" << c.text << "'";
+        } else {
+            EXPECT_FALSE(kept.has_value()) << "'" << c.text << "' kept as " << *kept;
+            EXPECT_EQ(error, c.error) << "'" << c.text << "'";
+        }
+    }
+}
+
+TEST(TdsValues, DataLengthCountsSqlServersBytes)
+{
+    const std::string persian = "\u0631\u0633\u0645\u064A"; // 4 letters, 8 UTF-8 bytes
+    EXPECT_EQ(dataLength("nvarchar(20)", SQLITE_TEXT, persian, 0), 8);
+    EXPECT_EQ(dataLength("varchar(20)", SQLITE_TEXT, persian, 0), 4); // code page 1256
+    EXPECT_EQ(dataLength("nchar(10)", SQLITE_TEXT, "ab\U0001F600", 0), 8);
+    EXPECT_EQ(dataLength("", SQLITE_TEXT, "ab", 0), 4); // an expression's text is nvarchar
+    EXPECT_EQ(dataLength("int", SQLITE_INTEGER, "", 7), 4);
+    EXPECT_EQ(dataLength("tinyint", SQLITE_INTEGER, "", 7), 1);
+    EXPECT_EQ(dataLength("bigint", SQLITE_INTEGER, "", 7), 8);
+    EXPECT_EQ(dataLength("datetime", SQLITE_TEXT, "2011-03-15 00:00:00.000", 0), 8);
+    EXPECT_EQ(dataLength("", SQLITE_INTEGER, "", 1LL << 40), 8);
+    EXPECT_EQ(dataLength("varbinary(10)", SQLITE_BLOB, std::string("\0\1\2", 3), 0), 3);
+}
+
+// A lone surrogate from a client's UTF-16 survives the server's UTF-8 and goes back as it came.
+TEST(TdsValues, LoneSurrogatesAreKeptAsSent)
+{
+    const std::string sent("a\0\x00\xD8"
+                           "b\0\x00\xDC\x3D\xD8\x00\xDE",
+                           12); // a, D800, b, DC00, U+1F600
+    const std::string kept = utf16leToUtf8(sent);
+    std::string back;
+    EXPECT_EQ(appendUtf16le(back, kept), 6u);
+    EXPECT_EQ(back, sent);
+    EXPECT_EQ(utf16Length(kept), 6u);
+    EXPECT_NE(compareCi(kept, utf16leToUtf8(std::string("a\0\xFD\xFF"
+                                                        "b\0\xFD\xFF\x3D\xD8\x00\xDE",
+                                                        12))),
+              0);
+}
+
+class TdsValuesTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new TdsServer();
+        s_server->exec("CREATE DATABASE vals");
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    static std::string scalar(Client& c, const std::string& sql)
+    {
+        std::vector<ResultSet> rs;
+        EXPECT_TRUE(c.run(sql, &rs)) << sql << ": " << (g_msgs.empty() ? "" : g_msgs.back().text);
+        if (rs.empty() || rs.back().rows.empty() || rs.back().rows[0].empty())
+            return "<no value>";
+        return rs.back().rows[0][0];
+    }
+    static TdsServer* s_server;
+};
+
+TdsServer* TdsValuesTest::s_server = nullptr;
+
+// One row of a column of `type` holding `sent` (a T-SQL literal): what db-lib reads back ("*": not read), the
+// literals a comparison with the column must match and must not match; or the error that refuses the value,
+// which then is never stored.
+struct ValueCase
+{
+    std::string type;
+    std::string sent;
+    std::string read;
+    std::vector<std::string> match;
+    std::vector<std::string> noMatch;
+    int error = 0;
+};
+
+TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
+{
+    const std::vector<ValueCase> cases = {
+        {"int", "2147483647", "2147483647", {"2147483647", "'2147483647'"}, {"2147483646"}},
+        {"int", "'  -12 '", "-12", {"-12", "'-12'"}, {"12"}},
+        {"int", "2147483648", "", {}, {}, 8115},
+        {"int", "'abc'", "", {}, {}, 245},
+        {"int", "'1.5'", "", {}, {}, 245},
+        {"int", "'99999999999'", "", {}, {}, 248},
+        {"int", "0x01", "", {}, {}, 257},
+        {"smallint", "-32769", "", {}, {}, 8115},
+        // A number compared with a smaller whole-number type is not squeezed into it.
+        {"tinyint", "255", "255", {"255", "'255'"}, {"-1", "256"}},
+        {"tinyint", "-1", "", {}, {}, 8115},
+        {"bigint", "9223372036854775807", "9223372036854775807", {"9223372036854775807"}, {"0"}},
+        {"bit", "'TRUE'", "1", {"1", "'true'"}, {"0"}},
+        {"bit", "7", "1", {"1"}, {"7"}},
+        {"bit", "'yes'", "", {}, {}, 245},
+        {"datetime",
+         "'2011-03-15'",
+         "Mar 15 2011 12:00:00:000AM",
+         {"'2011-03-15 00:00:00.000'", "'2011-03-15T00:00:00'", "'20110315'", "'03/15/2011'",
+          "'Mar 15 2011'"},
+         {"'2011-03-15 00:00:00.003'", "'2011-03-16'"}},
+        {"datetime",
+         "'2011-03-15 10:00:00.002'",
+         "Mar 15 2011 10:00:00:003AM",
+         // The literal becomes a datetime too, so .002 is .003 on both sides.
+         {"'2011-03-15 10:00:00.003'", "'2011-03-15 10:00:00.002'"},
+         {"'2011-03-15 10:00:00'", "'2011-03-15 10:00:00.007'"}},
+        {"datetime", "'2011-03-15 10:00:00.0025'", "", {}, {}, 241},
+        {"datetime", "'15/03/2011'", "", {}, {}, 241},
+        {"datetime", "'1752-12-31'", "", {}, {}, 242},
+        {"smalldatetime",
+         "'2011-03-15 10:29:31'",
+         "Mar 15 2011 10:30:00:000AM",
+         {"'2011-03-15 10:30'", "'2011-03-15 10:29:59'"},
+         {"'2011-03-15 10:29'"}},
+        {"date",
+         "'20110315 10:00'",
+         "Mar 15 2011 12:00:00:AM",
+         {"'2011-03-15'", "'03/15/2011'"},
+         {"'2011-03-16'"}},
+        {"date", "'2011-02-30'", "", {}, {}, 241},
+        {"real", "0.1", "0.100000001", {"0.1", "'0.1'", "CAST(0.1 AS real)"}, {"0.2"}},
+        {"real", "1e39", "", {}, {}, 8115},
+        {"float", "'abc'", "", {}, {}, 8114},
+        {"varbinary(8)", "0x0102", "0102", {"0x0102"}, {"0x01", "0x"}},
+        {"varbinary(8)", "0x", "*", {"0x"}, {"0x00"}},
+        {"varbinary(8)", "'text'", "", {}, {}, 257},
+        {"nvarchar(10)", "N'Abc'", "Abc", {"'abc  '", "N'ABC'"}, {"'abd'"}},
+        {"nvarchar(max)", "N'abc'", "abc", {"'ABC'"}, {"'abd'"}},
+    };
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(c.proc());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const ValueCase& k = cases[i];
+        const std::string table = "V" + std::to_string(i);
+        const std::string what = k.type + " <- " + k.sent;
+        ASSERT_TRUE(c.run("CREATE TABLE " + table + " (c " + k.type + ")")) << what;
+        const bool stored = c.run("INSERT INTO " + table + " VALUES (" + k.sent + ")");
+        if (k.error) {
+            EXPECT_FALSE(stored) << what;
+            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << what;
+            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table), "0") << what;
+            // Nor does an UPDATE put it there.
+            ASSERT_TRUE(c.run("INSERT INTO " + table + " VALUES (NULL)")) << what;
+            EXPECT_FALSE(c.run("UPDATE " + table + " SET c = " + k.sent)) << what;
+            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << what;
+            continue;
+        }
+        ASSERT_TRUE(stored) << what << ": " << (g_msgs.empty() ? "" : g_msgs.back().text);
+        if (k.read != "*") { // db-lib shows no empty binary value
+            EXPECT_EQ(scalar(c, "SELECT c FROM " + table), k.read) << what;
+        }
+        for (const auto& m : k.match)
+            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table + " WHERE c = " + m), "1")
+                << what << " = " << m;
+        for (const auto& m : k.noMatch)
+            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table + " WHERE c = " + m), "0")
+                << what << " = " << m;
+    }
+}
+
+// A datetime RPC parameter (days and 1/300 s ticks, as db-lib sends it) equals the one instant however the
+// row's text named it, and finds nothing a tick away.
+TEST_F(TdsValuesTest, DateTimeParametersEqualTheStoredInstant)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(
+        c.run("CREATE TABLE Births (Serial int, Born datetime);"
+              "INSERT INTO Births VALUES (1, '2011-03-15'), (2, '20110315'), (3, '2011-03-15T00:00:00'), "
+              "(4, '03/15/2011 12:00 AM'), (5, '2011-03-15 00:00:00.003')"));
+    using namespace std::chrono;
+    const auto days =
+        static_cast<DBINT>((sys_days{year{2011} / 3 / 15} - sys_days{year{1900} / 1 / 1}).count());
+    const std::string stmt = "SELECT COUNT(*) FROM Births WHERE Born = @P1";
+    const std::string decl = "@P1 datetime";
+    for (const auto& [ticks, count] :
+         std::vector<std::pair<DBINT, std::string>>{{0, "4"}, {1, "1"}, {2, "0"}}) {
+        DBDATETIME when{days, ticks};
+        DBPROCESS* p = c.proc();
+        ASSERT_EQ(dbrpcinit(p, const_cast<char*>("sp_executesql"), 0), kSucceed);
+        dbrpcparam(p, const_cast<char*>("@stmt"), 0, SYBVARCHAR, -1, static_cast<DBINT>(stmt.size()),
+                   reinterpret_cast<BYTE*>(const_cast<char*>(stmt.data())));
+        dbrpcparam(p, const_cast<char*>("@params"), 0, SYBVARCHAR, -1, static_cast<DBINT>(decl.size()),
+                   reinterpret_cast<BYTE*>(const_cast<char*>(decl.data())));
+        dbrpcparam(p, const_cast<char*>("@P1"), 0, SYBDATETIME, -1, -1, reinterpret_cast<BYTE*>(&when));
+        ASSERT_EQ(dbrpcsend(p), kSucceed);
+        ASSERT_EQ(dbsqlok(p), kSucceed);
+        std::vector<ResultSet> rs;
+        ASSERT_TRUE(c.drain(&rs));
+        ASSERT_FALSE(rs.empty());
+        EXPECT_EQ(rs[0].rows[0][0], count) << ticks << " ticks";
+    }
+}
+
+// Texts compare as the database's collation has it even when no column takes part; DATALENGTH counts
+// SQL Server's bytes; NUL inside a literal is a character like any other.
+TEST_F(TdsValuesTest, LiteralsCompareUnderTheCollationAndCountSqlServersBytes)
+{
+    Client c(*s_server, "vals");
+    struct Case
+    {
+        std::string expression;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"CASE WHEN 'abc' = 'ABC  ' THEN 1 ELSE 0 END", "1"},
+        {"CASE WHEN N'\u00C9t\u00E9' = N'\u00E9T\u00C9' THEN 1 ELSE 0 END", "1"},
+        {"CASE WHEN 'abc' < 'ABD' THEN 1 ELSE 0 END", "1"},
+        {"CASE WHEN 'a' = 'b' THEN 1 ELSE 0 END", "0"},
+        {"CASE WHEN 2 = 2.0 THEN 1 ELSE 0 END", "1"},
+        {"DATALENGTH(N'\u0631\u0633\u0645\u064A')", "8"},
+        {"DATALENGTH('\u0631\u0633\u0645\u064A')", "4"},
+        {"DATALENGTH(N'')", "0"},
+        {"LEN('ab  ')", "2"},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(scalar(c, "SELECT " + k.expression), k.value) << k.expression;
+    ASSERT_TRUE(c.run("CREATE TABLE Texts (n nvarchar(10), v varchar(10), i int, d datetime)"));
+    ASSERT_TRUE(c.run(
+        "INSERT INTO Texts VALUES (N'\u0631\u0633\u0645\u064A', N'\u0631\u0633\u0645\u064A', 5, GETDATE())"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(c.run("SELECT DATALENGTH(n), DATALENGTH(v), DATALENGTH(i), DATALENGTH(d) FROM Texts", &rs));
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"8", "4", "4", "8"}));
+}
+
+// An expression column whose type the server cannot tell from the expression takes it from the first row
+// with a value: a NULL first row once made it an int and every later text a 0.
+TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(c.run("CREATE TABLE Firsts (k int, s nvarchar(10), f float);"
+                      "INSERT INTO Firsts VALUES (1, N'abc', 1.5), (2, N'de', 2.25), (3, NULL, NULL)"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(
+        c.run("SELECT CASE WHEN k = 1 THEN NULL ELSE s END AS t, CASE WHEN k < 3 THEN NULL ELSE 7 END AS n, "
+              "CASE WHEN k = 1 THEN NULL ELSE f END AS x, NULL AS z FROM Firsts ORDER BY k",
+              &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[1][0], "de");
+    EXPECT_NE(rs[0].types[0], SYBINT4);
+    EXPECT_EQ(rs[0].rows[2][1], "7");
+    EXPECT_EQ(rs[0].types[1], SYBINT4);
+    EXPECT_EQ(rs[0].rows[1][2], "2.25");
+    EXPECT_EQ(rs[0].types[2], SYBFLT8);
+    EXPECT_EQ(rs[0].rows[0][3], "NULL");
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+cur.execute('SELECT CASE WHEN k = 1 THEN NULL ELSE s END, CASE WHEN k < 3 THEN NULL ELSE k * 2 END FROM Firsts '
+            'WHERE k >= %s ORDER BY k', (1,))
+print(cur.fetchall())
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "[(None, None), ('de', None), (None, 6)]\n");
+}
+
+// The same rules through pytds, whose parameters are its own: datetime, date and float parameters,
+// binary parameters (pytds.Binary), text that breaks a column's type, (max) columns sent as PLP, and NUL
+// inside a literal.
+TEST_F(TdsValuesTest, PytdsValuesKeepSqlServersTypes)
+{
+    const std::string script = R"PY(
+import datetime, pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+def one(sql, params=None):
+    cur.execute(sql, params)
+    return cur.fetchall()[0][0]
+def error(sql, params=None):
+    try:
+        cur.execute(sql, params)
+        return 'stored'
+    except pytds.Error as e:
+        return str(getattr(e, 'msg_no', '?'))
+cur.execute('CREATE TABLE Py (i int, t tinyint, d datetime, dd date, r real, vb varbinary(8), m nvarchar(max), vm varchar(max), bm varbinary(max))')
+cur.execute("INSERT INTO Py (i, d, dd, r, vb) VALUES (%s, %s, %s, %s, %s)",
+            (7, '20110315', '2011-03-15', 0.1, pytds.Binary(b'\x01\x02')))
+print(one('SELECT COUNT(*) FROM Py WHERE d = %s', (datetime.datetime(2011, 3, 15),)))
+print(one('SELECT COUNT(*) FROM Py WHERE d = %s', (datetime.datetime(2011, 3, 15, 0, 0, 1),)))
+print(one('SELECT COUNT(*) FROM Py WHERE dd = %s', (datetime.date(2011, 3, 15),)))
+print(one('SELECT d FROM Py'))
+print(one('SELECT COUNT(*) FROM Py WHERE r = %s', (0.1,)))
+print(one('SELECT COUNT(*) FROM Py WHERE vb = %s', (pytds.Binary(b'\x01\x02'),)))
+print(one('SELECT COUNT(*) FROM Py WHERE vb = %s', (pytds.Binary(b'\x01'),)))
+print(error('INSERT INTO Py (i) VALUES (%s)', (2 ** 31,)))
+print(error('INSERT INTO Py (t) VALUES (%s)', (300,)))
+print(error('INSERT INTO Py (i) VALUES (%s)', ('seven',)))
+print(error('INSERT INTO Py (d) VALUES (%s)', ('2011-13-01',)))
+print(error('UPDATE Py SET vb = %s', ('text',)))
+print(one('SELECT COUNT(*) FROM Py'))
+big = '\u0631' * 5000 + 'x' * 5000
+cur.execute('UPDATE Py SET m = %s, vm = %s, bm = %s', (big, big, pytds.Binary(b'\x00' * 9000)))
+cur.execute('SELECT m, vm, bm, LEN(m), DATALENGTH(vm) FROM Py')
+row = cur.fetchone()
+print(row[0] == big, row[1] == big, len(row[2]), row[3], row[4])
+print(one("SELECT LEN('a\x00b') + DATALENGTH(N'a\x00b')"))
+)PY";
+    const std::string out = runPython(script, s_server->port(), {s_server->password()});
+    EXPECT_EQ(out, "1\n"
+                   "0\n"
+                   "1\n"
+                   "2011-03-15 00:00:00\n"
+                   "1\n"
+                   "1\n"
+                   "0\n"
+                   "8115\n"
+                   "8115\n"
+                   "245\n"
+                   "241\n"
+                   "257\n"
+                   "1\n"
+                   "True True 9000 10000 10000\n"
+                   "9\n");
+}
+
+} // namespace

@@ -1,0 +1,247 @@
+// Views, stored procedures and the control flow around them: IF ... ELSE, BEGIN ... END and EXEC.
+#include "tools/tds-server/parser.h"
+#include "tools/tds-server/servererror.h"
+
+namespace rimo::tds {
+
+namespace {
+
+// Counts the IF and BEGIN ... END levels the reader is inside.
+class Nested
+{
+public:
+    explicit Nested(int& level) : m_level(level) { ++m_level; }
+    ~Nested() { --m_level; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+private:
+    int& m_level;
+};
+
+} // namespace
+
+void Parser::checkFirstInBatch(const char* keyword)
+{
+    // Inside IF, BEGIN ... END or a procedure's body the statement cannot stand at all.
+    if (m_nested > 0 || m_inProcedure)
+        throw keywordError(at().text);
+    if (!m_first)
+        throw ServerError(111, 15,
+                          std::string("'") + keyword + "' must be the first statement in a query batch.");
+}
+
+// IF condition statement [ELSE statement]: the condition becomes a query answering 1 or 0.
+Statement Parser::ifStatement()
+{
+    const Nested nested(m_nested);
+    const Nest nest(*this);
+    expectWord("IF");
+    Statement st;
+    st.kind = Statement::If;
+    st.sql = "SELECT CASE WHEN " + expr() + " THEN 1 ELSE 0 END";
+    if (at().kind == TokenKind::End || at().isOp(";"))
+        fail();
+    st.body.push_back(fullStatement());
+    size_t k = 0;
+    while (at(k).isOp(";"))
+        ++k;
+    if (at(k).isWord("ELSE")) {
+        while (op(";"))
+            ;
+        advance();
+        if (at().kind == TokenKind::End || at().isOp(";"))
+            fail();
+        st.body.push_back(fullStatement());
+    }
+    return st;
+}
+
+// BEGIN statement ... END; an empty block is a syntax error, as in T-SQL.
+Statement Parser::block()
+{
+    const Nested nested(m_nested);
+    const Nest nest(*this);
+    expectWord("BEGIN");
+    if (at().isWord("TRY") || at().isWord("CATCH") || at().isWord("DISTRIBUTED"))
+        throw notSupported("BEGIN " + upperAscii(at().text));
+    Statement st;
+    st.kind = Statement::Block;
+    for (;;) {
+        while (op(";"))
+            ;
+        if (word("END"))
+            break;
+        if (at().kind == TokenKind::End)
+            fail();
+        st.body.push_back(fullStatement());
+    }
+    if (st.body.empty())
+        throw keywordError(m_t[m_p - 1].text);
+    return st;
+}
+
+// EXEC[UTE] procedure [argument [, ...]] where an argument is a value or @name = value.
+Statement Parser::exec()
+{
+    advance();
+    Statement st;
+    st.kind = Statement::Exec;
+    if (at().kind == TokenKind::String || at().isOp("("))
+        throw notSupported("EXEC of a statement text");
+    if (at().kind == TokenKind::Variable && at(1).isOp("="))
+        throw notSupported("EXEC with a return status variable");
+    std::string shown;
+    st.name = objectName(&shown);
+    if (at().kind == TokenKind::End || at().isOp(";") || isStatementStart(at()) || at().isWord("END"))
+        return st;
+    for (bool first = true;; first = false) {
+        if (!first && !op(","))
+            break;
+        ExecArgument a;
+        if (at().kind == TokenKind::Variable && at(1).isOp("=")) {
+            a.name = at().text;
+            advance();
+            advance();
+        } else if (!st.arguments.empty() && !st.arguments.back().name.empty()) {
+            // Once one argument is named, the rest must be too.
+            throw ServerError(119, 15,
+                              "Must pass parameter number " + std::to_string(st.arguments.size() + 1) +
+                                  " and subsequent parameters as '@name = value'. After the form '@name = "
+                                  "value' has been used, all subsequent parameters must be passed in the "
+                                  "form '@name = value'.");
+        }
+        if (at().isWord("DEFAULT"))
+            throw notSupported("DEFAULT as a procedure argument");
+        a.sql = unary(nullptr, nullptr, nullptr);
+        if (at().isWord("OUTPUT") || at().isWord("OUT"))
+            throw notSupported("OUTPUT arguments");
+        st.arguments.push_back(std::move(a));
+    }
+    return st;
+}
+
+std::string Parser::objectName(std::string* shown)
+{
+    const size_t start = at().offset;
+    const auto parts = dottedName();
+    const size_t end = at().kind == TokenKind::End ? m_src.size() : at().offset;
+    if (shown) {
+        *shown = std::string(m_src.substr(start, end - start));
+        while (!shown->empty() && (shown->back() == ' ' || shown->back() == '\n' || shown->back() == '\r' ||
+                                   shown->back() == '\t'))
+            shown->pop_back();
+    }
+    if (parts.size() > 2)
+        throw notSupported("A database or server name in front of a view or procedure");
+    if (parts.size() == 2 && upperAscii(parts[0]) != "DBO")
+        throw ServerError(2760, 16,
+                          "The specified schema name \"" + parts[0] +
+                              "\" either does not exist or you do not have permission to use it.");
+    const std::string lower = lowerAscii(parts.back());
+    if (lower.rfind("rimo_", 0) == 0 || lower.rfind("sqlite_", 0) == 0)
+        throw notSupported("The object name '" + parts.back() + "'");
+    return parts.back();
+}
+
+// CREATE VIEW name [(column, ...)] AS select: the view is the whole batch.
+Statement Parser::createView()
+{
+    Statement st;
+    st.kind = Statement::CreateView;
+    st.name = objectName(nullptr);
+    if (op("(")) {
+        for (bool first = true;; first = false) {
+            if (!first && !op(","))
+                break;
+            st.columns.push_back(name());
+        }
+        expectOp(")");
+    }
+    if (at().isWord("WITH"))
+        throw notSupported("CREATE VIEW ... WITH");
+    expectWord("AS");
+    m_viewSelect = true;
+    st.sql = select(st, true);
+    m_viewSelect = false;
+    if (at().isWord("WITH"))
+        throw notSupported("WITH CHECK OPTION");
+    while (op(";"))
+        ;
+    if (at().kind != TokenKind::End)
+        fail();
+    return st;
+}
+
+// CREATE PROC[EDURE] name [(] @p type [= default], ... [)] AS body: the body runs to the end of the batch
+// and is read now, so that its syntax errors show when the procedure is made.
+Statement Parser::createProcedure()
+{
+    Statement st;
+    st.kind = Statement::CreateProcedure;
+    st.name = objectName(nullptr);
+    if (at().isOp(";"))
+        fail();
+    const bool parenthesised = op("(");
+    while (at().kind == TokenKind::Variable) {
+        ProcedureParameter p;
+        p.name = at().text;
+        if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
+            fail();
+        for (const auto& q : st.parameters)
+            if (lowerAscii(q.name) == lowerAscii(p.name))
+                throw ServerError(134, 15,
+                                  "The variable name '" + p.name +
+                                      "' has already been declared. Variable names must be "
+                                      "unique within a query batch or stored procedure.");
+        advance();
+        word("AS");
+        p.type = columnType();
+        if (op("=")) {
+            if (at().kind == TokenKind::Variable)
+                fail();
+            p.defaultSql = unary(nullptr, nullptr, nullptr);
+        }
+        if (at().isWord("OUTPUT") || at().isWord("OUT") || at().isWord("READONLY") || at().isWord("VARYING"))
+            throw notSupported("Procedure parameters marked " + upperAscii(at().text));
+        st.parameters.push_back(std::move(p));
+        if (!op(","))
+            break;
+    }
+    if (parenthesised)
+        expectOp(")");
+    if (at().isWord("WITH") || at().isWord("FOR"))
+        throw notSupported("CREATE PROCEDURE ... " + upperAscii(at().text));
+    expectWord("AS");
+    if (at().kind == TokenKind::End)
+        fail();
+    st.definition = std::string(m_src.substr(at().offset));
+    Parser body(st.definition, lex(st.definition));
+    body.setInProcedure();
+    body.batch();
+    m_p = m_t.size() - 1;
+    return st;
+}
+
+// DROP VIEW / DROP PROC[EDURE] [IF EXISTS] name, ...
+Statement Parser::dropObjects(char type)
+{
+    Statement st;
+    st.kind = Statement::DropObjects;
+    st.objectType = type;
+    if (at().isWord("IF") && at(1).isWord("EXISTS")) {
+        advance();
+        advance();
+        st.ifExists = true;
+    }
+    for (bool first = true;; first = false) {
+        if (!first && !op(","))
+            break;
+        std::string shown;
+        st.names.push_back(objectName(&shown));
+        st.shownNames.push_back(shown);
+    }
+    return st;
+}
+
+} // namespace rimo::tds

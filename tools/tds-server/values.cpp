@@ -1,0 +1,369 @@
+#include "tools/tds-server/values.h"
+
+#include "tools/tds-server/datetime.h"
+#include "tools/tds-server/encoding.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cctype>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace rimo::tds {
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+
+std::string trimmed(std::string_view s)
+{
+    size_t a = 0;
+    size_t b = s.size();
+    while (a < b && std::isspace(static_cast<unsigned char>(s[a])))
+        ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])))
+        --b;
+    return std::string(s.substr(a, b - a));
+}
+
+void raise(sqlite3_context* ctx, int number, const std::string& text)
+{
+    const std::string message = "rimo:" + std::to_string(number) + ":" + text;
+    sqlite3_result_error(ctx, message.c_str(), static_cast<int>(message.size()));
+}
+
+struct IntRange
+{
+    const char* name;
+    int64_t lo;
+    int64_t hi;
+};
+
+std::optional<IntRange> intRange(std::string_view code)
+{
+    if (code == "int")
+        return IntRange{"int", INT32_MIN, INT32_MAX};
+    if (code == "smallint")
+        return IntRange{"smallint", INT16_MIN, INT16_MAX};
+    if (code == "tinyint")
+        return IntRange{"tinyint", 0, 255};
+    if (code == "bigint")
+        return IntRange{"bigint", INT64_MIN, INT64_MAX};
+    return std::nullopt;
+}
+
+std::string valueText(sqlite3_value* v)
+{
+    return std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                       static_cast<size_t>(sqlite3_value_bytes(v)));
+}
+
+void storeInteger(sqlite3_context* ctx, sqlite3_value* v, const IntRange& r)
+{
+    const std::string overflow =
+        std::string("Arithmetic overflow error converting expression to data type ") + r.name + ".";
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+        const int64_t i = sqlite3_value_int64(v);
+        if (i < r.lo || i > r.hi)
+            return raise(ctx, 8115, overflow);
+        return sqlite3_result_int64(ctx, i);
+    }
+    case SQLITE_FLOAT: {
+        const double d = std::trunc(sqlite3_value_double(v));
+        if (!(d >= static_cast<double>(r.lo) && d <= static_cast<double>(r.hi)) || std::isnan(d))
+            return raise(ctx, 8115, overflow);
+        return sqlite3_result_int64(ctx, static_cast<int64_t>(d));
+    }
+    case SQLITE_BLOB:
+        return raise(ctx, 257,
+                     std::string("Implicit conversion from data type varbinary to ") + r.name +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    default:
+        break;
+    }
+    const std::string text = valueText(v);
+    const std::string t = trimmed(text);
+    size_t k = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+    const bool digits = k < t.size() && t.find_first_not_of("0123456789", k) == std::string::npos;
+    if (t.empty())
+        return sqlite3_result_int64(ctx, 0);
+    if (!digits)
+        return raise(ctx, 245,
+                     "Conversion failed when converting the varchar value '" + text + "' to data type " +
+                         r.name + ".");
+    errno = 0;
+    const long long i = std::strtoll(t.c_str(), nullptr, 10);
+    if (errno == ERANGE || i < r.lo || i > r.hi)
+        return raise(ctx, 248,
+                     "The conversion of the varchar value '" + text + "' overflowed an " + r.name +
+                         " column. Use a larger integer column.");
+    sqlite3_result_int64(ctx, i);
+}
+
+void storeBit(sqlite3_context* ctx, sqlite3_value* v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return sqlite3_result_int(ctx, sqlite3_value_int64(v) != 0);
+    case SQLITE_FLOAT:
+        return sqlite3_result_int(ctx, sqlite3_value_double(v) != 0);
+    case SQLITE_BLOB:
+        return raise(
+            ctx, 257,
+            "Implicit conversion from data type varbinary to bit is not allowed. Use the CONVERT function "
+            "to run this query.");
+    default:
+        break;
+    }
+    const std::string text = valueText(v);
+    const std::string t = lowerAscii(trimmed(text));
+    if (t == "true")
+        return sqlite3_result_int(ctx, 1);
+    if (t == "false")
+        return sqlite3_result_int(ctx, 0);
+    size_t k = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+    if (k < t.size() && t.find_first_not_of("0123456789", k) == std::string::npos)
+        return sqlite3_result_int(ctx, t.find_first_not_of("0+-") != std::string::npos);
+    if (t.empty())
+        return sqlite3_result_int(ctx, 0);
+    raise(ctx, 245, "Conversion failed when converting the varchar value '" + text + "' to data type bit.");
+}
+
+void storeFloat(sqlite3_context* ctx, sqlite3_value* v, bool single)
+{
+    const char* name = single ? "real" : "float";
+    double d = 0;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        d = sqlite3_value_double(v);
+        break;
+    case SQLITE_BLOB:
+        return raise(ctx, 257,
+                     std::string("Implicit conversion from data type varbinary to ") + name +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    default: {
+        const std::string t = trimmed(valueText(v));
+        if (!t.empty()) {
+            char* end = nullptr;
+            d = std::strtod(t.c_str(), &end);
+            if (end != t.c_str() + t.size() || t.find_first_of("xXnN") != std::string::npos)
+                return raise(ctx, 8114, std::string("Error converting data type varchar to ") + name + ".");
+        }
+    }
+    }
+    if (single) {
+        if (std::isinf(d) || std::fabs(d) > FLT_MAX)
+            return raise(ctx, 8115, "Arithmetic overflow error converting expression to data type real.");
+        d = static_cast<double>(static_cast<float>(d));
+    }
+    sqlite3_result_double(ctx, d);
+}
+
+void storeDateTime(sqlite3_context* ctx, sqlite3_value* v, SqlType type, const char* name)
+{
+    int error = 241;
+    std::optional<std::string> out;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+        if (type == SqlType::Date)
+            return raise(ctx, 206,
+                         std::string("Operand type clash: ") +
+                             (sqlite3_value_type(v) == SQLITE_INTEGER ? "int" : "float") +
+                             " is incompatible with date");
+        // A number is a day count from 1900-01-01, its fraction the time of day.
+        const double n = sqlite3_value_double(v);
+        if (!std::isfinite(n) || std::fabs(n) > 3e6)
+            return raise(ctx, 8115,
+                         std::string("Arithmetic overflow error converting expression to data type ") + name +
+                             ".");
+        const double whole = std::floor(n);
+        out = roundInstant(daysFromCivil(1900, 1, 1) + static_cast<int64_t>(whole),
+                           std::llround((n - whole) * kMsPerDay), type, error);
+        if (!out)
+            return raise(ctx, 8115,
+                         std::string("Arithmetic overflow error converting expression to data type ") + name +
+                             ".");
+        break;
+    }
+    case SQLITE_BLOB:
+        return raise(ctx, 257,
+                     std::string("Implicit conversion from data type varbinary to ") + name +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    default:
+        out = storedDateTime(valueText(v), type, error);
+    }
+    if (!out) {
+        if (error == 242)
+            return raise(ctx, 242,
+                         std::string("The conversion of a varchar data type to a ") + name +
+                             " data type resulted in an out-of-range value.");
+        return raise(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+    }
+    sqlite3_result_text(ctx, out->data(), static_cast<int>(out->size()), SQLITE_TRANSIENT);
+}
+
+// Binary columns take bytes; a text needs an explicit CONVERT, as in SQL Server.
+void storeBinary(sqlite3_context* ctx, sqlite3_value* v, const std::string& code)
+{
+    if (sqlite3_value_type(v) == SQLITE_TEXT)
+        return raise(ctx, 257,
+                     "Implicit conversion from data type varchar to " + code +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    sqlite3_result_value(ctx, v);
+}
+
+// rimo_store(value, type): the value as a column of `type` keeps it, or SQL Server's error.
+void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_value(ctx, v);
+    std::string code = valueText(argv[1]);
+    // "~": the value is compared with a column of the type; only a text is converted to it, as a number
+    // of a higher type is not brought down to a smaller one.
+    if (!code.empty() && code.back() == '~') {
+        if (sqlite3_value_type(v) != SQLITE_TEXT)
+            return sqlite3_result_value(ctx, v);
+        code.pop_back();
+    }
+    if (const auto r = intRange(code))
+        return storeInteger(ctx, v, *r);
+    if (code == "bit")
+        return storeBit(ctx, v);
+    if (code == "real" || code == "float")
+        return storeFloat(ctx, v, code == "real");
+    if (code == "datetime")
+        return storeDateTime(ctx, v, SqlType::DateTime, "datetime");
+    if (code == "smalldatetime")
+        return storeDateTime(ctx, v, SqlType::SmallDateTime, "smalldatetime");
+    if (code == "date")
+        return storeDateTime(ctx, v, SqlType::Date, "date");
+    if (code == "varbinary" || code == "binary" || code == "image")
+        return storeBinary(ctx, v, code);
+    sqlite3_result_value(ctx, v);
+}
+
+// LEN: the characters before the trailing blanks, NUL characters included (SQLite's length() stops at
+// the first one).
+void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    std::string text = valueText(v);
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    sqlite3_result_int64(ctx, static_cast<int64_t>(codePointCount(text)));
+}
+
+void dataLengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string code = sqlite3_value_type(argv[1]) == SQLITE_NULL ? std::string() : valueText(argv[1]);
+    std::string bytes;
+    if (type == SQLITE_BLOB)
+        bytes.assign(static_cast<const char*>(sqlite3_value_blob(v)),
+                     static_cast<size_t>(sqlite3_value_bytes(v)));
+    else if (type == SQLITE_TEXT)
+        bytes = valueText(v);
+    sqlite3_result_int64(ctx,
+                         dataLength(code, type, bytes, type == SQLITE_INTEGER ? sqlite3_value_int64(v) : 0));
+}
+
+} // namespace
+
+std::string storeCode(const ColumnType& t)
+{
+    switch (t.type) {
+    case SqlType::Int:
+        return "int";
+    case SqlType::BigInt:
+        return "bigint";
+    case SqlType::SmallInt:
+        return "smallint";
+    case SqlType::TinyInt:
+        return "tinyint";
+    case SqlType::Bit:
+        return "bit";
+    case SqlType::Real:
+        return "real";
+    case SqlType::Float:
+        return "float";
+    case SqlType::DateTime:
+        return "datetime";
+    case SqlType::SmallDateTime:
+        return "smalldatetime";
+    case SqlType::Date:
+        return "date";
+    case SqlType::VarBinary:
+        return "varbinary";
+    case SqlType::Binary:
+        return "binary";
+    case SqlType::Image:
+        return "image";
+    default:
+        return {};
+    }
+}
+
+int64_t dataLength(std::string_view typeCode, int valueType, std::string_view text, int64_t integer)
+{
+    const std::string_view base = typeCode.substr(0, typeCode.find('('));
+    if (base == "nvarchar" || base == "nchar" || base == "ntext" || base == "sysname" ||
+        (base.empty() && valueType == SQLITE_TEXT)) {
+        std::string utf16;
+        appendUtf16le(utf16, text);
+        return static_cast<int64_t>(utf16.size());
+    }
+    if (base == "varchar" || base == "char" || base == "text")
+        return static_cast<int64_t>(utf8ToCp1256(text).size());
+    if (base == "tinyint" || base == "bit")
+        return 1;
+    if (base == "smallint")
+        return 2;
+    if (base == "int" || base == "real" || base == "smallmoney" || base == "smalldatetime")
+        return 4;
+    if (base == "bigint" || base == "float" || base == "money" || base == "datetime")
+        return 8;
+    if (base == "date")
+        return 3;
+    if (valueType == SQLITE_INTEGER)
+        return integer >= INT32_MIN && integer <= INT32_MAX ? 4 : 8;
+    if (valueType == SQLITE_FLOAT)
+        return 8;
+    return static_cast<int64_t>(text.size());
+}
+
+void registerValueFunctions(sqlite3* db)
+{
+    sqlite3_create_function(db, "rimo_store", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, storeFunction,
+                            nullptr, nullptr);
+    sqlite3_create_function(db, "rimo_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, lenFunction,
+                            nullptr, nullptr);
+    sqlite3_create_function(db, "rimo_datalength", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            dataLengthFunction, nullptr, nullptr);
+}
+
+std::optional<std::pair<int, std::string>> valueError(std::string_view message)
+{
+    if (message.rfind("rimo:", 0) != 0)
+        return std::nullopt;
+    const size_t colon = message.find(':', 5);
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const int number = std::atoi(std::string(message.substr(5, colon - 5)).c_str());
+    if (number <= 0)
+        return std::nullopt;
+    return std::make_pair(number, std::string(message.substr(colon + 1)));
+}
+
+} // namespace rimo::tds
