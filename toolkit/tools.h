@@ -72,6 +72,13 @@ public:
     rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }
     const rimo::Clock& clock() const override { return *m_platform.clock; }
 
+    // Opens the date picker for an edit box (a widget with a "text" property): the picker starts on
+    // the box's date (completed in the box first) or, for an empty or rejected text, on today, and
+    // OK writes the picked date back as yyyy/MM/dd.
+    void PickDateFromDate(QObject* Sender);
+    // Kept for the callers of the former picker; does nothing.
+    void PickDateFromDateOld(QObject* Sender);
+
     // Key handlers a dialog can attach (with key preview on). `Key` is a Windows virtual-key code;
     // it is set to 0 when consumed.
     void SetKeyActivateConfig(QWidget* Sender, int& Key, Qt::KeyboardModifiers Shift);
