@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -172,7 +174,16 @@ TEST_F(TdsObjectsTest, ProceduresAreStoredAndRunWithTheirArguments)
     EXPECT_EQ(g_msgs.back().text,
               "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
 
-    ASSERT_TRUE(c.run("DROP PROCEDURE Forever; DROP PROC dbo.SetKind, CowsOfKind"));
+    // The limit ends the whole batch, so a procedure calling itself twice does not run 2^32 times.
+    ASSERT_TRUE(c.run("CREATE PROCEDURE Twice AS BEGIN EXEC Twice EXEC Twice END"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(c.run("EXEC Twice SELECT 1"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(
+        std::count_if(g_msgs.begin(), g_msgs.end(), [](const ServerMessage& m) { return m.number == 217; }),
+        1);
+
+    ASSERT_TRUE(c.run("DROP PROCEDURE Forever, Twice; DROP PROC dbo.SetKind, CowsOfKind"));
     EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM sysobjects WHERE xtype = 'P'"), "0");
     EXPECT_TRUE(c.run("DROP PROCEDURE IF EXISTS CowsOfKind"));
 }

@@ -64,6 +64,11 @@ TEST(TdsRoutines, ViewsProceduresAndIfTranslate)
     EXPECT_EQ(exec.arguments[1].name, "@b");
     EXPECT_EQ(exec.arguments[1].sql, "'x'");
 
+    // Conditions in parentheses, with NOT, and over a CASE.
+    for (const char* condition :
+         {"((1 = 1))", "NOT (1 = 1)", "(CASE WHEN 1 = 1 THEN 1 END) = 1", "(1 = 1) OR 1 = 2"})
+        EXPECT_NO_THROW(translateBatch(std::string("IF ") + condition + " SELECT 1")) << condition;
+
     // A sub-query on sysdatabases inside IF still has the directory filled in before it runs.
     st = translateBatch("IF EXISTS (SELECT name FROM master.dbo.sysdatabases WHERE name = N'herd') SELECT 1");
     EXPECT_TRUE(st[0].usesSysDatabases);
@@ -111,6 +116,15 @@ TEST(TdsRoutines, MisplacedOrBrokenFormsGiveSqlServersErrors)
         {"BEGIN END", 156, "Incorrect syntax near the keyword 'END'."},
         {"ELSE SELECT 1", 156, "Incorrect syntax near the keyword 'ELSE'."},
         {"IF 1 = 1", 102, "Incorrect syntax near '1'."},
+        {"IF 1 SELECT 2", 4145,
+         "An expression of non-boolean type specified in a context where a condition is expected, near "
+         "'SELECT'."},
+        {"IF (1) + (2) SELECT 2", 4145,
+         "An expression of non-boolean type specified in a context where a condition is expected, near "
+         "'SELECT'."},
+        {"IF CASE WHEN 1 = 1 THEN 1 END SELECT 2", 4145,
+         "An expression of non-boolean type specified in a context where a condition is expected, near "
+         "'SELECT'."},
         {"BEGIN SELECT 1", 102, "Incorrect syntax near '1'."},
         {"SELECT * FROM T WHERE", 102, "Incorrect syntax near 'WHERE'."},
         {"SELECT a FROM T WHERE ORDER BY a", 156, "Incorrect syntax near the keyword 'ORDER'."},

@@ -136,6 +136,8 @@ private:
 
     // Views, procedures and control flow (routines.cpp).
     Statement ifStatement();
+    // Whether tokens [from, to) are a condition rather than a value (IF 1 is refused, as in T-SQL).
+    bool isCondition(size_t from, size_t to) const;
     Statement block();
     Statement exec();
     // CREATE VIEW and CREATE PROCEDURE start their batch and are not nested; `keyword` names the

@@ -31,6 +31,39 @@ void Parser::checkFirstInBatch(const char* keyword)
                           std::string("'") + keyword + "' must be the first statement in a query batch.");
 }
 
+bool Parser::isCondition(size_t from, size_t to) const
+{
+    // A comparison, IS, LIKE, IN, BETWEEN, EXISTS, NOT, AND or OR outside parentheses and CASE makes
+    // the expression a condition; so does one whole parenthesised condition.
+    static const char* const kBoolean[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+    int depth = 0;
+    for (size_t k = from; k < to; ++k) {
+        const Token& tok = m_t[k];
+        if (tok.isOp("(") || tok.isWord("CASE")) {
+            ++depth;
+        } else if (tok.isOp(")") || tok.isWord("END")) {
+            --depth;
+        } else if (depth == 0) {
+            for (const char* o : kBoolean)
+                if (tok.isOp(o))
+                    return true;
+            if (tok.isWord("IS") || tok.isWord("LIKE") || tok.isWord("IN") || tok.isWord("BETWEEN") ||
+                tok.isWord("EXISTS") || tok.isWord("NOT") || tok.isWord("AND") || tok.isWord("OR"))
+                return true;
+        }
+    }
+    if (to - from < 2 || !m_t[from].isOp("(") || !m_t[to - 1].isOp(")"))
+        return false;
+    // One parenthesised group from the first token to the last?
+    depth = 0;
+    for (size_t k = from; k + 1 < to; ++k) {
+        depth += m_t[k].isOp("(") ? 1 : m_t[k].isOp(")") ? -1 : 0;
+        if (depth == 0)
+            return false;
+    }
+    return isCondition(from + 1, to - 1);
+}
+
 // IF condition statement [ELSE statement]: the condition becomes a query answering 1 or 0.
 Statement Parser::ifStatement()
 {
@@ -39,7 +72,14 @@ Statement Parser::ifStatement()
     expectWord("IF");
     Statement st;
     st.kind = Statement::If;
+    const size_t from = m_p;
     st.sql = "SELECT CASE WHEN " + expr() + " THEN 1 ELSE 0 END";
+    if (!isCondition(from, m_p))
+        throw ServerError(
+            4145, 15,
+            "An expression of non-boolean type specified in a context where a condition is expected, "
+            "near '" +
+                at().text + "'.");
     if (at().kind == TokenKind::End || at().isOp(";"))
         fail();
     st.body.push_back(fullStatement());

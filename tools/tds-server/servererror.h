@@ -16,10 +16,12 @@ public:
     int number() const { return m_number; }
     int severity() const { return m_severity; }
     int state() const { return m_state; }
-    // Errors the server raises while compiling a statement end the whole batch, as SQL Server's do.
+    // Errors the server raises while compiling a statement end the whole batch, as SQL Server's do; so
+    // does passing the procedure nesting limit (else a procedure calling itself twice would run 2^32
+    // times).
     bool abortsBatch() const
     {
-        return m_number == 102 || m_number == 207 || m_number == 208 || m_number == 156;
+        return m_number == 102 || m_number == 207 || m_number == 208 || m_number == 156 || m_number == 217;
     }
 
 private:
