@@ -10,6 +10,8 @@ namespace rimo {
 // The largest settings file, report or script the program reads whole. Real ones are a few hundred
 // bytes to a few kilobytes; anything larger is not one of them.
 inline constexpr qint64 kWholeFileLimit = 64 * 1024;
+// The largest picture file the image services read whole (a 16000 x 16000 photograph is well below).
+inline constexpr qint64 kImageFileLimit = qint64{256} << 20;
 
 // The bytes of the regular file at `path`, at most `limit` of them. Raises rimo::Error naming the
 // file when it is missing or cannot be opened, is not a regular file (a directory, a FIFO, a

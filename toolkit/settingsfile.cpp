@@ -112,9 +112,10 @@ QByteArray encodeScrambledSettings(const QStringList& settings)
 QString findFileCaseInsensitive(const QString& folder, const QString& name)
 {
     const QDir dir(folder);
-    if (QFileInfo(dir.filePath(name)).isFile())
+    const QFileInfo exact(dir.filePath(name));
+    if (exact.exists() || exact.isSymLink())
         return dir.filePath(name);
-    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden)) {
+    for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden)) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     }

@@ -39,8 +39,9 @@ QString settingsFieldName(int field);
 // not read back as the same four settings.
 QByteArray encodeScrambledSettings(const QStringList& settings);
 
-// The file `name` in `folder`, found without regard to letter case (the files come from
-// Windows installations); empty when there is none.
+// The entry `name` in `folder`, found without regard to letter case (the files come from
+// Windows installations); empty when there is none. Any kind of entry counts (a folder, a pipe, a
+// link to a device): the reader then finds it unusable, rather than taking it for a missing file.
 QString findFileCaseInsensitive(const QString& folder, const QString& name);
 
 } // namespace rimo
