@@ -186,6 +186,8 @@ std::vector<ColumnInfo> describeColumns(DBPROCESS* proc)
         if (dbcolinfo(proc, CI_REGULAR, i, 0, reinterpret_cast<DBCOL*>(&info)) == SUCCEED) {
             c.serverType = info.ServerType;
             c.maxLength = info.MaxLength;
+            c.precision = info.Precision;
+            c.scale = info.Scale;
             c.nullable = info.Null != 0;
             c.identity = info.Identity != 0;
             c.timestamp = info.UserType == 80; // timestamp/rowversion columns
