@@ -3,6 +3,7 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
+#include "app/repairs.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "herdconnection.h"
@@ -250,6 +251,27 @@ TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)
     EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "9", "2", "2", "3", "5", "1", "6"}));
     EXPECT_EQ(form().memoLines(), QStringList{QString()}) << "no failure";
     EXPECT_EQ(form().windowTitle(), "T-5-1390/01/01-");
+}
+
+TEST_F(Repairs, PersianDigitSerialsInAUnicodeColumnGetTheirNewNumber)
+{
+    // FirstRec.Serial is nvarchar here (kFirstRec): the catalogue says so and the serial goes as
+    // N'...'; a varchar Serial keeps the plain literal.
+    const QString persian = QStringLiteral("۱۰۲۴یک");
+    sql(("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'" + persian +
+         "', '1390/01/01', 4, 1)")
+            .toStdString());
+    sql(insertRecordings({{persian, "9", "1389/06/01", kOfficial}, {persian, "9", "1390/06/01", kOfficial}}));
+    start();
+    EXPECT_TRUE(firstRecSerialIsUnicode(*program->dataModule()->QAskGeneral));
+    form().btn1->click();
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "5"}));
+    EXPECT_EQ(form().memoLines(), QStringList{QString()});
+
+    sql("DROP TABLE FirstRec");
+    sql("CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial varchar(20), MilkPeriod int NULL, "
+        "RDate char(10), RecSeq int NULL, RecKind nvarchar(10) NULL, StRecNo int NULL)");
+    EXPECT_FALSE(firstRecSerialIsUnicode(*program->dataModule()->QAskGeneral));
 }
 
 TEST_F(Repairs, FailedLactationStatementIsListedAndTheRunGoesOn)
