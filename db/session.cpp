@@ -1,6 +1,7 @@
 #include "db/session.h"
 
 #include "core/error.h"
+#include "db/instanceport.h"
 
 #include <sybdb.h>
 
@@ -254,6 +255,15 @@ std::unique_ptr<Session> Session::open(const LoginSettings& settings)
         throw Error(QStringLiteral("No user name was given for the connection."));
     initLibrary();
     g_messages.clear();
+    QString name = freetdsServerName(settings.server);
+    if (const qsizetype slash = name.indexOf(u'\\'); slash > 0 && !name.contains(u':')) {
+        // The instance's port is asked for here, within the login time-out.
+        const QString host = name.left(slash);
+        const int port = lookUpInstancePort(host, name.mid(slash + 1), settings.loginTimeoutSeconds * 1000,
+                                            settings.browserPort);
+        name = host + u':' + QString::number(port);
+    }
+    const QByteArray server = name.toUtf8();
 
     LOGINREC* login = dblogin();
     if (!login)
@@ -272,7 +282,6 @@ std::unique_ptr<Session> Session::open(const LoginSettings& settings)
     dbsetlversion(login, DBVERSION_74);
     dbsetlogintime(settings.loginTimeoutSeconds);
 
-    const QByteArray server = freetdsServerName(settings.server).toUtf8();
     DBPROCESS* proc = dbopen(login, server.constData());
     dbloginfree(login);
     if (!proc)

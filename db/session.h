@@ -28,6 +28,7 @@ struct LoginSettings
     QString password;
     int loginTimeoutSeconds = kDefaultLoginTimeoutSeconds;
     int statementTimeoutSeconds = kDefaultStatementTimeoutSeconds;
+    quint16 browserPort = 1434; // where "host\instance" is asked for its port (tests use another)
 };
 
 // What a call does while it waits for the server. `whileWaiting` runs about ten times a second
