@@ -189,7 +189,12 @@ TEST(Startup, UnusableSettingsFilesThroughTheBinaryStayWithinBoundedMemory)
             t.start();
             QByteArray errors;
             const bool saysWhy = !QByteArray(file.file).startsWith("Multiusers");
-            while (t.elapsed() < 1000 && !(saysWhy && errors.contains("Cannot read file"))) {
+            // The time includes the program's own start-up (Qt, the toolkit, its monitors), about
+            // a quarter of a second on an idle machine; the file itself is dealt with in
+            // milliseconds (the test above holds that to a second). The bound here leaves room for
+            // a loaded machine.
+            const qint64 budget = saysWhy ? 5000 : 1000; // the connect dialog says nothing: one second
+            while (t.elapsed() < budget && !(saysWhy && errors.contains("Cannot read file"))) {
                 p.waitForReadyRead(50);
                 errors += p.readAllStandardError();
             }
@@ -200,7 +205,7 @@ TEST(Startup, UnusableSettingsFilesThroughTheBinaryStayWithinBoundedMemory)
             p.kill();
             p.waitForFinished(5000);
             if (saysWhy) {
-                EXPECT_LT(elapsed, 1000) << name << ": " << errors.constData();
+                EXPECT_LT(elapsed, 5000) << name << ": " << errors.constData();
             }
             EXPECT_GT(peak, 0) << name;
             EXPECT_LT(peak, 200 * 1024) << name;
