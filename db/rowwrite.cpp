@@ -2,6 +2,8 @@
 
 #include "core/error.h"
 
+#include <QDate>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdint>
@@ -28,6 +30,8 @@ enum SlotCode : std::uint32_t {
     kIsoTime = 9,
     kIsoDateTime2 = 10,
     kIsoDateTimeOffset = 11,
+    kIsoDateTime = 12,
+    kIsoSmallDateTime = 13,
     kRawBase = 0x100,
 };
 // The first entry of a shape says which statement it is.
@@ -90,6 +94,8 @@ QString declaration(std::uint32_t code, const ColumnInfo& column)
     case kIsoTime:
     case kIsoDateTime2:
     case kIsoDateTimeOffset:
+    case kIsoDateTime:
+    case kIsoSmallDateTime:
         return QStringLiteral("nvarchar(4000)");
     case kLongText:
         return QStringLiteral("nvarchar(max)");
@@ -120,6 +126,67 @@ void addFloat(RowValues& out, std::size_t column, double v)
     RpcParam& p = out.params.emplace_back();
     p.kind = RpcParam::Kind::Float;
     p.real = v;
+}
+
+// A date written as the program shows dates ("dd/mm/yyyy", optionally "HH:mm[:ss[.fff]]") into a
+// date or date-and-time column, as ISO text and the slot that converts it with a fixed style: the
+// server would read the text by its own date format, month first by default. False for any other
+// text, which then goes as it is.
+bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QString& s)
+{
+    std::uint32_t code = 0;
+    switch (type) {
+    case SYBMSDATE:
+        code = kIsoDate;
+        break;
+    case SYBMSDATETIME2:
+        code = kIsoDateTime2;
+        break;
+    case SYBDATETIME:
+    case SYBDATETIMN:
+        code = kIsoDateTime;
+        break;
+    case SYBDATETIME4:
+        code = kIsoSmallDateTime;
+        break;
+    default:
+        return false;
+    }
+    static const QRegularExpression shown(
+        QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/"
+                       "(\\d{4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+    const auto m = shown.match(s);
+    if (!m.hasMatch())
+        return false;
+    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
+    const int hour = m.captured(4).toInt();
+    const int minute = m.captured(5).toInt();
+    const int second = m.captured(6).toInt();
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return false;
+    QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (code != kIsoDate) {
+        // datetime and smalldatetime in the ODBC form with milliseconds (style 121), datetime2 in
+        // ISO 8601 with up to seven digits of the second (style 126).
+        QString fraction = m.captured(7);
+        if (code == kIsoDateTime2) {
+            text += u'T';
+        } else {
+            text += u' ';
+            fraction = (fraction + QStringLiteral("000")).left(3);
+        }
+        text += QStringLiteral("%1:%2:%3")
+                    .arg(hour, 2, 10, QLatin1Char('0'))
+                    .arg(minute, 2, 10, QLatin1Char('0'))
+                    .arg(second, 2, 10, QLatin1Char('0'));
+        if (!fraction.isEmpty())
+            text += u'.' + fraction;
+    }
+    out.shape.push_back(slot(column, code));
+    RpcParam& p = out.params.emplace_back();
+    p.kind = RpcParam::Kind::Text;
+    p.text = std::move(text);
+    return true;
 }
 
 // A value written while editing: a parameter, or NULL / N'' which db-lib cannot send as
@@ -156,6 +223,8 @@ void addNewValue(RowValues& out, std::size_t column, const ColumnInfo& c, const 
                 addFloat(out, column, d);
                 return;
             }
+        } else if (addDisplayedDate(out, column, c.type, s)) {
+            return;
         }
     }
     if (s.isEmpty())
@@ -258,6 +327,9 @@ bool addOriginalValue(RowValues& out, std::size_t column, const ColumnInfo& c, c
     }
     }
     QString text = cellAsString(c, cell);
+    // A date written in this session is held as the text it was written as.
+    if (addDisplayedDate(out, column, c.type, text))
+        return true;
     if (text.isEmpty())
         out.shape.push_back(slot(column, kEmptyText));
     else
@@ -362,6 +434,10 @@ RowWrite rowStatement(const QString& quotedTable, const std::vector<ColumnInfo>&
             return QStringLiteral("CONVERT(datetime2(7),%1,126)").arg(name);
         case kIsoDateTimeOffset:
             return QStringLiteral("CONVERT(datetimeoffset(7),%1)").arg(name);
+        case kIsoDateTime:
+            return QStringLiteral("CONVERT(datetime,%1,121)").arg(name);
+        case kIsoSmallDateTime:
+            return QStringLiteral("CONVERT(smalldatetime,%1,121)").arg(name);
         default:
             return name;
         }

@@ -125,3 +125,54 @@ TEST(Keyless, EveryTypeFindsItsRowAgainByItsOriginalValue)
         EXPECT_EQ(values, expected) << c.type;
     }
 }
+
+TEST(Keyless, DatesWrittenAsTheProgramShowsThemKeepTheirDayAndMonth)
+{
+    // The program shows dates day first; the server would read "03/12/2011" by its own date
+    // format (month first by default) as 12 March.
+    TdsServer server;
+    server.exec("CREATE DATABASE herd");
+    server.exec("CREATE TABLE Dated (d date NULL, t datetime NULL, s smalldatetime NULL, n int NULL)",
+                "herd");
+    server.exec("INSERT INTO Dated (d, t, s, n) VALUES (NULL, NULL, NULL, 1)", "herd");
+    TMSConnection connection;
+    rimo::testsupport::connectToServer(connection, server, "herd");
+    const struct
+    {
+        const char* column;
+        const char* written;
+        const char* readBack;
+    } cases[] = {
+        {"d", "03/12/2011", "03/12/2011"},
+        {"d", "29/02/2012", "29/02/2012"},
+        {"t", "03/12/2011 10:30:15", "03/12/2011 10:30:15"},
+        {"t", "03/12/2011", "03/12/2011"},
+        {"s", "31/01/2011 23:59:00", "31/01/2011 23:59:00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.column) + " " + c.written);
+        TMSTable table;
+        table.Connection = &connection;
+        table.TableName = "Dated";
+        table.Open();
+        table.Edit();
+        table.FieldByName(c.column).setAsString(QString::fromLatin1(c.written));
+        try {
+            table.Post();
+        } catch (const rimo::Error& e) {
+            ADD_FAILURE() << c.column << " " << c.written << ": " << e.what();
+            continue;
+        }
+        // Posted again: the row is found by the value just written.
+        table.Edit();
+        table.FieldByName("n").setAsInteger(table.FieldByName("n").AsInteger() + 1);
+        EXPECT_NO_THROW(table.Post()) << c.column << " " << c.written;
+        table.Close();
+
+        TMSQuery q;
+        q.Connection = &connection;
+        q.setSqlText(QStringLiteral("SELECT %1 FROM Dated").arg(QString::fromLatin1(c.column)));
+        q.Open();
+        EXPECT_EQ(q.Fields(0).AsString(), QString::fromLatin1(c.readBack)) << c.column << " " << c.written;
+    }
+}
