@@ -20,6 +20,14 @@ TDM::TDM(TTools& tools, QObject* parent) : QObject(parent), m_tools(tools)
     QAskGeneral->Connection = HConnection;
 }
 
+int TDM::statementTimeoutSetting()
+{
+    // Long statements on a large herd may need more than the default; 0 waits without limit.
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("RIMO1_STATEMENT_TIMEOUT", &ok);
+    return ok && seconds >= 0 ? seconds : rimo::db::kDefaultStatementTimeoutSeconds;
+}
+
 void TDM::DataModuleCreate()
 {
     HConnection->Disconnect();
@@ -29,6 +37,7 @@ void TDM::DataModuleCreate()
     HConnection->Password = password;
     HConnection->Server = server;
     HConnection->Database = database;
+    HConnection->StatementTimeoutSeconds = statementTimeoutSetting();
     try {
         HConnection->Connect();
     } catch (const std::exception&) {

@@ -23,6 +23,9 @@ public:
     // Finds the settings and connects. A failed connection shows "خطا در اتصال" and asks the
     // program to end; errors of the multi-herd directory statements pass to the caller.
     void DataModuleCreate();
+    // The statement time-out of the herd connection: RIMO1_STATEMENT_TIMEOUT (seconds, 0 without
+    // limit) when set, else the access layer's default of 60 seconds.
+    static int statementTimeoutSetting();
 
 private:
     TTools& m_tools;

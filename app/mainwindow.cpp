@@ -108,7 +108,14 @@ void TForm1::runRepair(const std::function<void()>& repair)
                 w->close();
         }
     } restore{this};
-    repair();
+    try {
+        repair();
+    } catch (const std::exception&) {
+        // Exit pressed while a statement waited: the statement was abandoned for it, and its error
+        // would only hold up the end the user asked for.
+        if (!m_exitRequested)
+            throw;
+    }
 }
 
 void TForm1::dxButton9Click()

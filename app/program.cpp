@@ -5,6 +5,7 @@
 #include "app/repairs.h"
 #include "app/texts.h"
 #include "core/lifecycle.h"
+#include "db/session.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "toolkit/tools.h"
@@ -23,6 +24,10 @@ Program::Program(ProgramOptions options)
     rimo::runGuarded([this] { m_dm->DataModuleCreate(); });
 
     TForm1* form = m_form.get();
+    // While a statement waits for the server the window repaints and its exit button acts; exit
+    // abandons the statement at once.
+    rimo::db::setWaitHooks({[] { QCoreApplication::processEvents(); },
+                            [form] { return form->stopRequested() || rimo::terminateRequested(); }});
     RepairDisplay display;
     display.setTitle = [form](const QString& t) { form->setProgressText(t); };
     display.appendLine = [form](const QString& l) { form->appendFailureLine(l); };
@@ -34,7 +39,10 @@ Program::Program(ProgramOptions options)
     };
 }
 
-Program::~Program() = default;
+Program::~Program()
+{
+    rimo::db::setWaitHooks({});
+}
 
 int Program::exec()
 {

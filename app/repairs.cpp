@@ -11,11 +11,31 @@ const QString kOfficial = QStringLiteral("\u0631\u0633\u0645\u064A");
 const QString kDash = QStringLiteral("-");
 } // namespace
 
-QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate)
+QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate,
+                                 bool unicodeSerial)
 {
     return QStringLiteral("Update Firstrec Set MilkPeriod=") + QString::number(milkPeriod + 1) +
-           QStringLiteral("Where Serial =") + quotedSqlText(serial) + QStringLiteral(" and Rdate>") +
-           quotedSqlText(calvingDate);
+           QStringLiteral("Where Serial =") + (unicodeSerial ? QStringLiteral("N") : QString()) +
+           quotedSqlText(serial) + QStringLiteral(" and Rdate>") + quotedSqlText(calvingDate);
+}
+
+bool firstRecSerialIsUnicode(TMSQuery& ask)
+{
+    try {
+        ask.setSqlText(QStringLiteral("SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS "
+                                      "WHERE TABLE_NAME = 'FirstRec' AND COLUMN_NAME = 'Serial'"));
+        ask.Open();
+        const QString type =
+            ask.IsEmpty() ? QString() : ask.FieldByName(QStringLiteral("DATA_TYPE")).AsString();
+        ask.Close();
+        return type.compare(QLatin1String("nchar"), Qt::CaseInsensitive) == 0 ||
+               type.compare(QLatin1String("nvarchar"), Qt::CaseInsensitive) == 0 ||
+               type.compare(QLatin1String("ntext"), Qt::CaseInsensitive) == 0 ||
+               type.compare(QLatin1String("sysname"), Qt::CaseInsensitive) == 0;
+    } catch (const std::exception&) {
+        // A catalogue that cannot be read leaves the statement as it always was.
+        return false;
+    }
 }
 
 void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
@@ -80,6 +100,8 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
 
 void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display)
 {
+    // Read once per run: the column's type does not change between calvings.
+    const bool unicodeSerial = firstRecSerialIsUnicode(ask);
     zayesh.Close();
     zayesh.OrderFields = QStringLiteral("Serial,ZDate");
     zayesh.FilterSQL = QStringLiteral("MilkPeriodchange=1");
@@ -94,8 +116,8 @@ void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDispla
     while (!zayesh.Eof()) {
         if (display.stopRequested && display.stopRequested())
             return;
-        const QString statement =
-            lactationUpdateStatement(serial.AsString(), milkPeriod.AsInteger(), zDate.AsString());
+        const QString statement = lactationUpdateStatement(serial.AsString(), milkPeriod.AsInteger(),
+                                                           zDate.AsString(), unicodeSerial);
         ask.setSqlText(statement);
         try {
             ask.Execute();

@@ -25,5 +25,13 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display);
 // number plus one. A failing statement adds a line to the failure list and the run goes on.
 void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display);
 
-// The update statement for one calving, in the exact form the herd databases are sent.
-QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate);
+// The update statement for one calving, in the exact form the herd databases are sent. Where
+// FirstRec.Serial is a Unicode column the serial goes as N'...': a plain literal is read in the
+// database's code page, which turns Persian digits and the Persian yeh and kaf into "?", and the
+// statement would then match nothing.
+QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const QString& calvingDate,
+                                 bool unicodeSerial = false);
+
+// Whether FirstRec.Serial is a Unicode column (nchar, nvarchar, ntext), read from the catalogue
+// with `ask`; false when the catalogue does not say.
+bool firstRecSerialIsUnicode(TMSQuery& ask);

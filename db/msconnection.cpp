@@ -31,7 +31,8 @@ void TMSConnection::Connect()
             throw rimo::Error(QStringLiteral("Operation aborted"));
     }
     m_session.reset();
-    rimo::db::LoginSettings s{Server, Database, Username, Password, LoginTimeoutSeconds};
+    rimo::db::LoginSettings s{
+        Server, Database, Username, Password, LoginTimeoutSeconds, StatementTimeoutSeconds};
     m_session = rimo::db::Session::open(s);
 }
 
@@ -68,7 +69,8 @@ rimo::db::Session& TMSConnection::sessionForRead()
         // session with the same settings, so the program is usable again once the server is back.
         // Statements sent in a loop do not, so a dead server fails them at once.
         m_session.reset();
-        rimo::db::LoginSettings s{Server, Database, Username, Password, LoginTimeoutSeconds};
+        rimo::db::LoginSettings s{
+            Server, Database, Username, Password, LoginTimeoutSeconds, StatementTimeoutSeconds};
         m_session = rimo::db::Session::open(s);
     }
     return session();

@@ -32,7 +32,10 @@ public:
     QString Password;
     bool LoginPrompt = false;
     TMSConnectDialog* ConnectDialog = nullptr; // not owned
-    int LoginTimeoutSeconds = 5;
+    int LoginTimeoutSeconds = rimo::db::kDefaultLoginTimeoutSeconds;
+    // How long one statement may wait for the server (0: without limit); beyond it the statement
+    // fails with a time-out error and the connection is closed (the next read opens it again).
+    int StatementTimeoutSeconds = rimo::db::kDefaultStatementTimeoutSeconds;
 
     // Opens the connection with the current settings; raises rimo::Error on failure and when
     // the connect dialog is cancelled.

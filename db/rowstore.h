@@ -18,6 +18,8 @@ struct ColumnInfo
     int type = 0;       // the client library's type of the delivered value (SYBINT4, SYBCHAR, ...)
     int serverType = 0; // the type on the server (distinguishes char from varchar)
     int maxLength = 0;
+    int precision = 0; // decimal and numeric
+    int scale = 0;
     bool nullable = true;
     bool identity = false;
     bool fixedChar = false; // char/nchar: trailing blanks are padding

@@ -35,6 +35,12 @@ struct RowValues
     void clear(); // keeps the capacity: Post runs once per row
 };
 
+// Whether an original value of the client library's type goes back as a parameter of that type
+// with its value as delivered (exact numbers, besides the fixed-width types and binary): the
+// server then compares the very value it sent. Dates and times, which db-lib cannot send, go as
+// ISO text converted in the statement with an explicit style.
+bool isSentAsItsOwnType(int type);
+
 // Whether a Post writes the column: it was set while editing, and its value is not one the
 // server owns (identity, computed and row-version values).
 bool isWrittenColumn(const ColumnInfo& column, const std::optional<QVariant>& edit);

@@ -1,14 +1,21 @@
 #include "db/session.h"
 
 #include "core/error.h"
+#include "db/instanceport.h"
 
 #include <sybdb.h>
 
 #include <QHostInfo>
 #include <QRegularExpression>
 
+#include <QDeadlineTimer>
+
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <deque>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace rimo::db {
 
@@ -88,8 +95,126 @@ void initLibrary()
     (void)done;
 }
 
+// The call that is waiting for the server, if any.
+struct WaitState
+{
+    bool active = false;
+    int timeoutSeconds = 0;
+    QDeadlineTimer deadline;
+    bool timedOut = false;
+    bool abandoned = false;
+    bool inHook = false;
+};
+WaitState g_wait;
+WaitHooks g_hooks;
+
+// db-lib looks at its interrupt check once a second while it waits, and at once when the wait is
+// interrupted by a signal. A timer signal to this thread alone, ten times a second while a call
+// waits, lets the windows repaint smoothly and the exit button act within a fraction of a second.
+const int kTickSignal = SIGRTMIN + 3;
+timer_t g_ticks{};
+bool g_ticksMade = false;
+
+void onTick(int) {}
+
+void setTicks(bool on)
+{
+    if (!g_ticksMade) {
+        if (!on)
+            return;
+        struct sigaction sa
+        {
+        };
+        sa.sa_handler = onTick;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0; // no SA_RESTART: the wait must return to db-lib's loop
+        sigaction(kTickSignal, &sa, nullptr);
+        sigevent ev{};
+        ev.sigev_notify = SIGEV_THREAD_ID;
+        ev.sigev_signo = kTickSignal;
+        ev._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+        if (timer_create(CLOCK_MONOTONIC, &ev, &g_ticks) != 0)
+            return;
+        g_ticksMade = true;
+    }
+    itimerspec spec{};
+    if (on) {
+        spec.it_value.tv_nsec = 100'000'000;
+        spec.it_interval.tv_nsec = 100'000'000;
+    }
+    timer_settime(g_ticks, 0, &spec, nullptr);
+}
+
+int checkInterrupt(void*)
+{
+    if (!g_wait.active || g_wait.inHook)
+        return FALSE;
+    if (g_hooks.whileWaiting) {
+        // The windows may run other code meanwhile; no tick interrupts it.
+        g_wait.inHook = true;
+        setTicks(false);
+        const WaitState saved = g_wait;
+        g_hooks.whileWaiting();
+        g_wait = saved;
+        setTicks(true);
+        g_wait.inHook = false;
+    }
+    if (g_hooks.abandon && g_hooks.abandon()) {
+        g_wait.abandoned = true;
+        return TRUE;
+    }
+    if (g_wait.timeoutSeconds > 0 && g_wait.deadline.hasExpired()) {
+        g_wait.timedOut = true;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// db-lib then stops waiting and, as after its own time-out, closes the connection: a server
+// that does not answer is never waited for again, and no cancel is sent that it would not read.
+int handleInterrupt(void*)
+{
+    return INT_CANCEL;
+}
+
+// Marks the call of its lifetime as the one waiting for the server.
+class WaitScope
+{
+public:
+    explicit WaitScope(int timeoutSeconds) : m_saved(g_wait)
+    {
+        g_wait = WaitState{};
+        g_wait.active = true;
+        g_wait.timeoutSeconds = timeoutSeconds;
+        g_wait.deadline = timeoutSeconds > 0 ? QDeadlineTimer(std::chrono::seconds(timeoutSeconds))
+                                             : QDeadlineTimer(QDeadlineTimer::Forever);
+        m_ticking = static_cast<bool>(g_hooks.whileWaiting) && !m_saved.active;
+        if (m_ticking)
+            setTicks(true);
+    }
+    ~WaitScope()
+    {
+        if (m_ticking)
+            setTicks(false);
+        g_wait = m_saved;
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+
+private:
+    WaitState m_saved;
+    bool m_ticking = false;
+};
+
 QString collectedText(const QString& fallback)
 {
+    if (g_wait.timedOut)
+        return QStringLiteral("The server did not answer within %1 seconds. The statement was abandoned "
+                              "and the connection closed.")
+            .arg(g_wait.timeoutSeconds);
+    if (g_wait.abandoned)
+        return QStringLiteral("The statement was abandoned while waiting for the server, and the "
+                              "connection closed.");
     if (!g_messages.server.isEmpty())
         return g_messages.server.join(u'\n');
     if (!g_messages.library.isEmpty())
@@ -98,6 +223,11 @@ QString collectedText(const QString& fallback)
 }
 
 } // namespace
+
+void setWaitHooks(WaitHooks hooks)
+{
+    g_hooks = std::move(hooks);
+}
 
 QString freetdsServerName(const QString& server)
 {
@@ -125,6 +255,15 @@ std::unique_ptr<Session> Session::open(const LoginSettings& settings)
         throw Error(QStringLiteral("No user name was given for the connection."));
     initLibrary();
     g_messages.clear();
+    QString name = freetdsServerName(settings.server);
+    if (const qsizetype slash = name.indexOf(u'\\'); slash > 0 && !name.contains(u':')) {
+        // The instance's port is asked for here, within the login time-out.
+        const QString host = name.left(slash);
+        const int port = lookUpInstancePort(host, name.mid(slash + 1), settings.loginTimeoutSeconds * 1000,
+                                            settings.browserPort);
+        name = host + u':' + QString::number(port);
+    }
+    const QByteArray server = name.toUtf8();
 
     LOGINREC* login = dblogin();
     if (!login)
@@ -143,14 +282,15 @@ std::unique_ptr<Session> Session::open(const LoginSettings& settings)
     dbsetlversion(login, DBVERSION_74);
     dbsetlogintime(settings.loginTimeoutSeconds);
 
-    const QByteArray server = freetdsServerName(settings.server).toUtf8();
     DBPROCESS* proc = dbopen(login, server.constData());
     dbloginfree(login);
     if (!proc)
         throw Error(collectedText(QStringLiteral("Cannot connect to the server %1").arg(settings.server)));
 
+    dbsetinterrupt(proc, checkInterrupt, handleInterrupt);
     std::unique_ptr<Session> session(new Session);
     session->m_proc = proc;
+    session->m_statementTimeoutSeconds = settings.statementTimeoutSeconds;
     return session;
 }
 
@@ -186,6 +326,8 @@ std::vector<ColumnInfo> describeColumns(DBPROCESS* proc)
         if (dbcolinfo(proc, CI_REGULAR, i, 0, reinterpret_cast<DBCOL*>(&info)) == SUCCEED) {
             c.serverType = info.ServerType;
             c.maxLength = info.MaxLength;
+            c.precision = info.Precision;
+            c.scale = info.Scale;
             c.nullable = info.Null != 0;
             c.identity = info.Identity != 0;
             c.timestamp = info.UserType == 80; // timestamp/rowversion columns
@@ -244,6 +386,7 @@ qint64 Session::execBatch(const QString& sql, ResultSink* sink)
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
     g_messages.clear();
+    const WaitScope wait(m_statementTimeoutSeconds);
     const QByteArray text = sql.toUtf8();
     if (dbcmd(m_proc, text.constData()) == FAIL)
         fail(QStringLiteral("The statement could not be prepared for sending"));
@@ -308,6 +451,7 @@ qint64 Session::runSql(const Utf8Text& statement, const Utf8Text& declarations,
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
     g_messages.clear();
+    const WaitScope wait(m_statementTimeoutSeconds);
     // The values must live until the call is sent; the scratch space is kept from call to call.
     m_keep.clear();
     m_numbers.resize(params.size());
@@ -351,6 +495,7 @@ void Session::prepareSql(const QString& statement, const QString& declarations)
     if (dead())
         throw Error(QStringLiteral("The connection to the server is closed"));
     g_messages.clear();
+    const WaitScope wait(m_statementTimeoutSeconds);
     std::vector<QByteArray> buffers;
     DBINT handle = 0;
     if (dbrpcinit(m_proc, "sp_prepare", 0) == FAIL)

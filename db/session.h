@@ -15,14 +15,32 @@ struct tds_dblib_dbprocess;
 
 namespace rimo::db {
 
+// How long a login may take before it fails, and how long a statement may wait for the server
+// (0: without limit) before it is abandoned with a time-out error and its connection closed.
+inline constexpr int kDefaultLoginTimeoutSeconds = 5;
+inline constexpr int kDefaultStatementTimeoutSeconds = 60;
+
 struct LoginSettings
 {
     QString server; // host, host:port, host,port or host\instance
     QString database;
     QString user;
     QString password;
-    int loginTimeoutSeconds = 5;
+    int loginTimeoutSeconds = kDefaultLoginTimeoutSeconds;
+    int statementTimeoutSeconds = kDefaultStatementTimeoutSeconds;
+    quint16 browserPort = 1434; // where "host\instance" is asked for its port (tests use another)
 };
+
+// What a call does while it waits for the server. `whileWaiting` runs about ten times a second
+// (the program lets its windows repaint and take the exit button); the call is abandoned, its
+// connection closed and the call failing, as soon as `abandon` says so. Without hooks a waiting
+// call is still abandoned when its statement time-out passes.
+struct WaitHooks
+{
+    std::function<void()> whileWaiting;
+    std::function<bool()> abandon;
+};
+void setWaitHooks(WaitHooks hooks);
 
 // "host,port" and "host:port" -> "host:port"; "(local)" and "." -> the loopback host.
 QString freetdsServerName(const QString& server);
@@ -92,6 +110,7 @@ private:
                   const std::vector<QByteArray>& names);
     [[noreturn]] void fail(const QString& fallback);
     tds_dblib_dbprocess* m_proc = nullptr;
+    int m_statementTimeoutSeconds = kDefaultStatementTimeoutSeconds;
     // Values of the call being built, which db-lib reads only when it is sent.
     struct Number
     {

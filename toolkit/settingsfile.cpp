@@ -1,5 +1,6 @@
 #include "toolkit/settingsfile.h"
 
+#include "core/error.h"
 #include "toolkit/scramble.h"
 
 #include <QDir>
@@ -51,12 +52,70 @@ QStringList readScrambledSettings(const QByteArray& bytes)
     return lines;
 }
 
+QString settingsFieldName(int field)
+{
+    switch (field) {
+    case 0:
+        return QStringLiteral("password");
+    case 1:
+        return QStringLiteral("server");
+    case 2:
+        return QStringLiteral("database");
+    default:
+        return QStringLiteral("user");
+    }
+}
+
+std::optional<UnstorableCharacter> findUnstorableCharacter(const QStringList& settings)
+{
+    for (qsizetype f = 0; f < settings.size(); ++f) {
+        const QString stored = FindXOR(settings[f]);
+        for (qsizetype i = 0; i < stored.size(); ++i) {
+            const char16_t c = stored[i].unicode();
+            bool bad = c == u'\r' || c == u'\n';
+            if (QChar::isHighSurrogate(c))
+                bad = i + 1 == stored.size() || !QChar::isLowSurrogate(stored[i + 1].unicode());
+            else if (QChar::isLowSurrogate(c))
+                bad = i == 0 || !QChar::isHighSurrogate(stored[i - 1].unicode());
+            if (bad)
+                return UnstorableCharacter{static_cast<int>(f), static_cast<int>(i + 1),
+                                           settings[f][i].unicode()};
+            if (QChar::isHighSurrogate(c))
+                ++i; // the pair is whole
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray encodeScrambledSettings(const QStringList& settings)
+{
+    const QStringList four = firstLines(settings, 4);
+    if (const auto bad = findUnstorableCharacter(four))
+        throw Error(QStringLiteral("The %1 cannot be stored: its character U+%2 at position %3 would be "
+                                   "scrambled into a line end or a broken character.")
+                        .arg(settingsFieldName(bad->field))
+                        .arg(static_cast<uint>(bad->character), 4, 16, QLatin1Char('0'))
+                        .arg(bad->position));
+    QByteArray bytes("\xEF\xBB\xBF");
+    for (const QString& value : four)
+        bytes += FindXOR(value).toUtf8() + "\r\n";
+    // What the reader makes of it is what counts; anything the check above does not foresee ends here.
+    const QStringList back = readScrambledSettings(bytes);
+    for (int f = 0; f < 4; ++f) {
+        if (back[f] != four[f])
+            throw Error(QStringLiteral("The %1 cannot be stored: it would not read back as written.")
+                            .arg(settingsFieldName(f)));
+    }
+    return bytes;
+}
+
 QString findFileCaseInsensitive(const QString& folder, const QString& name)
 {
     const QDir dir(folder);
-    if (QFileInfo(dir.filePath(name)).isFile())
+    const QFileInfo exact(dir.filePath(name));
+    if (exact.exists() || exact.isSymLink())
         return dir.filePath(name);
-    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden)) {
+    for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden)) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     }

@@ -2,8 +2,10 @@
 
 #include "board/messageboardform.h"
 #include "calendar/widgets/solarmonthcalendar.h"
+#include "core/error.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
+#include "core/wholefile.h"
 #include "monitors/appinfo.h"
 #include "monitors/processinfo.h"
 #include "platform/dialogs.h"
@@ -21,6 +23,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 TTools* g_instance = nullptr;
@@ -301,10 +304,15 @@ void TTools::FindConStr(QString& InUser, QString& InPass, QString& InServer, QSt
     const QString path = rimo::findFileCaseInsensitive(AppPath, QStringLiteral("WTimes.DLL"));
     if (path.isEmpty())
         rimo::haltProcess(0);
-    QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
+    try {
+        bytes = rimo::readWholeFile(path);
+    } catch (const rimo::Error& e) {
+        // An unusable file gives no settings, like an empty one: the connection that follows fails
+        // with the program's connection error. The reason goes to the error output for whoever
+        // installs the program.
+        std::fprintf(stderr, "Rimo1: %s\n", e.what());
+    }
     const QStringList settings = rimo::readScrambledSettings(bytes);
     InPass = settings[0];
     InServer = settings[1];

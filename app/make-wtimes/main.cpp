@@ -1,9 +1,11 @@
 // Writes the single-herd settings file (WTimes.DLL) for a SQL Server: the four settings,
-// scrambled one line each, in UTF-8 with a byte-order mark and CR LF line ends.
-#include "toolkit/scramble.h"
+// scrambled one line each, in UTF-8 with a byte-order mark and CR LF line ends. A value the file
+// cannot hold is refused, and the written file is read back before success is reported.
+#include "core/error.h"
+#include "core/wholefile.h"
+#include "toolkit/settingsfile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringList>
 #include <cstdio>
 
@@ -18,19 +20,21 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString output = args.value(4, QStringLiteral("WTimes.DLL"));
-    QByteArray bytes("\xEF\xBB\xBF");
-    for (int i = 0; i < 4; ++i) {
-        if (args[i].contains(u'\n') || args[i].contains(u'\r')) {
-            std::fprintf(stderr, "make-wtimes: a setting cannot contain a line break\n");
-            return 2;
-        }
-        bytes += rimo::FindXOR(args[i]).toUtf8() + "\r\n";
+    const QStringList settings = args.mid(0, 4);
+    QByteArray bytes;
+    try {
+        bytes = rimo::encodeScrambledSettings(settings);
+    } catch (const rimo::Error& e) {
+        std::fprintf(stderr, "make-wtimes: %s\n", e.what());
+        return 2;
     }
-    QFile file(output);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-        !file.flush()) {
-        std::fprintf(stderr, "make-wtimes: cannot write %s: %s\n", qPrintable(output),
-                     qPrintable(file.errorString()));
+    try {
+        rimo::writeWholeFile(output, bytes);
+        // The program reads the file through this same reader: what it gets back is what it will use.
+        if (rimo::readScrambledSettings(rimo::readWholeFile(output)) != settings)
+            throw rimo::Error(QStringLiteral("%1 does not read back as written").arg(output));
+    } catch (const rimo::Error& e) {
+        std::fprintf(stderr, "make-wtimes: %s\n", e.what());
         return 1;
     }
     return 0;

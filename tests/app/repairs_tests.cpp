@@ -3,6 +3,7 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
+#include "app/repairs.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "herdconnection.h"
@@ -11,8 +12,14 @@
 #include "toolkit/scramble.h"
 #include "toolkit/tools.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace rimo;
@@ -252,6 +259,27 @@ TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)
     EXPECT_EQ(form().windowTitle(), "T-5-1390/01/01-");
 }
 
+TEST_F(Repairs, PersianDigitSerialsInAUnicodeColumnGetTheirNewNumber)
+{
+    // FirstRec.Serial is nvarchar here (kFirstRec): the catalogue says so and the serial goes as
+    // N'...'; a varchar Serial keeps the plain literal.
+    const QString persian = QStringLiteral("۱۰۲۴یک");
+    sql(("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'" + persian +
+         "', '1390/01/01', 4, 1)")
+            .toStdString());
+    sql(insertRecordings({{persian, "9", "1389/06/01", kOfficial}, {persian, "9", "1390/06/01", kOfficial}}));
+    start();
+    EXPECT_TRUE(firstRecSerialIsUnicode(*program->dataModule()->QAskGeneral));
+    form().btn1->click();
+    EXPECT_EQ(column(kMilkPeriod), (QStringList{"9", "5"}));
+    EXPECT_EQ(form().memoLines(), QStringList{QString()});
+
+    sql("DROP TABLE FirstRec");
+    sql("CREATE TABLE FirstRec (ID int IDENTITY(1,1) PRIMARY KEY, Serial varchar(20), MilkPeriod int NULL, "
+        "RDate char(10), RecSeq int NULL, RecKind nvarchar(10) NULL, StRecNo int NULL)");
+    EXPECT_FALSE(firstRecSerialIsUnicode(*program->dataModule()->QAskGeneral));
+}
+
 TEST_F(Repairs, FailedLactationStatementIsListedAndTheRunGoesOn)
 {
     // MilkPeriod must stay below 50: the calving numbered 60 cannot be applied.
@@ -323,4 +351,206 @@ TEST_F(Repairs, ServerStoppedMidLactationRebuild)
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(form().memoLines().size(), 1 + 150) << "one line for each remaining calving";
     EXPECT_EQ(form().memoLines().value(1), "S0050-1-1390/01/01-");
+}
+
+namespace {
+
+// Stops the test server's process (SIGSTOP): it keeps its connections open and answers nothing.
+// Resumed when the object ends, so the server can always be stopped cleanly afterwards.
+class Stall
+{
+public:
+    explicit Stall(const TdsServer& server) : m_pid(server.pid()) {}
+    ~Stall() { resume(); }
+    void stop()
+    {
+        ::kill(m_pid, SIGSTOP);
+        // The signal takes effect a moment later: wait until the process is seen stopped, so no
+        // statement sent after this returns is answered.
+        for (int i = 0; i < 1000 && !isStopped(); ++i)
+            QThread::usleep(500);
+        m_stopped = true;
+        m_since.start();
+    }
+    void resume()
+    {
+        if (m_stopped)
+            ::kill(m_pid, SIGCONT);
+        m_stopped = false;
+    }
+    bool stopped() const { return m_stopped; }
+    qint64 elapsed() const { return m_since.elapsed(); }
+
+private:
+    bool isStopped() const
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')'); // the state follows the command name
+        return close > 0 && line.mid(close + 2, 1) == "T";
+    }
+    pid_t m_pid;
+    bool m_stopped = false;
+    QElapsedTimer m_since;
+};
+
+// A counter on the window, raised by a timer: it moves on screen only while the event loop runs.
+class Liveness
+{
+public:
+    explicit Liveness(QWidget& window) : m_label(new QLabel(&window))
+    {
+        m_label->setGeometry(4, 4, 200, 24);
+        m_label->setStyleSheet(QStringLiteral("background: yellow; font: bold 14px"));
+        m_label->show();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            ++ticks;
+            m_label->setText(QStringLiteral("ticks %1").arg(ticks));
+        });
+        m_timer.start(50);
+    }
+    int ticks = 0;
+
+private:
+    QLabel* m_label; // owned by the window
+    QTimer m_timer;
+};
+
+// The window as it is on screen now, saved for whoever looks at the run afterwards.
+QString screenshot(QWidget& window, const QString& name)
+{
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("rimo-stall-%1.png").arg(name));
+    window.grab().save(path);
+    return path;
+}
+
+std::string fileContents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+} // namespace
+
+TEST_F(Repairs, StalledServerTimesOutTheRecordSequenceAndTheWindowStaysLive)
+{
+    QString values;
+    for (int i = 0; i < 600; ++i)
+        values += QStringLiteral("%1(N'S%2', 1, '%3', -1, N'x', 0)")
+                      .arg(i ? "," : "")
+                      .arg(i / 10, 4, 10, QChar(u'0'))
+                      .arg(1300000 + i);
+    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
+            .toStdString());
+    qputenv("RIMO1_STATEMENT_TIMEOUT", "2");
+    start();
+    qunsetenv("RIMO1_STATEMENT_TIMEOUT");
+    form().show();
+    Liveness live(form());
+    Stall stall(*server);
+    int titles = 0;
+    int ticksAtStop = 0;
+    QStringList shots;
+    QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
+        if (++titles != 300)
+            return;
+        stall.stop();
+        ticksAtStop = live.ticks;
+        QTimer::singleShot(500, [&] { shots << screenshot(form(), "sequence-0.5s"); });
+        QTimer::singleShot(1500, [&] { shots << screenshot(form(), "sequence-1.5s"); });
+    });
+    form().dxButton9->click();
+    const qint64 stalledFor = stall.elapsed();
+
+    ASSERT_TRUE(stall.stopped());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].caption, "Rimo1");
+    EXPECT_TRUE(dialogs.messages[0].text.contains("did not answer within 2 seconds"))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_GE(stalledFor, 2000);
+    EXPECT_LT(stalledFor, 3500);
+    // The timer ran all along: ten times a second or so, not once at the end.
+    EXPECT_GT(live.ticks - ticksAtStop, 10);
+    ASSERT_EQ(shots.size(), 2);
+    EXPECT_NE(fileContents(shots[0]), fileContents(shots[1])) << "the window did not change while waiting";
+    std::printf("screenshots: %s %s\n", qPrintable(shots[0]), qPrintable(shots[1]));
+
+    // The server answers again: the program is usable, the rows before the stall written.
+    stall.resume();
+    const QStringList seq = column(kRecSeq);
+    ASSERT_EQ(seq.size(), 600);
+    EXPECT_NE(seq[0], "-1");
+    EXPECT_EQ(seq[599], "-1");
+    dialogs.messages.clear();
+    form().dxButton9->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(column(kRecSeq).value(599), "10");
+}
+
+TEST_F(Repairs, StalledServerTimesOutACalvingIntoTheFailureList)
+{
+    QString values;
+    for (int i = 0; i < 40; ++i)
+        values +=
+            QStringLiteral("%1(N'S%2', '1390/01/01', 1, 1)").arg(i ? "," : "").arg(i, 4, 10, QChar(u'0'));
+    sql(("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES " + values).toStdString());
+    sql(insertRecordings({{"S0039", "9", "1390/06/01", kOfficial}}));
+    qputenv("RIMO1_STATEMENT_TIMEOUT", "2");
+    start();
+    qunsetenv("RIMO1_STATEMENT_TIMEOUT");
+    Stall stall(*server);
+    int titles = 0;
+    QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
+        if (++titles == 20)
+            stall.stop();
+    });
+    form().btn1->click();
+    EXPECT_GE(stall.elapsed(), 2000);
+    EXPECT_LT(stall.elapsed(), 3500) << "later calvings fail at once on the closed connection";
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form().memoLines().size(), 1 + 20);
+    EXPECT_EQ(form().memoLines().value(1), "S0020-1-1390/01/01-");
+
+    stall.resume();
+    form().btn1->click();
+    EXPECT_EQ(column(kMilkPeriod), QStringList{"2"}) << "usable again once the server answers";
+}
+
+TEST_F(Repairs, ExitDuringAStalledStatementEndsTheProgramWithinASecond)
+{
+    // Both repairs, each in a program of its own (exit ends it); the default time-out of 60 s.
+    for (const bool lactation : {false, true}) {
+        SCOPED_TRACE(lactation ? "lactation rebuild" : "record sequence rebuild");
+        resetTerminateRequest();
+        dialogs.messages.clear();
+        sql("DELETE FROM FirstRec");
+        sql("DELETE FROM zayesh");
+        sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'A', '1389/01/01', 1, "
+            "1), "
+            "(N'A', '1389/06/01', 2, 1)");
+        sql(insertRecordings({{"A", "1", "1390/01/01", kOfficial}, {"A", "1", "1390/02/01", kOfficial}}));
+        start();
+        form().show();
+        Stall stall(*server);
+        QElapsedTimer sinceExit;
+        QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
+            if (stall.stopped())
+                return;
+            stall.stop();
+            QTimer::singleShot(700, [&] {
+                sinceExit.start();
+                form().dxButton7->click();
+            });
+        });
+        (lactation ? form().btn1 : form().dxButton9)->click();
+        ASSERT_TRUE(sinceExit.isValid());
+        EXPECT_LT(sinceExit.elapsed(), 1000);
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << "no error box holds up the end";
+        EXPECT_TRUE(terminateRequested());
+        EXPECT_FALSE(form().isVisible());
+        stall.resume();
+        program.reset();
+    }
 }

@@ -4,9 +4,11 @@
 #include "fileaccess.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -79,4 +81,57 @@ TEST(WholeFile, ReadOnlyFolderIsWrittenInPlaceOrLeftAlone)
     QFile::setPermissions(dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     user.leave();
+}
+
+TEST(WholeFile, ReadTakesAtMostTheLimitFromAnyKindOfFile)
+{
+    QTemporaryDir dir;
+    const qint64 limit = 1024;
+    auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    ASSERT_TRUE(writeFile(path("small"), "a\r\nb\r\n"));
+    ASSERT_TRUE(writeFile(path("empty"), {}));
+    ASSERT_TRUE(writeFile(path("exact"), QByteArray(limit, 'x')));
+    ASSERT_TRUE(writeFile(path("one over"), QByteArray(limit + 1, 'x')));
+    {
+        // Sparse: 2 GB of size and no blocks, so making it is quick and reading it would not be.
+        QFile sparse(path("2 GB"));
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(sparse.resize(qint64{2} << 30));
+    }
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path("endless")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+
+    struct Case
+    {
+        const char* name;
+        QByteArray expected; // empty with a non-empty `why`: the read raises
+        const char* why;
+    } cases[] = {
+        {"small", "a\r\nb\r\n", ""},
+        {"empty", {}, ""},
+        {"exact", QByteArray(limit, 'x'), ""},
+        {"one over", {}, "larger than 1024 bytes"},
+        {"2 GB", {}, "larger than 1024 bytes"},
+        {"endless", {}, "not a regular file"},
+        {"fifo", {}, "not a regular file"},
+        {"folder", {}, "folder"},
+        {"missing", {}, "No such file"},
+    };
+    for (const auto& c : cases) {
+        QElapsedTimer t;
+        t.start();
+        if (*c.why == 0) {
+            EXPECT_EQ(rimo::readWholeFile(path(c.name), limit), c.expected) << c.name;
+        } else {
+            try {
+                rimo::readWholeFile(path(c.name), limit);
+                ADD_FAILURE() << c.name << ": no error";
+            } catch (const rimo::Error& e) {
+                EXPECT_TRUE(e.text().contains(QString::fromLatin1(c.why))) << c.name << ": " << e.what();
+                EXPECT_TRUE(e.text().contains(path(c.name))) << c.name << ": " << e.what();
+            }
+        }
+        EXPECT_LT(t.elapsed(), 1000) << c.name;
+    }
 }

@@ -27,6 +27,15 @@ QByteArray moneyBytes(double v)
     return QByteArray(reinterpret_cast<const char*>(&m), sizeof m);
 }
 
+// A date as db-lib delivers a date column: days from 1900-01-01, no time.
+QByteArray dateBytes(int daysFrom1900)
+{
+    DBDATETIMEALL d{};
+    d.date = daysFrom1900;
+    d.has_date = 1;
+    return QByteArray(reinterpret_cast<const char*>(&d), sizeof d);
+}
+
 QByteArray smallMoneyBytes(double v)
 {
     const DBMONEY4 m{static_cast<DBINT>(std::llround(v * 10000))};
@@ -80,7 +89,9 @@ void putOriginal(RowStore& rows, const Column& c)
         rows.putNull();
         return;
     }
-    if (c.type == SYBINT4)
+    if (c.original.typeId() == QMetaType::QByteArray)
+        bytes = c.original.toByteArray();
+    else if (c.type == SYBINT4)
         bytes = int32Bytes(c.original.toInt());
     else if (c.type == SYBMONEY)
         bytes = moneyBytes(c.original.toDouble());
@@ -171,6 +182,26 @@ TEST_F(RowWriting, StatementsOfAPost)
          "UPDATE TOP (1) [Cash] SET [Note]=@P1 WHERE [M]=@P2 AND [S]=@P3 AND [Note]=@P4",
          "@P1 nvarchar(4000),@P2 money,@P3 smallmoney,@P4 nvarchar(4000)",
          {text("b"), raw(SYBMONEY, moneyBytes(12.3456)), raw(SYBMONEY4, smallMoneyBytes(7.5)), text("a")}},
+        {"keyless with a date and an empty binary: the date as ISO text converted with a fixed "
+         "style, never as '15/03/2011'; the empty binary as 0x, not NULL",
+         "Dated",
+         {{"D", SYBMSDATE, dateBytes(40615)}, {"B", SYBVARBINARY, QByteArray()}, {"N", SYBINT4, 1}},
+         {{2, qint64(2)}},
+         {},
+         false,
+         "UPDATE TOP (1) [Dated] SET [N]=@P1 WHERE [D]=CONVERT(date,@P2,23) AND [B]=0x AND [N]=@P3",
+         "@P1 bigint,@P2 nvarchar(4000),@P3 int",
+         {integer(2), text("2011-03-15"), raw(SYBINT4, int32Bytes(1))}},
+        {"dates written as the program shows them (day first) go as ISO text with a fixed style",
+         "Dated2",
+         {{"D", SYBMSDATE, dateBytes(40615)}, {"T", SYBDATETIME, QVariant()}},
+         {{0, QString("03/12/2011")}, {1, QString("03/12/2011 10:30")}},
+         {},
+         false,
+         "UPDATE TOP (1) [Dated2] SET [D]=CONVERT(date,@P1,23),[T]=CONVERT(datetime,@P2,121) WHERE "
+         "[D]=CONVERT(date,@P3,23) AND [T] IS NULL",
+         "@P1 nvarchar(4000),@P2 nvarchar(4000),@P3 nvarchar(4000)",
+         {text("2011-12-03"), text("2011-12-03 10:30:00.000"), text("2011-03-15")}},
         {"a quote and ] in names and values",
          "dbo.odd]table",
          {{"k]ey", SYBNVARCHAR, "a'b]"}, {"it's]col", SYBNVARCHAR, "x"}},

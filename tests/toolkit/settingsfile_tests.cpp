@@ -1,9 +1,11 @@
+#include "core/error.h"
 #include "toolkit/scramble.h"
 #include "toolkit/settingsfile.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace rimo;
 
@@ -78,4 +80,94 @@ TEST(SettingsFile, FindsFilesWithoutRegardToCase)
     f.close();
     EXPECT_EQ(findFileCaseInsensitive(dir.path(), "WTimes.DLL"), dir.filePath("wtimes.dll"));
     EXPECT_EQ(findFileCaseInsensitive(dir.path(), "Multiusers.Dat"), QString());
+}
+
+namespace {
+// A value of plain letters that are stored where they stand, with `c` at `position` (from 1).
+QString valueWith(QChar c, int position)
+{
+    QString value;
+    for (int k = 1; k < position; ++k) {
+        char16_t letter = u'a';
+        while ((letter ^ 2 * k) == u'\r' || (letter ^ 2 * k) == u'\n')
+            ++letter;
+        value += QChar(letter);
+    }
+    return value + c;
+}
+} // namespace
+
+TEST(SettingsFile, EncodingRefusesCharactersScrambledIntoLineEndsOrBrokenText)
+{
+    struct Case
+    {
+        char16_t character;
+        int position;
+        bool fineOnePlaceLater = true;
+    } cases[] = {
+        {u' ', 21},
+        {u'.', 18},
+        {u'!', 22},
+        {u'0', 29},
+        {u'*', 16},
+        {u'-', 16},
+        {u'x', 57},
+        // 2k XOR LF at a position where the key reaches above the Latin letters.
+        {static_cast<char16_t>(0x0A ^ 2 * 300), 300},
+        // A Persian letter whose scrambled form lands in the surrogate range at its position.
+        // (one place later it is still a surrogate half).
+        {static_cast<char16_t>(0xD800 ^ 2 * 1100), 1100, false},
+    };
+    for (const auto& c : cases) {
+        for (int field = 0; field < 4; ++field) {
+            QStringList settings{"pw", "srv", "db", "sa"};
+            settings[field] = valueWith(QChar(c.character), c.position);
+            const auto bad = findUnstorableCharacter(settings);
+            ASSERT_TRUE(bad.has_value()) << c.position;
+            EXPECT_EQ(bad->field, field);
+            EXPECT_EQ(bad->position, c.position);
+            EXPECT_EQ(bad->character, c.character);
+            try {
+                encodeScrambledSettings(settings);
+                ADD_FAILURE() << "no error for position " << c.position;
+            } catch (const rimo::Error& e) {
+                EXPECT_TRUE(e.text().contains(settingsFieldName(field))) << e.what();
+                EXPECT_TRUE(e.text().contains(QStringLiteral("position %1").arg(c.position))) << e.what();
+            }
+        }
+        // The same character one place later is stored.
+        const QStringList later{valueWith(QChar(c.character), c.position + 1), "s", "d", "u"};
+        EXPECT_EQ(findUnstorableCharacter(later).has_value(), !c.fineOnePlaceLater) << c.position;
+    }
+}
+
+TEST(SettingsFile, RandomValidSettingsReadBackIdentically)
+{
+    // Printable ASCII, Persian letters and digits, and a non-BMP character as a surrogate pair.
+    QString pool;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        pool += QChar(c);
+    pool += QStringLiteral("رمزسروبانكاطلاعاتیکۀ۰۱۲۳۴۵۶۷۸۹ي");
+    std::mt19937 random(20261210);
+    int stored = 0;
+    for (int round = 0; round < 10000; ++round) {
+        QStringList settings;
+        for (int f = 0; f < 4; ++f) {
+            QString value;
+            const int length = static_cast<int>(random() % 70);
+            for (int i = 0; i < length; ++i) {
+                if (random() % 50 == 0)
+                    value += QString::fromUcs4(U"\U0001F404");
+                else
+                    value += pool[static_cast<qsizetype>(random() % pool.size())];
+            }
+            settings << value;
+        }
+        if (findUnstorableCharacter(settings))
+            continue;
+        ++stored;
+        ASSERT_EQ(readScrambledSettings(encodeScrambledSettings(settings)), settings) << round;
+    }
+    // Most random values are storable; the refused ones are covered above.
+    EXPECT_GT(stored, 2000);
 }

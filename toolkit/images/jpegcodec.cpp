@@ -1,6 +1,7 @@
 #include "toolkit/images/jpegcodec.h"
 
 #include "core/error.h"
+#include "core/wholefile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -199,13 +200,7 @@ Bitmap decodeJpeg(const QByteArray& data)
 
 Bitmap readJpegFile(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    return decodeJpeg(data);
+    return decodeJpeg(readWholeFile(fileName, kImageFileLimit));
 }
 
 QByteArray encodeJpeg(const Bitmap& bitmap, int quality)

@@ -1,6 +1,7 @@
 #include "toolkit/images/pictureloader.h"
 
 #include "core/error.h"
+#include "core/wholefile.h"
 #include "toolkit/images/jpegcodec.h"
 
 #include <QBuffer>
@@ -103,20 +104,9 @@ Bitmap decodeWithQt(const QByteArray& file, const char* format)
     return Bitmap::fromImage(image);
 }
 
-QByteArray readWholeFile(const QString& fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    return data;
-}
-
 Bitmap withFileName(const QString& fileName, Bitmap (*decode)(const QByteArray&))
 {
-    const QByteArray data = readWholeFile(fileName);
+    const QByteArray data = readWholeFile(fileName, kImageFileLimit);
     try {
         return decode(data);
     } catch (const Error& e) {

@@ -1,6 +1,7 @@
 #include "toolkit/multiherd/multiconnectfile.h"
 
 #include "core/error.h"
+#include "core/wholefile.h"
 #include "toolkit/settingsfile.h"
 
 #include <QDir>
@@ -83,15 +84,7 @@ QByteArray encodeMultiConnect(const MultiConnectSettings& settings)
 
 MultiConnectSettings readMultiConnectFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(
-            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(
-            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    return decodeMultiConnect(bytes);
+    return decodeMultiConnect(readWholeFile(path));
 }
 
 bool isWriteProtected(const QString& path)

@@ -27,7 +27,8 @@ MultiConnectSettings decodeMultiConnect(const QByteArray& bytes);
 // value holding a line break, which would shift the lines after it.
 QByteArray encodeMultiConnect(const MultiConnectSettings& settings);
 
-// Reads the file at `path`; raises rimo::Error when it cannot be read.
+// Reads the file at `path` (at most kWholeFileLimit bytes); raises rimo::Error when it cannot be
+// read, is not a regular file or is larger.
 MultiConnectSettings readMultiConnectFile(const QString& path);
 
 // Replaces the file at `path` with the settings: written to a temporary file in the same folder,

@@ -9,6 +9,7 @@
 #include "toolkit/settingsfile.h"
 
 #include <QListWidget>
+#include <cstdio>
 
 namespace rimo {
 
@@ -73,7 +74,9 @@ void findMultiHerdSettings(const MultiHerdParts& parts, QString& InUser, QString
 {
     try {
         connectCentral(parts);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        // The user sees no message here; why the program ends goes to the error output.
+        std::fprintf(stderr, "Rimo1: %s\n", e.what());
         requestTerminate();
         InUser.clear();
         InPass.clear();
