@@ -230,6 +230,17 @@ TEST_F(TdsObjectsTest, ProbesFindTablesViewsAndProceduresByAnyName)
     EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{"Cows", "U ", "U "}));
     EXPECT_EQ(rs[0].rows[2], (std::vector<std::string>{"Old Cows", "V ", "V "}));
 
+    // The functions over the catalogue's own rows: `id` is each row's, not the lookup's.
+    rs.clear();
+    ASSERT_TRUE(c.run("SELECT name, OBJECTPROPERTY(id, N'IsProcedure'), OBJECTPROPERTY(id, N'IsView'), "
+                      "OBJECT_NAME(id) "
+                      "FROM dbo.sysobjects WHERE xtype IN ('U', 'V', 'P') ORDER BY name",
+                      &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"Census", "1", "0", "Census"}));
+    EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{"Cows", "0", "0", "Cows"}));
+    EXPECT_EQ(rs[0].rows[2], (std::vector<std::string>{"Old Cows", "0", "1", "Old Cows"}));
+
     // IF runs its statement, or its ELSE, by the condition; a BEGIN ... END block goes on after an error
     // in one of its statements, as a batch does.
     EXPECT_EQ(

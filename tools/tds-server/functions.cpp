@@ -238,14 +238,21 @@ std::string scopeIdentity(const Call& c)
     return "rimo_identity()";
 }
 
+// The catalogue as the object functions read it. Its columns carry names no statement uses, so an
+// argument such as `id` or `name` (OBJECTPROPERTY(id, ...) over sysobjects) still names the caller's
+// column rather than the catalogue's own.
+constexpr std::string_view kObjectsScope =
+    "(SELECT id AS rimo_oid, name AS rimo_oname, xtype AS rimo_oxtype FROM rimo_objects) AS o";
+
 // OBJECT_ID(name [, type]): the id of a table, view or procedure of the current database, else NULL.
 std::string objectId(const Call& c)
 {
     const auto a = c.args(1, 2);
     c.setHint(typeOf(SqlType::Int));
-    std::string out = "(SELECT id FROM rimo_objects WHERE name = rimo_object_name(" + a[0] + ")";
+    std::string out = "(SELECT o.rimo_oid FROM " + std::string(kObjectsScope) +
+                      " WHERE o.rimo_oname = rimo_object_name(" + a[0] + ")";
     if (a.size() > 1)
-        out += " AND xtype = (" + a[1] + ")";
+        out += " AND o.rimo_oxtype = (" + a[1] + ")";
     return out + ")";
 }
 
@@ -253,7 +260,7 @@ std::string objectName(const Call& c)
 {
     const auto a = c.args(1, 1);
     c.setHint(typeOf(SqlType::NVarChar, 128));
-    return "(SELECT name FROM rimo_objects WHERE id = (" + a[0] + "))";
+    return "(SELECT o.rimo_oname FROM " + std::string(kObjectsScope) + " WHERE o.rimo_oid = (" + a[0] + "))";
 }
 
 // OBJECTPROPERTY(id, 'property'): 1 or 0 for the kinds of object the server keeps; NULL for an id that
@@ -278,8 +285,8 @@ std::string objectProperty(const Call& c)
         type = "U";
     else
         return "NULL";
-    return "(SELECT CASE WHEN xtype = '" + type + "' THEN 1 ELSE 0 END FROM rimo_objects WHERE id = (" + id +
-           "))";
+    return "(SELECT CASE WHEN o.rimo_oxtype = '" + type + "' THEN 1 ELSE 0 END FROM " +
+           std::string(kObjectsScope) + " WHERE o.rimo_oid = (" + id + "))";
 }
 
 struct Function

@@ -68,10 +68,8 @@ TEST_F(Probes, TablesViewsColumnsAndProcedures)
     }
 }
 
-// The test server answers OBJECTPROPERTY(id, ...) over dbo.sysobjects for the first object of the
-// database rather than the row's own (the column id is taken inside its own lookup), so a
-// procedure created after other objects reads as no procedure. Enable once it looks up the row's id.
-TEST_F(Probes, DISABLED_ExistingProcedures)
+// The procedure is not the first object of the database: the probe must read each row's own kind.
+TEST_F(Probes, ExistingProcedures)
 {
     EXPECT_TRUE(tools->IsSpExist("P"));
     EXPECT_TRUE(tools->IsSpExist("dbo.P"));
