@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace rimo {
@@ -357,11 +358,20 @@ QStringList classesPath(const QStringList& names)
 
 } // namespace
 
-LinuxRegistry::LinuxRegistry(const LinuxRegistryFolders& folders)
-    : m_user(std::make_shared<SqliteHive>(folders.userHive, QStringLiteral("user.db"))),
-      m_machine(std::make_shared<SqliteHive>(folders.machineHive, QStringLiteral("machine.db"))),
-      m_autostart(folders.systemAutostart)
+LinuxRegistry::LinuxRegistry(const LinuxRegistryFolders& folders) : m_folders(folders) {}
+
+const std::shared_ptr<SqliteHive>& LinuxRegistry::userHive()
 {
+    if (!m_user)
+        m_user = std::make_shared<SqliteHive>(m_folders.userHive, QStringLiteral("user.db"));
+    return m_user;
+}
+
+const std::shared_ptr<SqliteHive>& LinuxRegistry::machineHive()
+{
+    if (!m_machine)
+        m_machine = std::make_shared<SqliteHive>(m_folders.machineHive, QStringLiteral("machine.db"));
+    return m_machine;
 }
 
 LinuxRegistry::~LinuxRegistry() = default;
@@ -389,17 +399,17 @@ std::unique_ptr<RegistryKey> LinuxRegistry::open(RegistryRoot root, const QStrin
     const QStringList names = registryPathNames(path);
     switch (root) {
     case RegistryRoot::CurrentUser:
-        return openInHive(m_user, names, access, create);
+        return openInHive(userHive(), names, access, create);
     case RegistryRoot::LocalMachine:
         if (lowerPath(names) == lowerPath(registryPathNames(runKeyPath())))
-            return openAutostartKey(m_autostart, access);
-        return openInHive(m_machine, names, access, create);
+            return openAutostartKey(m_folders.systemAutostart, access);
+        return openInHive(machineHive(), names, access, create);
     case RegistryRoot::ClassesRoot: {
         const QStringList full = classesPath(names);
-        auto machine = openInHive(m_machine, full, access, create);
+        auto machine = openInHive(machineHive(), full, access, create);
         if (access != RegistryAccess::Read && !machine)
             return nullptr;
-        auto user = openInHive(m_user, full, RegistryAccess::Read, false);
+        auto user = openInHive(userHive(), full, RegistryAccess::Read, false);
         if (!user && !machine)
             return nullptr;
         return std::make_unique<MergedKey>(std::move(user), std::move(machine));
@@ -413,11 +423,11 @@ bool LinuxRegistry::deleteTree(RegistryRoot root, const QString& path)
     const QStringList names = registryPathNames(path);
     switch (root) {
     case RegistryRoot::CurrentUser:
-        return m_user->deleteTree(lowerPath(names));
+        return userHive()->deleteTree(lowerPath(names));
     case RegistryRoot::LocalMachine:
-        return m_machine->deleteTree(lowerPath(names));
+        return machineHive()->deleteTree(lowerPath(names));
     case RegistryRoot::ClassesRoot:
-        return m_machine->deleteTree(lowerPath(classesPath(names)));
+        return machineHive()->deleteTree(lowerPath(classesPath(names)));
     }
     return false;
 }

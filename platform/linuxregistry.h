@@ -37,9 +37,13 @@ public:
     static QString runKeyPath();
 
 private:
+    // Opened at their first use, so that a program that never asks makes no folders.
+    const std::shared_ptr<SqliteHive>& userHive();
+    const std::shared_ptr<SqliteHive>& machineHive();
+
+    LinuxRegistryFolders m_folders;
     std::shared_ptr<SqliteHive> m_user;
     std::shared_ptr<SqliteHive> m_machine;
-    QString m_autostart;
 };
 
 } // namespace rimo

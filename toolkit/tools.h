@@ -5,6 +5,7 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/images/imageservices.h"
+#include "toolkit/registry/registryservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
 #include "toolkit/shell/shellservices.h"
@@ -26,7 +27,8 @@ class TTools : public QWidget,
                public TDateServices,
                public TValueServices,
                public TImageServices,
-               public TShellServices
+               public TShellServices,
+               public TRegistryServices
 {
     Q_OBJECT
 public:
@@ -89,6 +91,8 @@ public:
 protected:
     TProcessInfo& shellProcessMonitor() override { return *ProcessInfo1; }
     TAppInfo& shellWindowMonitor() override { return *AppInfo1; }
+    TMessageBoardForm& registryBoard() override { return *m_board; }
+    int registryWinVer() const override { return WinVer; }
 
 private:
     void FormCreate();
