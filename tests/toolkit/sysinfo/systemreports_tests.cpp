@@ -224,7 +224,16 @@ TEST(ReportPictures, BothReportsOnTheBoard)
     ReportHarness h;
     auto real = std::make_shared<LinuxSystemFacts>();
     h.facts->fileSystemId = real->rootFileSystemId();
-    h.facts->languages = real->keyboardLanguages();
+    {
+        // The layouts of a server of the test's own, so that the picture shows two languages.
+        rimo::testing::XvfbServer server;
+        const QByteArray saved = qgetenv("DISPLAY");
+        qputenv("DISPLAY", server.display());
+        QProcess::execute("setxkbmap",
+                          {"-display", QString::fromLatin1(server.display()), "-layout", "us,ir"});
+        h.facts->languages = real->keyboardLanguages();
+        qputenv("DISPLAY", saved);
+    }
     h.facts->memoryFacts = real->memory();
     h.facts->addressSpace = real->addressSpaceBytes();
     h.facts->zoneList = real->zones();
