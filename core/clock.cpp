@@ -7,4 +7,9 @@ QDateTime SystemClock::now() const
     return QDateTime::currentDateTime();
 }
 
+QDateTime SystemClock::utcNow() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
 } // namespace rimo

@@ -17,12 +17,15 @@ public:
     virtual QDateTime now() const = 0;
     QDate today() const { return now().date(); }
     QTime time() const { return now().time(); }
+    // Coordinated Universal Time, for what must not depend on the machine's own zone.
+    virtual QDateTime utcNow() const { return now().toUTC(); }
 };
 
 class SystemClock : public Clock
 {
 public:
     QDateTime now() const override;
+    QDateTime utcNow() const override;
 };
 
 } // namespace rimo

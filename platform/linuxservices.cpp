@@ -1,6 +1,8 @@
 #include "platform/linuxservices.h"
 
 #include "platform/linuxprocesssource.h"
+#include "platform/linuxregistry.h"
+#include "platform/linuxsystemfacts.h"
 #include "platform/xcbwindowsource.h"
 
 #include <QApplication>
@@ -345,6 +347,12 @@ PlatformServices withLinuxDefaults(PlatformServices s)
         s.resolver = std::make_shared<LinuxHostResolver>();
     if (!s.background)
         s.background = std::make_shared<XRootBackground>();
+    if (!s.registry)
+        s.registry = std::make_shared<LinuxRegistry>(LinuxRegistry::defaultFolders());
+    if (!s.shellNotifier)
+        s.shellNotifier = std::make_shared<QuietShellNotifier>();
+    if (!s.systemFacts)
+        s.systemFacts = std::make_shared<LinuxSystemFacts>();
     return s;
 }
 

@@ -76,4 +76,10 @@ public:
     void silence() override {}
 };
 
+class QuietShellNotifier : public ShellNotifier
+{
+public:
+    void associationsChanged() override {}
+};
+
 } // namespace rimo

@@ -4,6 +4,8 @@
 
 #include "core/clock.h"
 #include "platform/processsource.h"
+#include "platform/registry.h"
+#include "platform/systemfacts.h"
 #include "platform/windowsource.h"
 
 #include <QString>
@@ -106,6 +108,15 @@ public:
     virtual void silence() = 0;
 };
 
+// Tells the desktop that file associations changed (nothing to tell on Linux, where desktops
+// watch their own files).
+class ShellNotifier
+{
+public:
+    virtual ~ShellNotifier() = default;
+    virtual void associationsChanged() = 0;
+};
+
 // The set the toolkit is built with. Any member left empty gets the Linux implementation.
 struct PlatformServices
 {
@@ -120,6 +131,9 @@ struct PlatformServices
     std::shared_ptr<ProcessLauncher> launcher;
     std::shared_ptr<HostResolver> resolver;
     std::shared_ptr<DesktopBackground> background;
+    std::shared_ptr<RegistryStore> registry;
+    std::shared_ptr<ShellNotifier> shellNotifier;
+    std::shared_ptr<SystemFacts> systemFacts;
 };
 
 // Fills the empty members with the Linux implementations (the clock with the system clock).

@@ -11,7 +11,7 @@ PACKAGES=(
   freetds-dev freetds-bin
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libx11-dev libxkbcommon-dev x11-xkb-utils
+  libx11-dev libxkbcommon-dev x11-xkb-utils xkb-data
   libxcb1-dev libxcb-res0-dev libproc2-dev
   xvfb xauth imagemagick xdg-utils
   fonts-dejavu-core fonts-noto-core

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QScreen>
 #include <algorithm>
 #include <cstdio>
@@ -165,6 +166,9 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     rimo::runGuarded([this] { ProcessInfo1->setActive(true); });
     SolarMonthCalendar1 = new TSolarMonthCalendar(this, m_platform.clock, m_platform.beeper);
     SolarMonthCalendar1->setObjectName(QStringLiteral("SolarMonthCalendar1"));
+    CTILIst = new QListWidget(this);
+    CTILIst->setObjectName(QStringLiteral("CTILIst"));
+    CTILIst->hide();
     setAttribute(Qt::WA_DontShowOnScreen);
     AppPath = appPath;
     g_instance = this;

@@ -5,10 +5,12 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/images/imageservices.h"
+#include "toolkit/registry/registryservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
 #include "toolkit/shell/shellservices.h"
 #include "toolkit/sql/sqlservices.h"
+#include "toolkit/sysinfo/systemreports.h"
 
 #include <QRect>
 #include <QString>
@@ -22,13 +24,16 @@ class TMultiUserForm;
 class TProcessInfo;
 class TAppInfo;
 class TSolarMonthCalendar;
+class QListWidget;
 
 class TTools : public QWidget,
                public TDateServices,
                public TValueServices,
                public TImageServices,
                public TShellServices,
-               public TSqlServices
+               public TSqlServices,
+               public TRegistryServices,
+               public TSystemReports
 {
     Q_OBJECT
 public:
@@ -58,6 +63,8 @@ public:
     TProcessInfo* ProcessInfo1;
     // The hidden month calendar (solar), on the toolkit's clock: its conversions serve the toolkit.
     TSolarMonthCalendar* SolarMonthCalendar1;
+    // The hidden list box the window listing (EnumWindowsProc) fills.
+    QListWidget* CTILIst;
 
     // The four settings of the herd connection: from the single-herd settings file, or from the
     // herd chosen in multi-herd mode. A missing single-herd file ends the process at once.
@@ -100,6 +107,12 @@ public:
 protected:
     TProcessInfo& shellProcessMonitor() override { return *ProcessInfo1; }
     TAppInfo& shellWindowMonitor() override { return *AppInfo1; }
+    TMessageBoardForm& registryBoard() override { return *m_board; }
+    int registryWinVer() const override { return WinVer; }
+    TMessageBoardForm& reportBoard() override { return *m_board; }
+    QString reportToday() override { return FarsiToday(); }
+    QString reportNowTime() override { return NowTime(); }
+    QListWidget& reportWindowList() override { return *CTILIst; }
 
 private:
     void FormCreate();

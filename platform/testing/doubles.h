@@ -160,7 +160,10 @@ class FixedClock : public Clock
 {
 public:
     QDateTime moment{QDate(2011, 1, 24), QTime(9, 0)};
+    // The universal time, pinned apart from `moment` (by default 09:00 UTC that day).
+    QDateTime utcMoment{QDate(2011, 1, 24), QTime(9, 0), Qt::UTC};
     QDateTime now() const override { return moment; }
+    QDateTime utcNow() const override { return utcMoment; }
 };
 
 class RecordingTone : public TonePlayer
@@ -170,6 +173,53 @@ public:
     int silences = 0;
     void tone(int frequencyHz, int durationMs) override { tones.append({frequencyHz, durationMs}); }
     void silence() override { ++silences; }
+};
+
+// A store that passes everything to `inner` until `failingOpen` opens have been asked for: that
+// open and every later one fail (0: none fails).
+class FailingRegistry : public RegistryStore
+{
+public:
+    explicit FailingRegistry(std::shared_ptr<RegistryStore> inner) : m_inner(std::move(inner)) {}
+    int failingOpen = 0;
+    int opens = 0;
+    std::unique_ptr<RegistryKey> open(RegistryRoot root, const QString& path, RegistryAccess access,
+                                      bool create) override
+    {
+        ++opens;
+        if (failingOpen > 0 && opens >= failingOpen)
+            return nullptr;
+        return m_inner->open(root, path, access, create);
+    }
+    bool deleteTree(RegistryRoot root, const QString& path) override
+    {
+        return m_inner->deleteTree(root, path);
+    }
+
+private:
+    std::shared_ptr<RegistryStore> m_inner;
+};
+
+class RecordingShellNotifier : public ShellNotifier
+{
+public:
+    int notifications = 0;
+    void associationsChanged() override { ++notifications; }
+};
+
+class FakeSystemFacts : public SystemFacts
+{
+public:
+    std::optional<quint32> fileSystemId;
+    QStringList languages;
+    std::optional<MemoryFacts> memoryFacts;
+    quint64 addressSpace = 0;
+    std::optional<QList<ZoneFacts>> zoneList;
+    std::optional<quint32> rootFileSystemId() override { return fileSystemId; }
+    QStringList keyboardLanguages() override { return languages; }
+    std::optional<MemoryFacts> memory() override { return memoryFacts; }
+    quint64 addressSpaceBytes() override { return addressSpace; }
+    std::optional<QList<ZoneFacts>> zones() override { return zoneList; }
 };
 
 } // namespace rimo::fakes
