@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
+#include "platform/windowframe.h"
 #include "widgets/tprprogressbar.h"
 
 #include <QCloseEvent>
@@ -118,12 +119,20 @@ public:
         });
     }
 
+    // A log follows its newest row: after rows are appended the last one is in view. Scrolling by a row
+    // moves the pixels already drawn and paints only the band that comes into view.
+    void setFollowsNewest(bool follows) { m_followsNewest = follows; }
+
     void doItemsLayout() override
     {
+        const bool appended = m_rowsAppended;
+        m_rowsAppended = false;
         if (m_appendedFirst < 0 || m_fullLayout) {
             m_appendedFirst = -1;
             m_fullLayout = false;
             QTableView::doItemsLayout();
+            if (appended)
+                followNewest();
             return;
         }
         const int first = m_appendedFirst;
@@ -134,6 +143,7 @@ public:
             updateScrollRange();
         else
             updateGeometries();
+        followNewest();
         const int top = rowViewportPosition(first);
         const int bottom = viewport()->height();
         if (top < bottom)
@@ -152,6 +162,7 @@ protected:
     {
         QTableView::rowsInserted(parent, start, end);
         const bool atEnd = !parent.isValid() && end == model()->rowCount() - 1;
+        m_rowsAppended = m_rowsAppended || atEnd;
         if (!atEnd) {
             m_fullLayout = true;
             return;
@@ -168,6 +179,13 @@ protected:
     }
 
 private:
+    void followNewest()
+    {
+        QScrollBar* bar = verticalScrollBar();
+        if (m_followsNewest && bar->value() != bar->maximum())
+            bar->setValue(bar->maximum());
+    }
+
     // The vertical range as the table computes it for rows of one height.
     void updateScrollRange()
     {
@@ -188,6 +206,8 @@ private:
     int m_appendedFirst = -1;  // first row appended since the last layout, -1 when none
     bool m_fullLayout = false; // a change other than an append awaits the full layout
     bool m_barScrolls = false;
+    bool m_followsNewest = false;
+    bool m_rowsAppended = false; // rows were appended at the end since the last layout
 };
 
 QScreen* screenOf(const QWidget* w)
@@ -206,6 +226,7 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     setLayoutDirection(Qt::RightToLeft);
     // Closing the board hides it; it must never end the program as a last window would.
     setAttribute(Qt::WA_QuitOnClose, false);
+    rimo::keepWithoutTitleButtons(this);
     setFont(rimo::tahomaFont());
 
     createList();
@@ -230,7 +251,9 @@ TMessageBoardForm::~TMessageBoardForm() = default;
 
 void TMessageBoardForm::createList()
 {
-    MessageList = new AppendingListView(this);
+    auto* list = new AppendingListView(this);
+    list->setFollowsNewest(true);
+    MessageList = list;
     MessageList->setObjectName(QStringLiteral("MessageList"));
     MessageList->setModel(m_rows);
     MessageList->setItemDelegate(new VerticalGridDelegate(MessageList));
@@ -399,12 +422,14 @@ void TMessageBoardForm::dxButton2Click()
         r.escapeButton = 0;
         r.rightToLeft = true;
         r.arabicCharset = true;
+        r.parent = this;
         rimo::dialogs().messageBox(r);
         return;
     }
     rimo::FileDialogRequest request;
     request.filter = rimo::boardtexts::ReportFilter;
     request.proposedName = rimo::board::proposedReportName(windowTitle(), rows.front());
+    request.parent = this;
     const QString chosen = rimo::dialogs().saveFileName(request);
     if (chosen.isEmpty())
         return;
