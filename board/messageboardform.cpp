@@ -25,6 +25,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -373,12 +374,19 @@ void TMessageBoardForm::StartRecording(bool IsFarsi, const QString& Title)
     PBT->Tick();
 
     // Full screen height less 40 px from the top edge; the left edge and the width stay. The
-    // window manager's frame counts towards the height, as it does towards the top edge.
+    // window manager's frame counts towards the height, as it does towards the top edge: the
+    // frame's top is at the edge, so the title bar (the recording's title) stays on screen.
+    // The window asks for its frame margins afresh; the widget's own may not know them yet.
     const QRect screenRect = screenOf(this)->geometry();
-    const int frameExtra = qMax(0, frameGeometry().height() - height());
-    const int clientHeight = qMax(0, screenRect.height() - 40 - frameExtra);
+    QWindow* native = windowHandle();
+    const QMargins frame = native ? native->frameMargins() : QMargins();
+    const int clientHeight = qMax(0, screenRect.height() - 40 - frame.top() - frame.bottom());
     setFixedSize(width(), clientHeight);
-    move(frameGeometry().left(), screenRect.top());
+    const QPoint frameTopLeft(frameGeometry().left(), screenRect.top());
+    if (native)
+        native->setFramePosition(frameTopLeft);
+    else
+        move(frameTopLeft);
 }
 
 void TMessageBoardForm::PostThisMessage(const QString& Titr, const QString& Value)
