@@ -382,11 +382,12 @@ void TMessageBoardForm::StartRecording(bool IsFarsi, const QString& Title)
     const QMargins frame = native ? native->frameMargins() : QMargins();
     const int clientHeight = qMax(0, screenRect.height() - 40 - frame.top() - frame.bottom());
     setFixedSize(width(), clientHeight);
+    // move() keeps the widget's own geometry in step at once; the window then asks the manager
+    // to put its frame there, whatever margins the widget believed.
     const QPoint frameTopLeft(frameGeometry().left(), screenRect.top());
+    move(frameTopLeft);
     if (native)
         native->setFramePosition(frameTopLeft);
-    else
-        move(frameTopLeft);
 }
 
 void TMessageBoardForm::PostThisMessage(const QString& Titr, const QString& Value)
