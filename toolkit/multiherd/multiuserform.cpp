@@ -118,6 +118,12 @@ public:
             o.state &= ~QStyle::State_HasFocus;
         QStyledItemDelegate::paint(painter, o, index);
     }
+
+    // Every entry is a row of the radio group's height, whatever the font's own height.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
+    }
 };
 
 } // namespace
@@ -128,6 +134,7 @@ TMultiUserForm::TMultiUserForm(QWidget* parent) : QDialog(parent)
     // Single fixed frame without title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     rimo::keepWithoutTitleButtons(this);
+    rimo::keepEmptyTitleEmpty(this); // no caption: not the application's name either
     setFixedSize(kClientWidth, kClientHeight);
     setLayoutDirection(Qt::RightToLeft);
     setFont(rimo::tahomaFont());
