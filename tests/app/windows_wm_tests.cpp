@@ -6,6 +6,8 @@
 #include "board/messageboardform.h"
 #include "core/lifecycle.h"
 #include "openbox.h"
+#include "platform/dialogs.h"
+#include "platform/qttranslation.h"
 #include "platform/uifont.h"
 #include "platform/windowskeys.h"
 #include "toolkit/multiherd/multiuserform.h"
@@ -88,6 +90,7 @@ protected:
     {
         ASSERT_TRUE(x.ok());
         rimo::installWindowsKeys();
+        rimo::installQtPersianTexts(); // as the program starts: the dialogs' own texts in Persian
         rimo::resetTerminateRequest();
     }
     XProbe x{displayName()};
@@ -136,8 +139,10 @@ TEST_F(WindowManagerTest, DialogsFromTheBoardOpenAboveIt)
     {
         const char* name;
         bool withRows;
+        bool errorBox; // the application error box, as a failed report write shows it
     };
-    for (const Case& c : {Case{"board-empty-list-box", false}, Case{"board-save-dialog", true}}) {
+    for (const Case& c : {Case{"board-empty-list-box", false, false}, Case{"board-save-dialog", true, false},
+                          Case{"board-unwritable-report-error", true, true}}) {
         SCOPED_TRACE(c.name);
         TMessageBoardForm board(nullptr);
         board.StartRecording(false, QStringLiteral("Repairs of the herd"));
@@ -168,7 +173,10 @@ TEST_F(WindowManagerTest, DialogsFromTheBoardOpenAboveIt)
             if (QWidget* modal = QApplication::activeModalWidget())
                 static_cast<QDialog*>(modal)->reject();
         });
-        board.findChild<QPushButton*>(QStringLiteral("dxButton2"))->click();
+        if (c.errorBox) // as when the report cannot be written: no owner given, the board is active
+            rimo::showApplicationError(QStringLiteral("Cannot create file \"report.Txt\""));
+        else
+            board.findChild<QPushButton*>(QStringLiteral("dxButton2"))->click();
         probe.stop();
         ASSERT_TRUE(seen);
         const auto boardId = static_cast<quint32>(board.winId());
@@ -288,6 +296,7 @@ TEST_F(WindowManagerTest, ChooserUnderTheWindowManager)
     names->setFocus();
     screenshot(QStringLiteral("chooser"));
     EXPECT_TRUE(names->selectedItems().isEmpty());
+    EXPECT_TRUE(x.text(static_cast<quint32>(chooser.winId()), "_NET_WM_NAME").isEmpty());
     // Openbox's close chooses nothing.
     x.requestClose(static_cast<quint32>(chooser.winId()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !chooser.isVisible(); }, 5000));
