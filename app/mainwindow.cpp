@@ -4,6 +4,7 @@
 #include "core/lifecycle.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
+#include "platform/windowframe.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -27,6 +28,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     // Fixed frame with a title bar and no buttons at all: no system menu, minimise, maximise or close.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
+    rimo::keepWithoutTitleButtons(this);
+    rimo::keepEmptyTitleEmpty(this);
     setLayoutDirection(Qt::LeftToRight);
     setFont(rimo::tahomaFont());
     setFixedSize(572, 367);
@@ -50,6 +53,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     mmo1->setObjectName(QStringLiteral("mmo1"));
     mmo1->setGeometry(0, 62, 335, 305);
     mmo1->setPlainText(QString()); // one empty line
+    // Tab moves on to the next control, so every control stays reachable by keyboard.
+    mmo1->setTabChangesFocus(true);
 
     pnl1 = new QFrame(this);
     pnl1->setObjectName(QStringLiteral("pnl1"));

@@ -8,6 +8,8 @@
 #include "db/session.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/qttranslation.h"
+#include "platform/windowskeys.h"
 #include "toolkit/tools.h"
 
 #include <QApplication>
@@ -16,6 +18,8 @@ Program::Program(ProgramOptions options)
 {
     rimo::setApplicationTitle(rimo::texts::AppTitle);
     QCoreApplication::setApplicationName(rimo::texts::AppTitle);
+    rimo::installWindowsKeys();
+    rimo::installQtPersianTexts();
     m_form = std::make_unique<TForm1>();
     m_tools = std::make_unique<TTools>(std::move(options.platform), options.appPath);
     m_dm = std::make_unique<TDM>(*m_tools);

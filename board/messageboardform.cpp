@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/uifont.h"
+#include "platform/windowframe.h"
 #include "widgets/tprprogressbar.h"
 
 #include <QCloseEvent>
@@ -24,6 +25,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -118,12 +120,20 @@ public:
         });
     }
 
+    // A log follows its newest row: after rows are appended the last one is in view. Scrolling by a row
+    // moves the pixels already drawn and paints only the band that comes into view.
+    void setFollowsNewest(bool follows) { m_followsNewest = follows; }
+
     void doItemsLayout() override
     {
+        const bool appended = m_rowsAppended;
+        m_rowsAppended = false;
         if (m_appendedFirst < 0 || m_fullLayout) {
             m_appendedFirst = -1;
             m_fullLayout = false;
             QTableView::doItemsLayout();
+            if (appended)
+                followNewest();
             return;
         }
         const int first = m_appendedFirst;
@@ -134,6 +144,7 @@ public:
             updateScrollRange();
         else
             updateGeometries();
+        followNewest();
         const int top = rowViewportPosition(first);
         const int bottom = viewport()->height();
         if (top < bottom)
@@ -152,6 +163,7 @@ protected:
     {
         QTableView::rowsInserted(parent, start, end);
         const bool atEnd = !parent.isValid() && end == model()->rowCount() - 1;
+        m_rowsAppended = m_rowsAppended || atEnd;
         if (!atEnd) {
             m_fullLayout = true;
             return;
@@ -168,6 +180,13 @@ protected:
     }
 
 private:
+    void followNewest()
+    {
+        QScrollBar* bar = verticalScrollBar();
+        if (m_followsNewest && bar->value() != bar->maximum())
+            bar->setValue(bar->maximum());
+    }
+
     // The vertical range as the table computes it for rows of one height.
     void updateScrollRange()
     {
@@ -188,6 +207,8 @@ private:
     int m_appendedFirst = -1;  // first row appended since the last layout, -1 when none
     bool m_fullLayout = false; // a change other than an append awaits the full layout
     bool m_barScrolls = false;
+    bool m_followsNewest = false;
+    bool m_rowsAppended = false; // rows were appended at the end since the last layout
 };
 
 QScreen* screenOf(const QWidget* w)
@@ -206,6 +227,7 @@ TMessageBoardForm::TMessageBoardForm(std::shared_ptr<rimo::ShellOpener> opener, 
     setLayoutDirection(Qt::RightToLeft);
     // Closing the board hides it; it must never end the program as a last window would.
     setAttribute(Qt::WA_QuitOnClose, false);
+    rimo::keepWithoutTitleButtons(this);
     setFont(rimo::tahomaFont());
 
     createList();
@@ -230,7 +252,9 @@ TMessageBoardForm::~TMessageBoardForm() = default;
 
 void TMessageBoardForm::createList()
 {
-    MessageList = new AppendingListView(this);
+    auto* list = new AppendingListView(this);
+    list->setFollowsNewest(true);
+    MessageList = list;
     MessageList->setObjectName(QStringLiteral("MessageList"));
     MessageList->setModel(m_rows);
     MessageList->setItemDelegate(new VerticalGridDelegate(MessageList));
@@ -350,12 +374,20 @@ void TMessageBoardForm::StartRecording(bool IsFarsi, const QString& Title)
     PBT->Tick();
 
     // Full screen height less 40 px from the top edge; the left edge and the width stay. The
-    // window manager's frame counts towards the height, as it does towards the top edge.
+    // window manager's frame counts towards the height, as it does towards the top edge: the
+    // frame's top is at the edge, so the title bar (the recording's title) stays on screen.
+    // The window asks for its frame margins afresh; the widget's own may not know them yet.
     const QRect screenRect = screenOf(this)->geometry();
-    const int frameExtra = qMax(0, frameGeometry().height() - height());
-    const int clientHeight = qMax(0, screenRect.height() - 40 - frameExtra);
+    QWindow* native = windowHandle();
+    const QMargins frame = native ? native->frameMargins() : QMargins();
+    const int clientHeight = qMax(0, screenRect.height() - 40 - frame.top() - frame.bottom());
     setFixedSize(width(), clientHeight);
-    move(frameGeometry().left(), screenRect.top());
+    // move() keeps the widget's own geometry in step at once; the window then asks the manager
+    // to put its frame there, whatever margins the widget believed.
+    const QPoint frameTopLeft(frameGeometry().left(), screenRect.top());
+    move(frameTopLeft);
+    if (native)
+        native->setFramePosition(frameTopLeft);
 }
 
 void TMessageBoardForm::PostThisMessage(const QString& Titr, const QString& Value)
@@ -399,12 +431,14 @@ void TMessageBoardForm::dxButton2Click()
         r.escapeButton = 0;
         r.rightToLeft = true;
         r.arabicCharset = true;
+        r.parent = this;
         rimo::dialogs().messageBox(r);
         return;
     }
     rimo::FileDialogRequest request;
     request.filter = rimo::boardtexts::ReportFilter;
     request.proposedName = rimo::board::proposedReportName(windowTitle(), rows.front());
+    request.parent = this;
     const QString chosen = rimo::dialogs().saveFileName(request);
     if (chosen.isEmpty())
         return;

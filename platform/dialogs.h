@@ -25,6 +25,7 @@ struct MessageBoxRequest
     int escapeButton = -1; // index returned on Escape or close; -1 when none
     bool rightToLeft = false;
     bool arabicCharset = false; // font with the Arabic character set (Tahoma falls back to an Arabic font)
+    QWidget* parent = nullptr;  // the owner the box stacks above; the active window when none
 };
 
 struct FileDialogRequest
@@ -34,12 +35,14 @@ struct FileDialogRequest
     QString proposedName; // file name proposed to the user
     QString folder;
     QString defaultSuffix;
+    QWidget* parent = nullptr; // the owner the dialog stacks above; the active window when none
 };
 
 struct DirectoryDialogRequest
 {
     QString caption;
-    QString folder; // where the chooser starts
+    QString folder;            // where the chooser starts
+    QWidget* parent = nullptr; // the owner the dialog stacks above; the active window when none
 };
 
 class Dialogs
@@ -54,6 +57,7 @@ public:
     // An application-modal chooser of existing folders only; the chosen folder, empty on cancel.
     virtual QString existingDirectory(const DirectoryDialogRequest& request) = 0;
     // Runs a program-made modal window (connect dialog, chooser, ...) and returns its result code.
+    // A dialog without a parent is owned by the active window while it runs.
     virtual int exec(QDialog& dialog) = 0;
 };
 

@@ -33,6 +33,29 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A window manager stacks a dialog over the window it belongs to (its transient-for window);
+// one without an owner may open behind a stay-on-top window, which then looks frozen.
+QWidget* ownerFor(QWidget* requested)
+{
+    if (requested)
+        return requested->window();
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+// Returns whether the dialog was given an owner.
+bool attachToOwner(QDialog& dialog, QWidget* requested)
+{
+    if (dialog.parentWidget())
+        return false;
+    QWidget* owner = ownerFor(requested);
+    if (!owner || owner == &dialog)
+        return false;
+    dialog.setParent(owner, dialog.windowFlags());
+    return true;
+}
+
 } // namespace
 
 Dialogs& dialogs()
@@ -88,6 +111,7 @@ int QtDialogs::messageBox(const MessageBoxRequest& request)
 {
     QMessageBox box(toQtIcon(request.icon), request.caption, withQtLineBreaks(request.text));
     box.setTextFormat(Qt::PlainText);
+    attachToOwner(box, request.parent);
     if (request.rightToLeft)
         box.setLayoutDirection(Qt::RightToLeft);
     if (request.arabicCharset) {
@@ -107,7 +131,8 @@ int QtDialogs::messageBox(const MessageBoxRequest& request)
 
 QString QtDialogs::saveFileName(const FileDialogRequest& request)
 {
-    QFileDialog dlg(nullptr, request.caption, request.folder, qtFilterFromWindowsFilter(request.filter));
+    QFileDialog dlg(ownerFor(request.parent), request.caption, request.folder,
+                    qtFilterFromWindowsFilter(request.filter));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     if (!request.defaultSuffix.isEmpty())
         dlg.setDefaultSuffix(request.defaultSuffix);
@@ -119,13 +144,13 @@ QString QtDialogs::saveFileName(const FileDialogRequest& request)
 
 QString QtDialogs::openFileName(const FileDialogRequest& request)
 {
-    return QFileDialog::getOpenFileName(nullptr, request.caption, request.folder,
+    return QFileDialog::getOpenFileName(ownerFor(request.parent), request.caption, request.folder,
                                         qtFilterFromWindowsFilter(request.filter));
 }
 
 QString QtDialogs::existingDirectory(const DirectoryDialogRequest& request)
 {
-    QFileDialog dlg(nullptr, request.caption, request.folder);
+    QFileDialog dlg(ownerFor(request.parent), request.caption, request.folder);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     dlg.setWindowModality(Qt::ApplicationModal);
@@ -136,7 +161,13 @@ QString QtDialogs::existingDirectory(const DirectoryDialogRequest& request)
 
 int QtDialogs::exec(QDialog& dialog)
 {
-    return dialog.exec();
+    // The caller owns the dialog: the owner is lent for the run only, so the owner's end never
+    // deletes a dialog that lives on the caller's stack.
+    const bool attached = attachToOwner(dialog, nullptr);
+    const int result = dialog.exec();
+    if (attached)
+        dialog.setParent(nullptr, dialog.windowFlags());
+    return result;
 }
 
 } // namespace rimo

@@ -12,9 +12,9 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libx11-dev libxkbcommon-dev x11-xkb-utils xkb-data
-  libxcb1-dev libxcb-res0-dev libproc2-dev
-  xvfb xauth imagemagick xdg-utils
-  fonts-dejavu-core fonts-noto-core
+  libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev libproc2-dev
+  xvfb xauth imagemagick xdg-utils openbox
+  fonts-dejavu-core fonts-noto-core fonts-wine qt6-translations-l10n
 )
 
 missing=()

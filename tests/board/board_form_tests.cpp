@@ -276,14 +276,21 @@ TEST_F(BoardTest, PostsRepaintOnlyTheirOwnRowsAndThePictureStaysWhole)
     EXPECT_FALSE(recorder.painted.isEmpty());
     EXPECT_GE(recorder.painted.boundingRect().top(), newTop);
 
-    // Posts below the last visible row paint nothing of the list.
+    // Once the list is full the board follows its newest row: a post scrolls the list by its
+    // row and paints only the band at the bottom, never the whole list.
     for (int i = 0; i < 10; ++i)
         board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("%1").arg(i));
     settle();
     recorder.painted = {};
     board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("آخر"));
     settle();
-    EXPECT_TRUE(recorder.painted.isEmpty()) << recorder.painted.boundingRect().height();
+    const QRect band = recorder.painted.boundingRect();
+    EXPECT_FALSE(band.isEmpty());
+    EXPECT_LE(band.height(), 2 * rowHeight) << band.height();
+    EXPECT_GE(band.top(), viewport->height() - 2 * rowHeight) << band.top();
+    const int last = list()->model()->rowCount() - 1;
+    EXPECT_GE(list()->rowViewportPosition(last), 0);
+    EXPECT_LE(list()->rowViewportPosition(last) + rowHeight, viewport->height());
     viewport->removeEventFilter(&recorder);
 
     // What the screen holds after the partial repaints is what a full repaint draws.

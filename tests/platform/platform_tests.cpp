@@ -1,12 +1,23 @@
 #include "platform/guard.h"
 #include "platform/linuxservices.h"
 #include "platform/qtdialogs.h"
+#include "platform/qttranslation.h"
 #include "platform/testing/doubles.h"
+#include "platform/uifont.h"
+#include "platform/windowskeys.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -148,4 +159,84 @@ TEST(Platform, TheDialogSeamKeepsTheTextAsGiven)
     dialogs().messageBox(r);
     ASSERT_EQ(fake.messages.size(), 1);
     EXPECT_EQ(fake.messages[0].text, r.text);
+}
+
+// The windows are laid out for Tahoma's metrics; with fonts-wine installed the window font
+// must be that Tahoma, bold included, and it must carry the Persian letters the texts use.
+TEST(Platform, WindowFontIsTahomaWhenThePackageIsThere)
+{
+    const QStringList files = rimo::bundledTahomaFiles();
+    if (!QFile::exists(files.front()) && !QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
+        GTEST_SKIP() << "no Tahoma on this system and fonts-wine not installed";
+    const QFont font = rimo::tahomaFont();
+    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(QFontInfo(font).pointSize(), 8);
+    QFont bold = font;
+    bold.setBold(true);
+    EXPECT_EQ(QFontInfo(bold).family(), QStringLiteral("Tahoma"));
+    EXPECT_TRUE(QFontInfo(bold).bold());
+    const QFontMetrics fm(font);
+    for (const QChar c : QStringLiteral("ليست خالي است گچپژک"))
+        EXPECT_TRUE(c.isSpace() || fm.inFont(c))
+            << "missing U+" << QString::number(c.unicode(), 16).toStdString();
+    // Narrower than the DejaVu Sans fallback: the board column was sized for this width.
+    EXPECT_LT(fm.horizontalAdvance(QStringLiteral("Update Firstrec Set MilkPeriod=3")),
+              QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 8))
+                  .horizontalAdvance(QStringLiteral("Update Firstrec Set MilkPeriod=3")));
+}
+
+TEST(Platform, MissingFontFilesLeaveTheFallbacks)
+{
+    // Nothing to load: the answer is whether a Tahoma was known before, never a crash.
+    EXPECT_EQ(rimo::ensureTahoma({QStringLiteral("/nonexistent/tahoma.ttf")}),
+              QFontDatabase::hasFamily(QStringLiteral("Tahoma")));
+    const QStringList families = rimo::tahomaFont().families();
+    EXPECT_EQ(families.value(1), QStringLiteral("DejaVu Sans"));
+}
+
+// Enter on a focused push button presses it in any window, and a memo hands Tab on, once the
+// Windows keys are installed; windows made before and after the installation alike.
+TEST(Platform, WindowsKeysPressFocusedButtonsAndLetTabLeaveMemos)
+{
+    QWidget before;
+    auto* memo = new QPlainTextEdit(&before);
+    auto* next = new QPushButton(QStringLiteral("next"), &before);
+    memo->setGeometry(0, 0, 100, 50);
+    next->setGeometry(0, 60, 100, 20);
+    rimo::installWindowsKeys();
+    rimo::installWindowsKeys(); // a second call changes nothing
+    before.show();
+    before.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&before));
+    memo->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return memo->hasFocus(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(next->hasFocus());
+    EXPECT_EQ(memo->toPlainText(), QString());
+
+    int pressed = 0;
+    QObject::connect(next, &QPushButton::clicked, [&] { ++pressed; });
+    QTest::keyClick(next, Qt::Key_Return);
+    QTest::keyClick(next, Qt::Key_Enter);
+    EXPECT_EQ(pressed, 2);
+
+    QWidget after;
+    auto* later = new QPushButton(QStringLiteral("later"), &after);
+    int laterPressed = 0;
+    QObject::connect(later, &QPushButton::clicked, [&] { ++laterPressed; });
+    after.show();
+    QTest::keyClick(later, Qt::Key_Return);
+    EXPECT_EQ(laterPressed, 1);
+}
+
+TEST(Platform, QtPersianTextsKeepTheLayoutLeftToRight)
+{
+    EXPECT_FALSE(rimo::installQtPersianTexts(QStringLiteral("/nonexistent")));
+    if (!rimo::installQtPersianTexts())
+        GTEST_SKIP() << "qt6-translations-l10n not installed";
+    QCoreApplication::processEvents(); // the language change is delivered later
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+    QWidget plain;
+    EXPECT_EQ(plain.layoutDirection(), Qt::LeftToRight);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/guard.h"
 #include "platform/uifont.h"
+#include "platform/windowframe.h"
 #include "toolkit/multiherd/texts.h"
 
 #include <QEvent>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -100,11 +102,39 @@ QPixmap drawHerdPicture(QSize size)
 
 } // namespace rimo
 
+namespace {
+
+// The list's current row carries the keyboard focus even before a name is chosen; its focus
+// frame would then read as a choice. Only a chosen name shows where the focus is.
+class ChoiceDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem o(option);
+        if (!(o.state & QStyle::State_Selected))
+            o.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, o, index);
+    }
+
+    // Every entry is a row of the radio group's height, whatever the font's own height.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
+    }
+};
+
+} // namespace
+
 TMultiUserForm::TMultiUserForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("MultiUserForm"));
     // Single fixed frame without title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    rimo::keepWithoutTitleButtons(this);
+    rimo::keepEmptyTitleEmpty(this); // no caption: not the application's name either
     setFixedSize(kClientWidth, kClientHeight);
     setLayoutDirection(Qt::RightToLeft);
     setFont(rimo::tahomaFont());
@@ -125,6 +155,7 @@ TMultiUserForm::TMultiUserForm(QWidget* parent) : QDialog(parent)
     RadioGroup1->setLayoutDirection(Qt::RightToLeft);
     RadioGroup1->setFrameShape(QFrame::NoFrame);
     RadioGroup1->setSelectionMode(QAbstractItemView::SingleSelection);
+    RadioGroup1->setItemDelegate(new ChoiceDelegate(RadioGroup1));
     // Columns filled top to bottom, then the next column, like a multi-column list box.
     RadioGroup1->setFlow(QListView::TopToBottom);
     RadioGroup1->setWrapping(true);
