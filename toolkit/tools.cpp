@@ -152,6 +152,7 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     MultiQAsk = new TMSQuery(this);
     MultiQAsk->setObjectName(QStringLiteral("MultiQAsk"));
     MultiQAsk->Connection = Multiconnection;
+    createCommandComponents(this);
     // The stored form switches both monitors on, which builds their lists at once; a failed
     // first refresh reaches the error box and creation goes on.
     AppInfo1 = new TAppInfo(m_platform.windows, m_platform.processes, this);

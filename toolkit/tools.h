@@ -4,6 +4,7 @@
 
 #include "db/msdataset.h"
 #include "platform/services.h"
+#include "toolkit/commands/storedcommands.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
@@ -28,7 +29,8 @@ class TTools : public QWidget,
                public TValueServices,
                public TImageServices,
                public TShellServices,
-               public TSqlServices
+               public TSqlServices,
+               public TStoredCommands
 {
     Q_OBJECT
 public:
@@ -81,6 +83,7 @@ public:
     TMessageBoardForm* messageBoard() const override { return m_board; }
     bool boardOnScreen() const override;
     TMSConnection& serverConnection() override { return *ServerConnection; }
+    QString solarToday() const override { return FarsiToday(); }
     QString programFolder() const override { return AppPath; }
     rimo::Beeper& beeper() override { return *m_platform.beeper; }
 
