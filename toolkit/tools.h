@@ -5,6 +5,7 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/commands/storedcommands.h"
+#include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/services/dateservices.h"
 #include "toolkit/services/valueservices.h"
@@ -30,7 +31,8 @@ class TTools : public QWidget,
                public TImageServices,
                public TShellServices,
                public TSqlServices,
-               public TStoredCommands
+               public TStoredCommands,
+               public TFormDefinitions
 {
     Q_OBJECT
 public:
