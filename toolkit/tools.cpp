@@ -208,7 +208,7 @@ void TTools::FormCreate()
         m_board->setShowHook([this] { _SetConfigAgain(); });
     }
 
-    m_lastIniFound = false;
+    LastINIFound = false;
     // Cleared after the switch above, so the first switch after creation unloads the plain
     // Persian layout once more on the versions that use the other one.
     m_unLoaded = false;

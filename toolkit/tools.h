@@ -106,7 +106,6 @@ private:
     TMessageBoardForm* m_board = nullptr;
     QWidget* m_boardWindow = nullptr; // the same window, for visibility checks
     bool m_unLoaded = false;
-    bool m_lastIniFound = false;
     std::unique_ptr<TMultiUserForm> m_multiUserForm;
 };
 

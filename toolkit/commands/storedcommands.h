@@ -51,6 +51,17 @@ public:
     // The lines of the procedure computing every command of the section.
     std::unique_ptr<QStringList> SQlCmdReadAndCreatStoreProce(const QString& Sec);
 
+    // --- Field definitions: rows of the section "ini", one "field~value" line per field ---
+    // Whether the latest LoadDefField found a definition with lines, whatever its name;
+    // SaveDefField writes only while it is true.
+    bool LastINIFound = false;
+    // Sets the table's fields named in the definition (letter case ignored); the table must have
+    // a row in editing, else the access layer's error reaches the caller, fields set before it
+    // keeping their values.
+    void LoadDefField(TMSTable* TableName, const QString& IniFileName);
+    // Writes the fields' current values into the existing definition; comment lines are dropped.
+    void SaveDefField(TMSTable* TableName, const QString& IniFileName);
+
 protected:
     void createCommandComponents(QWidget* owner);
 

@@ -1,4 +1,5 @@
 // The procedure text built from a section's rows.
+#include "toolkit/commands/fielddefs.h"
 #include "toolkit/commands/proceduretext.h"
 
 #include <gtest/gtest.h>
@@ -33,4 +34,17 @@ TEST(ProcedureText, QuotedLiteral)
 {
     EXPECT_EQ(rimo::commands::quotedLiteral("it's"), "'it''s'");
     EXPECT_EQ(rimo::commands::quotedLiteral(""), "''");
+}
+
+TEST(FieldDefLines, CommentsAndSplitting)
+{
+    using rimo::commands::withoutDefComments;
+    EXPECT_EQ(withoutDefComments({"", "//a", "   // b", "A~1", " /x", "\t//c", "B~~2"}),
+              (QStringList{"A~1", " /x", "\t//c", "B~~2"}));
+    // Many comment lines in a row go in one pass.
+    EXPECT_TRUE(withoutDefComments(QStringList(200000, "//")).isEmpty());
+    using P = std::pair<QString, QString>;
+    EXPECT_EQ(rimo::commands::splitFieldLine("A~b~c"), P("A", "b~c"));
+    EXPECT_EQ(rimo::commands::splitFieldLine("A"), P("A", ""));
+    EXPECT_EQ(rimo::commands::splitFieldLine("~v"), P("", "v"));
 }

@@ -213,3 +213,72 @@ TEST_F(StoredCommands, DISABLED_ProcedureCreatedAndRun)
     EXPECT_EQ(q.Fields(0).AsString(), "1");
     EXPECT_EQ(q.Fields(1).AsString(), "دو");
 }
+
+namespace {
+
+class FieldDefs : public StoredCommands
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        StoredCommands::SetUpTestSuite();
+        server->exec("CREATE TABLE Cow (Id int IDENTITY(1,1) PRIMARY KEY, Name nvarchar(20) NULL, "
+                     "Age int NULL, Breed nvarchar(20) NULL)",
+                     "herd");
+    }
+    void SetUp() override
+    {
+        StoredCommands::SetUp();
+        server->exec("DELETE FROM Cow", "herd");
+        server->exec("INSERT INTO Cow (Name, Age, Breed) VALUES (N'a', 3, N'b')", "herd");
+        cow.Connection = tools->ServerConnection;
+        cow.TableName = "Cow";
+        cow.Open();
+    }
+    TMSTable cow;
+};
+
+} // namespace
+
+TEST_F(FieldDefs, LoadSetsNamedFieldsSkippingCommentsAndUnknownNames)
+{
+    insertRow("ini", "Cows", "// header\r\n\r\n  name ~ هلشتاین \r\nNope~1\r\n   //Age~9\r\nAGE~7");
+    cow.Edit();
+    tools->LoadDefField(&cow, "Cows");
+    EXPECT_TRUE(tools->LastINIFound);
+    // The line is trimmed as a whole, so the value keeps the space after "~".
+    EXPECT_EQ(cow.FieldByName("Name").AsString(), " هلشتاین");
+    EXPECT_EQ(cow.FieldByName("Age").AsString(), "7");
+    EXPECT_EQ(cow.FieldByName("Breed").AsString(), "b");
+    cow.Post();
+
+    // A definition that is missing resets the one flag for every name.
+    tools->LoadDefField(&cow, "Other");
+    EXPECT_FALSE(tools->LastINIFound);
+}
+
+TEST_F(FieldDefs, LoadOnATableNotInEditingRaisesAfterEarlierFields)
+{
+    insertRow("ini", "Cows", "Nope~1\r\nName~x");
+    EXPECT_THROW(tools->LoadDefField(&cow, "Cows"), rimo::Error);
+    EXPECT_TRUE(tools->LastINIFound);
+}
+
+TEST_F(FieldDefs, SaveWritesCurrentValuesAndDropsComments)
+{
+    insertRow("ini", "Cows", "// header\r\nName~old\r\nNope~ kept ~x\r\n\r\nage~0");
+    cow.Edit();
+    tools->LoadDefField(&cow, "Cows");
+    cow.FieldByName("Name").setAsString("new");
+    cow.Post();
+    tools->SaveDefField(&cow, "Cows");
+    EXPECT_EQ(rows(), QStringList{"ini|Cows|7|Name~new\r\nNope~ kept ~x\r\nage~0|" + tools->FarsiToday()});
+}
+
+TEST_F(FieldDefs, SaveAfterALoadThatFoundNothingWritesNothing)
+{
+    insertRow("ini", "Cows", "Name~old");
+    tools->LoadDefField(&cow, "Missing");
+    tools->SaveDefField(&cow, "Cows");
+    EXPECT_EQ(rows(), QStringList{"ini|Cows|7|Name~old|1390/01/01"});
+}
