@@ -18,10 +18,11 @@ ALLOWED = {
     "widgets": {"core", "platform"},
     "calendar": {"core", "platform", "widgets"},
     "db": {"core", "platform"},
+    "dbcontrols": {"core", "platform", "db"},
     "board": {"core", "platform", "widgets"},
     "monitors": {"core", "platform"},
-    "toolkit": {"core", "platform", "calendar", "db", "widgets", "board", "monitors"},
-    "app": {"core", "platform", "calendar", "db", "widgets", "board", "monitors", "toolkit"},
+    "toolkit": {"core", "platform", "calendar", "db", "dbcontrols", "widgets", "board", "monitors"},
+    "app": {"core", "platform", "calendar", "db", "dbcontrols", "widgets", "board", "monitors", "toolkit"},
     "tools": {"core"},
 }
 OUTSIDE = {"tests", "bench", "fuzz"}

@@ -156,6 +156,7 @@ TTools::TTools(rimo::PlatformServices services, const QString& appPath, QWidget*
     MultiQAsk = new TMSQuery(this);
     MultiQAsk->setObjectName(QStringLiteral("MultiQAsk"));
     MultiQAsk->Connection = Multiconnection;
+    createCommandComponents(this);
     // The stored form switches both monitors on, which builds their lists at once; a failed
     // first refresh reaches the error box and creation goes on.
     AppInfo1 = new TAppInfo(m_platform.windows, m_platform.processes, this);
@@ -214,7 +215,7 @@ void TTools::FormCreate()
         m_board->setShowHook([this] { _SetConfigAgain(); });
     }
 
-    m_lastIniFound = false;
+    LastINIFound = false;
     // Cleared after the switch above, so the first switch after creation unloads the plain
     // Persian layout once more on the versions that use the other one.
     m_unLoaded = false;

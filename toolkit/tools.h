@@ -4,6 +4,8 @@
 
 #include "db/msdataset.h"
 #include "platform/services.h"
+#include "toolkit/commands/storedcommands.h"
+#include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/registry/registryservices.h"
 #include "toolkit/services/dateservices.h"
@@ -33,7 +35,9 @@ class TTools : public QWidget,
                public TShellServices,
                public TSqlServices,
                public TRegistryServices,
-               public TSystemReports
+               public TSystemReports,
+               public TStoredCommands,
+               public TFormDefinitions
 {
     Q_OBJECT
 public:
@@ -95,6 +99,7 @@ public:
     TMessageBoardForm* messageBoard() const override { return m_board; }
     bool boardOnScreen() const override;
     TMSConnection& serverConnection() override { return *ServerConnection; }
+    QString solarToday() const override { return FarsiToday(); }
     QString programFolder() const override { return AppPath; }
     rimo::Beeper& beeper() override { return *m_platform.beeper; }
 
@@ -121,7 +126,6 @@ private:
     TMessageBoardForm* m_board = nullptr;
     QWidget* m_boardWindow = nullptr; // the same window, for visibility checks
     bool m_unLoaded = false;
-    bool m_lastIniFound = false;
     std::unique_ptr<TMultiUserForm> m_multiUserForm;
 };
 
