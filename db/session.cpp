@@ -137,12 +137,12 @@ void setTicks(bool on)
             return;
         g_ticksMade = true;
     }
-    itimerspec spec{};
+    itimerspec period{};
     if (on) {
-        spec.it_value.tv_nsec = 100'000'000;
-        spec.it_interval.tv_nsec = 100'000'000;
+        period.it_value.tv_nsec = 100'000'000;
+        period.it_interval.tv_nsec = 100'000'000;
     }
-    timer_settime(g_ticks, 0, &spec, nullptr);
+    timer_settime(g_ticks, 0, &period, nullptr);
 }
 
 int checkInterrupt(void*)

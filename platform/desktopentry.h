@@ -1,6 +1,6 @@
 #pragma once
-// Desktop entry files (.desktop, mimeapps.list and their kin, per the freedesktop Desktop Entry
-// Specification): reading groups, keys and values, writing them back with every line that was not
+// Desktop entry files (.desktop, mimeapps.list and their kin, in the freedesktop.org desktop entry
+// format): reading groups, keys and values, writing them back with every line that was not
 // changed kept as it was, and the quoting of program arguments in the Exec key.
 //
 // Escaping happens in two layers, and the order matters: an Exec argument is first quoted (blanks

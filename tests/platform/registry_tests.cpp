@@ -247,7 +247,7 @@ TEST_F(RunKeyTest, ANewEntryGetsAFileNamedFromTheTitleThatStaysInTheFolder)
         DesktopEntryFile::parse(readAll(folders().systemAutostart + "/______etc_evil.desktop"));
     EXPECT_EQ(entry.value("Desktop Entry", "Type"), "Application");
     EXPECT_EQ(entry.value("Desktop Entry", "Name"), "../../etc/evil");
-    // Quoted and escaped as the Desktop Entry Specification says: "$" behind a backslash inside
+    // Quoted and escaped as the desktop entry format asks: "$" behind a backslash inside
     // the quotes, the backslash itself doubled as a string escape.
     EXPECT_EQ(*entry.rawValue("Desktop Entry", "Exec"), "\"/usr/bin/a\\\\$b\" \"x\"");
     EXPECT_EQ(key->readText("../../etc/evil"), QString("\"/usr/bin/a$b\" x"));
