@@ -1,5 +1,7 @@
 #include "db/sqlparams.h"
 
+#include "db/sqltext.h"
+
 namespace rimo::db {
 
 namespace {
@@ -7,43 +9,6 @@ namespace {
 bool isNameChar(QChar c)
 {
     return c.isLetterOrNumber() || c == u'_';
-}
-
-// The index just past the quoted part that starts at `i` with `open`; a doubled `close` inside
-// is an escaped one. An unterminated part runs to the end.
-qsizetype skipQuoted(const QString& s, qsizetype i, QChar close)
-{
-    const qsizetype n = s.size();
-    for (++i; i < n; ++i) {
-        if (s[i] != close)
-            continue;
-        if (i + 1 < n && s[i + 1] == close) {
-            ++i;
-            continue;
-        }
-        return i + 1;
-    }
-    return n;
-}
-
-// Block comments nest in T-SQL.
-qsizetype skipBlockComment(const QString& s, qsizetype i)
-{
-    const qsizetype n = s.size();
-    int depth = 0;
-    while (i < n) {
-        if (s[i] == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            ++depth;
-            i += 2;
-        } else if (s[i] == u'*' && i + 1 < n && s[i + 1] == u'/') {
-            i += 2;
-            if (--depth == 0)
-                return i;
-        } else {
-            ++i;
-        }
-    }
-    return n;
 }
 
 } // namespace
@@ -57,18 +22,7 @@ ParamSql parseParamSql(const QString& sql)
     while (i < n) {
         const QChar c = sql[i];
         const QChar next = i + 1 < n ? sql[i + 1] : QChar();
-        qsizetype end = -1;
-        if (c == u'\'' || c == u'"')
-            end = skipQuoted(sql, i, c);
-        else if (c == u'[')
-            end = skipQuoted(sql, i, u']');
-        else if (c == u'-' && next == u'-')
-            end = [&] {
-                const qsizetype eol = sql.indexOf(u'\n', i);
-                return eol < 0 ? n : eol;
-            }();
-        else if (c == u'/' && next == u'*')
-            end = skipBlockComment(sql, i);
+        const qsizetype end = skipSqlNonCode(sql, i);
         if (end >= 0) {
             piece += QStringView(sql).mid(i, end - i);
             i = end;

@@ -15,61 +15,6 @@ bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
 }
 
-// The index just past the quoted part opening at `i`; a doubled `close` inside is an escaped
-// one, and an unterminated part runs to the end.
-qsizetype skipQuoted(QStringView s, qsizetype i, QChar close)
-{
-    const qsizetype n = s.size();
-    for (++i; i < n; ++i) {
-        if (s[i] != close)
-            continue;
-        if (i + 1 < n && s[i + 1] == close) {
-            ++i;
-            continue;
-        }
-        return i + 1;
-    }
-    return n;
-}
-
-// Block comments nest in T-SQL.
-qsizetype skipBlockComment(QStringView s, qsizetype i)
-{
-    const qsizetype n = s.size();
-    int depth = 0;
-    while (i < n) {
-        if (s[i] == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            ++depth;
-            i += 2;
-        } else if (s[i] == u'*' && i + 1 < n && s[i + 1] == u'/') {
-            i += 2;
-            if (--depth == 0)
-                return i;
-        } else {
-            ++i;
-        }
-    }
-    return n;
-}
-
-// The end of the literal, quoted name or comment starting at `i`, or -1 when none starts there.
-qsizetype skipNonCode(QStringView s, qsizetype i)
-{
-    const QChar c = s[i];
-    const QChar next = i + 1 < s.size() ? s[i + 1] : QChar();
-    if (c == u'\'' || c == u'"')
-        return skipQuoted(s, i, c);
-    if (c == u'[')
-        return skipQuoted(s, i, u']');
-    if (c == u'-' && next == u'-') {
-        const qsizetype eol = s.indexOf(u'\n', i);
-        return eol < 0 ? s.size() : eol;
-    }
-    if (c == u'/' && next == u'*')
-        return skipBlockComment(s, i);
-    return -1;
-}
-
 QString literal(const QString& name)
 {
     return rimo::db::quotedSqlText(name);
@@ -82,7 +27,7 @@ qsizetype findSqlWord(QStringView sql, QStringView word, qsizetype from)
     const qsizetype n = sql.size();
     qsizetype i = std::max<qsizetype>(from, 0);
     while (i < n) {
-        const qsizetype end = skipNonCode(sql, i);
+        const qsizetype end = rimo::db::skipSqlNonCode(sql, i);
         if (end >= 0) {
             i = end;
             continue;
