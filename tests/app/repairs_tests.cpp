@@ -68,6 +68,19 @@ protected:
 
     void sql(const std::string& s) { server->exec(s, "herd"); }
 
+    // `count` recordings, ten to a serial, with wrong sequence numbers, in one statement.
+    void insertManyRecordings(int count)
+    {
+        QString values;
+        for (int i = 0; i < count; ++i)
+            values += QStringLiteral("%1(N'S%2', 1, '%3', -1, N'x', 0)")
+                          .arg(i ? "," : "")
+                          .arg(i / 10, 4, 10, QChar(u'0'))
+                          .arg(1300000 + i);
+        sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
+                .toStdString());
+    }
+
     // "Serial/MilkPeriod/RDate/RecSeq/StRecNo" of every recording, by ID.
     QStringList recordings()
     {
@@ -306,14 +319,7 @@ TEST_F(Repairs, NoMarkedCalvingSendsNothing)
 
 TEST_F(Repairs, ServerStoppedMidRecordSequence)
 {
-    QString values;
-    for (int i = 0; i < 3000; ++i)
-        values += QStringLiteral("%1(N'S%2', 1, '%3', -1, N'x', 0)")
-                      .arg(i ? "," : "")
-                      .arg(i / 10, 4, 10, QChar(u'0'))
-                      .arg(1300000 + i);
-    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
-            .toStdString());
+    insertManyRecordings(3000);
     start();
     int titles = 0;
     QObject::connect(&form(), &QWidget::windowTitleChanged, [&] {
@@ -436,14 +442,7 @@ std::string fileContents(const QString& path)
 
 TEST_F(Repairs, StalledServerTimesOutTheRecordSequenceAndTheWindowStaysLive)
 {
-    QString values;
-    for (int i = 0; i < 600; ++i)
-        values += QStringLiteral("%1(N'S%2', 1, '%3', -1, N'x', 0)")
-                      .arg(i ? "," : "")
-                      .arg(i / 10, 4, 10, QChar(u'0'))
-                      .arg(1300000 + i);
-    sql(("INSERT INTO FirstRec (Serial, MilkPeriod, RDate, RecSeq, RecKind, StRecNo) VALUES " + values)
-            .toStdString());
+    insertManyRecordings(600);
     qputenv("RIMO1_STATEMENT_TIMEOUT", "2");
     start();
     qunsetenv("RIMO1_STATEMENT_TIMEOUT");
