@@ -2,6 +2,7 @@
 
 #include "board/boardrows.h"
 #include "board/texts.h"
+#include "core/error.h"
 #include "core/wholefile.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -263,7 +264,9 @@ void TMessageBoardForm::createList()
     MessageList->setSelectionBehavior(QAbstractItemView::SelectRows);
     MessageList->setSelectionMode(QAbstractItemView::SingleSelection);
     MessageList->setWordWrap(false);
-    MessageList->setTextElideMode(Qt::ElideNone);
+    // A value wider than its column shows its start and an ellipsis, as a Windows list does; the
+    // whole text is in the tooltip and the saved report.
+    MessageList->setTextElideMode(Qt::ElideRight);
     QPalette listPalette = MessageList->palette();
     listPalette.setColor(QPalette::Base, kListBackground);
     MessageList->setPalette(listPalette);
@@ -444,7 +447,13 @@ void TMessageBoardForm::dxButton2Click()
         return;
     // Appended whatever the user typed, as the reports have always been named.
     const QString fileName = chosen + QStringLiteral(".Txt");
-    rimo::writeWholeFile(fileName, rimo::board::reportText(rows));
+    try {
+        rimo::writeWholeFile(fileName, rimo::board::reportText(rows));
+    } catch (const rimo::Error& e) {
+        // Shown here rather than by the handler's guard, so the box belongs to the board.
+        rimo::showApplicationError(e.text(), this);
+        return;
+    }
     ExecuteFile(fileName);
 }
 

@@ -67,7 +67,8 @@ Dialogs& dialogs();
 void setDialogs(Dialogs* d);
 
 // The application's standard error box: stop icon, the error's text, the application title.
-void showApplicationError(const QString& text);
+// `parent` is the window the error belongs to, so a window manager stacks the box above it.
+void showApplicationError(const QString& text, QWidget* parent = nullptr);
 
 // The application title (the caption of the standard error box, the program's name towards
 // the desktop).

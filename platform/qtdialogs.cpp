@@ -41,7 +41,16 @@ QWidget* ownerFor(QWidget* requested)
         return requested->window();
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    // Between one dialog closing and its owner getting the focus back no window is active; an
+    // ownerless box would then open behind a stay-on-top window and leave it looking frozen.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        if (w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+            return w;
+    }
+    return nullptr;
 }
 
 // Returns whether the dialog was given an owner.
@@ -79,9 +88,10 @@ void setApplicationTitle(const QString& title)
     g_title = title;
 }
 
-void showApplicationError(const QString& text)
+void showApplicationError(const QString& text, QWidget* parent)
 {
     MessageBoxRequest r;
+    r.parent = parent;
     r.icon = MessageIcon::Critical;
     r.caption = applicationTitle();
     r.text = text;

@@ -14,10 +14,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -139,7 +142,7 @@ TEST_F(WindowManagerTest, DialogsFromTheBoardOpenAboveIt)
     {
         const char* name;
         bool withRows;
-        bool errorBox; // the application error box, as a failed report write shows it
+        bool unwritable; // the save dialog answered with a file that cannot be created
     };
     for (const Case& c : {Case{"board-empty-list-box", false, false}, Case{"board-save-dialog", true, false},
                           Case{"board-unwritable-report-error", true, true}}) {
@@ -156,16 +159,33 @@ TEST_F(WindowManagerTest, DialogsFromTheBoardOpenAboveIt)
         QList<quint32> stack;
         quint32 owner = 0;
         bool seen = false;
+        QWidget* answered = nullptr;
+        QTemporaryDir blocked;
+        ASSERT_TRUE(QDir(blocked.path()).mkdir(QStringLiteral("report.Txt")));
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || seen || !managed(x, *modal))
+            if (!modal || seen || modal == answered || !managed(x, *modal))
                 return;
+            if (auto* files = qobject_cast<QFileDialog*>(modal); files && c.unwritable) {
+                // A folder where the report would go: even root cannot create the file, so the
+                // write fails for real and the board's own error path shows the box.
+                answered = modal;
+                files->setDirectory(blocked.path());
+                auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                ASSERT_TRUE(name);
+                name->setText(QStringLiteral("report"));
+                static_cast<QDialog*>(files)->accept(); // QFileDialog's own accept takes the name
+                return;
+            }
             seen = true;
             dialogId = static_cast<quint32>(modal->winId());
             stack = x.stacking();
             owner = x.transientFor(dialogId);
             screenshot(QString::fromLatin1(c.name));
+            if (c.unwritable) {
+                EXPECT_TRUE(qobject_cast<QMessageBox*>(modal)) << modal->metaObject()->className();
+            }
             static_cast<QDialog*>(modal)->reject();
         });
         probe.start(50);
@@ -173,10 +193,7 @@ TEST_F(WindowManagerTest, DialogsFromTheBoardOpenAboveIt)
             if (QWidget* modal = QApplication::activeModalWidget())
                 static_cast<QDialog*>(modal)->reject();
         });
-        if (c.errorBox) // as when the report cannot be written: no owner given, the board is active
-            rimo::showApplicationError(QStringLiteral("Cannot create file \"report.Txt\""));
-        else
-            board.findChild<QPushButton*>(QStringLiteral("dxButton2"))->click();
+        board.findChild<QPushButton*>(QStringLiteral("dxButton2"))->click();
         probe.stop();
         ASSERT_TRUE(seen);
         const auto boardId = static_cast<quint32>(board.winId());

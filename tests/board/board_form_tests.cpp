@@ -232,6 +232,7 @@ TEST_F(BoardTest, UnwritableReportReachesTheErrorBox)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].icon, rimo::MessageIcon::Critical);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("report.Txt")));
+    EXPECT_EQ(dialogs.messages[0].parent, &board); // stacked over the stay-on-top board
     EXPECT_TRUE(opener->opened.isEmpty());
     EXPECT_TRUE(board.isOnScreen());
     EXPECT_EQ(board.rows().rows().size(), 1u);
