@@ -15,6 +15,13 @@ constexpr char kTab = '\t';
 
 void appendEscaped(QByteArray& out, const QString& text)
 {
+    bool plain = true;
+    for (const QChar c : text)
+        plain = plain && c != u'\\' && c != u'\t' && c != u'\n' && c != u'\r';
+    if (plain) {
+        out += text.toUtf8();
+        return;
+    }
     const QByteArray utf8 = text.toUtf8();
     for (const char c : utf8) {
         switch (c) {
@@ -246,13 +253,33 @@ JournalWriter::JournalWriter(const QString& path, const JournalHeader& header) :
 
 void JournalWriter::append(const JournalRow& row)
 {
+    beginRow();
+    for (const Values* part : {&row.identity, &row.before, &row.after})
+        for (const Value& v : *part)
+            addValue(v);
+    endRow();
+}
+
+void JournalWriter::beginRow()
+{
     m_line.resize(0);
     m_line += "row";
-    for (const Values* part : {&row.identity, &row.before, &row.after})
-        for (const Value& v : *part) {
-            m_line += kTab;
-            appendValue(m_line, v);
-        }
+}
+
+void JournalWriter::addValue(const Value& v)
+{
+    m_line += kTab;
+    appendValue(m_line, v);
+}
+
+void JournalWriter::addText(const QString& text)
+{
+    m_line += kTab;
+    appendEscaped(m_line, text);
+}
+
+void JournalWriter::endRow()
+{
     m_line += '\n';
     write(m_line);
     ++m_rows;

@@ -76,6 +76,12 @@ public:
     // Creates `path` (it must not exist) and writes the header. Raises when it cannot.
     JournalWriter(const QString& path, const JournalHeader& header);
     void append(const JournalRow& row);
+    // The same line built in place, for a run that writes one per row: beginRow, one addValue per
+    // identity value, value before and value after, in the header's order, then endRow.
+    void beginRow();
+    void addValue(const Value& v);
+    void addText(const QString& text);
+    void endRow();
     const QString& path() const { return m_path; }
     qint64 rows() const { return m_rows; }
 

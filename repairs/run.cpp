@@ -27,11 +27,19 @@ class IdentityReader
 {
 public:
     explicit IdentityReader(QStringList columns) : m_columns(std::move(columns)) {}
+    void appendTo(TMSDataSet& set, JournalWriter& journal)
+    {
+        find(set);
+        for (const TField* f : m_fields) {
+            if (f->IsNull())
+                journal.addValue(std::nullopt);
+            else
+                journal.addText(f->AsString());
+        }
+    }
     Values read(TMSDataSet& set)
     {
-        if (m_fields.empty())
-            for (const QString& c : m_columns)
-                m_fields.push_back(&set.FieldByName(c));
+        find(set);
         Values out;
         out.reserve(m_fields.size());
         for (const TField* f : m_fields)
@@ -40,6 +48,12 @@ public:
     }
 
 private:
+    void find(TMSDataSet& set)
+    {
+        if (m_fields.empty())
+            for (const QString& c : m_columns)
+                m_fields.push_back(&set.FieldByName(c));
+    }
     QStringList m_columns;
     std::vector<TField*> m_fields;
 };
@@ -129,7 +143,12 @@ RepairHooks sequenceHooks(Context& c, IdentityReader& ids)
         }
         if (!changes && c.options.changedOnly)
             return false;
-        c.journal->append({ids.read(table), {before[0], before[1]}, {after[0], after[1]}});
+        JournalWriter& j = *c.journal;
+        j.beginRow();
+        ids.appendTo(table, j);
+        for (const Value* v : {&before[0], &before[1], &after[0], &after[1]})
+            j.addValue(*v);
+        j.endRow();
         ++s.rowsWritten;
         return true;
     };
