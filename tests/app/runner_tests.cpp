@@ -183,6 +183,22 @@ TEST_F(Runner, FailedRepairExitsOneWithTheErrorOnStderr)
     EXPECT_TRUE(run.json()["error"].toString().contains("RecSeq"));
 }
 
+TEST_F(Runner, ReadOnlyJournalFolderStopsTheRunBeforeAnyWrite)
+{
+    const QStringList before = dump();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("T4R"));
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath("T4R"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    for (const char* repair : {"sequence", "lactation"}) {
+        const Result run = runner({repair, "--json"});
+        EXPECT_EQ(run.exit, 1);
+        EXPECT_TRUE(run.err.contains("write-protected")) << run.err.toStdString();
+        EXPECT_EQ(run.json()["rowsWritten"].toInt(), 0);
+        EXPECT_EQ(dump(), before);
+    }
+    QFile::setPermissions(dir.filePath("T4R"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 TEST_F(Runner, BadUsageAndSettingsExitTwo)
 {
     QTemporaryDir empty, multi, damaged;
