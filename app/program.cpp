@@ -2,7 +2,6 @@
 
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
-#include "app/repairs.h"
 #include "app/texts.h"
 #include "core/lifecycle.h"
 #include "db/session.h"
@@ -10,6 +9,7 @@
 #include "platform/guard.h"
 #include "platform/qttranslation.h"
 #include "platform/windowskeys.h"
+#include "repairs/run.h"
 #include "toolkit/tools.h"
 
 #include <QApplication>
@@ -37,10 +37,18 @@ Program::Program(ProgramOptions options)
     display.appendLine = [form](const QString& l) { form->appendFailureLine(l); };
     display.pumpEvents = [] { QCoreApplication::processEvents(); };
     display.stopRequested = [form] { return form->stopRequested(); };
-    form->onRecordSequenceRebuild = [this, display] { RebuildRecordSequence(*m_dm->TSqlTable, display); };
-    form->onLactationRebuild = [this, display] {
-        RebuildLactationNumbers(*m_dm->TZayesh, *m_dm->QAskGeneral, display);
+    // Every run leaves its undo journal in the working folder; one that cannot be written stops
+    // the run before its first write, and the error reaches the standard error box.
+    const auto start = [this, display](rimo::repairs::Repair repair) {
+        rimo::repairs::RunOptions run;
+        run.journalFolder = m_tools->AppPath + QStringLiteral("T4R");
+        rimo::repairs::RunSummary summary;
+        rimo::repairs::runRepair(repair,
+                                 {*m_dm->HConnection, *m_dm->TSqlTable, *m_dm->TZayesh, *m_dm->QAskGeneral},
+                                 run, display, summary);
     };
+    form->onRecordSequenceRebuild = [start] { start(rimo::repairs::Repair::Sequence); };
+    form->onLactationRebuild = [start] { start(rimo::repairs::Repair::Lactation); };
 }
 
 Program::~Program()

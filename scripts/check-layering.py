@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fails when an #include crosses the layers the wrong way.
 
-The program is layered app -> toolkit -> (db, calendar, board, monitors, widgets) -> platform -> core;
+The program is layered app -> toolkit -> (db, calendar, board, monitors, widgets) -> platform -> core,
+with the repairs (app -> repairs -> db) beside the toolkit;
 development tools may use core only. Tests, benchmarks and fuzz targets sit outside the layers and may
 include whatever they exercise. Reads the tracked C++ files (and untracked ones not ignored) of the
 checkout it runs in; prints one line per wrong include and exits 1 when there is any.
@@ -21,8 +22,10 @@ ALLOWED = {
     "dbcontrols": {"core", "platform", "db"},
     "board": {"core", "platform", "widgets"},
     "monitors": {"core", "platform"},
+    "repairs": {"core", "platform", "db"},
     "toolkit": {"core", "platform", "calendar", "db", "dbcontrols", "widgets", "board", "monitors"},
-    "app": {"core", "platform", "calendar", "db", "dbcontrols", "widgets", "board", "monitors", "toolkit"},
+    "app": {"core", "platform", "calendar", "db", "dbcontrols", "widgets", "board", "monitors", "toolkit",
+            "repairs"},
     "tools": {"core"},
 }
 OUTSIDE = {"tests", "bench", "fuzz"}

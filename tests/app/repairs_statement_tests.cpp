@@ -1,5 +1,5 @@
 // The statements the repairs send, as plain text: no server, no window.
-#include "app/repairs.h"
+#include "repairs/repairs.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 #include "app/datamodule.h"
 #include "app/mainwindow.h"
 #include "app/program.h"
-#include "app/repairs.h"
 #include "core/formatsettings.h"
 #include "core/lifecycle.h"
 #include "herdconnection.h"
 #include "platform/testing/doubles.h"
+#include "repairs/repairs.h"
 #include "tdsserver.h"
 #include "toolkit/scramble.h"
 #include "toolkit/tools.h"
@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -244,6 +245,49 @@ TEST_F(Repairs, MissingColumnReachesTheErrorBox)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].caption, "Rimo1");
     EXPECT_TRUE(dialogs.messages[0].text.contains("RecSeq")) << dialogs.messages[0].text.toStdString();
+}
+
+TEST_F(Repairs, EveryButtonRunLeavesAJournalInTheWorkingFolder)
+{
+    sql(insertRecordings({{"A1", "1", "1390/01/01", kOfficial}, {"A1", "1", "1390/02/01", "x"}}));
+    sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'A1', '1389/01/01', 3, "
+        "1)");
+    start();
+    form().dxButton9->click();
+    form().btn1->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join("|").toStdString();
+    const QStringList journals = QDir(dir.filePath("T4R")).entryList({"*.journal"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(journals.size(), 2) << journals.join(' ').toStdString();
+    EXPECT_TRUE(journals[0].startsWith("lactation-herd-"));
+    EXPECT_TRUE(journals[1].startsWith("sequence-herd-"));
+    QFile f(dir.filePath("T4R/" + journals[1]));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_EQ(lines.value(1), "database\therd");
+    EXPECT_EQ(lines.value(7), "row\t1\t-1\t99\t1\t1");
+    EXPECT_EQ(lines.value(8), "row\t2\t-1\t99\t2\t99");
+}
+
+TEST_F(Repairs, ReadOnlyWorkingFolderStopsTheRunBeforeAnyWrite)
+{
+    sql(insertRecordings({{"A1", "1", "1390/01/01", kOfficial}, {"A1", "1", "1390/02/01", kOfficial}}));
+    sql("INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) VALUES (N'A1', '1389/01/01', 3, "
+        "1)");
+    start();
+    const QStringList before = recordings();
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath("T4R"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    for (QPushButton* button : {form().dxButton9, form().btn1}) {
+        dialogs.messages.clear();
+        button->click();
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_EQ(dialogs.messages[0].caption, "Rimo1");
+        EXPECT_TRUE(dialogs.messages[0].text.contains("journal")) << dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(recordings(), before);
+    }
+    // No row was read either: the title never changed.
+    EXPECT_TRUE(form().windowTitle().isEmpty());
+    QFile::setPermissions(dir.filePath("T4R"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(Repairs, LactationNumbersFollowTheMarkedCalvings)

@@ -2,7 +2,6 @@
 // through the X server and the window manager's own view read back from window properties.
 // Set RIMO_SCREENSHOTS to a folder to keep a picture of the screen at each step that shows one.
 #include "app/mainwindow.h"
-#include "app/repairs.h"
 #include "board/messageboardform.h"
 #include "core/lifecycle.h"
 #include "openbox.h"
@@ -10,6 +9,7 @@
 #include "platform/qttranslation.h"
 #include "platform/uifont.h"
 #include "platform/windowskeys.h"
+#include "repairs/repairs.h"
 #include "toolkit/multiherd/multiuserform.h"
 
 #include <QApplication>

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class TMSTable;
 class TMSQuery;
@@ -16,14 +17,32 @@ struct RepairDisplay
     std::function<bool()> stopRequested; // checked between rows
 };
 
+// What a run does around each write: the journal, a dry run, skipping rows already right.
+struct RepairHooks
+{
+    // Record sequence: before the current row of `table` is written, with its RecSeq and StRecNo
+    // as they are and as they will be (no value: NULL). False leaves the row unwritten; an error
+    // stops the run before the write.
+    std::function<bool(TMSTable& table, const std::optional<QString> (&before)[2],
+                       const std::optional<QString> (&after)[2])>
+        beforeRowWrite;
+    // Lactation numbers: once, after the calvings are read and before the first statement.
+    std::function<void()> beforeFirstStatement;
+    // Before the statement of a calving. False skips the statement; an error stops the run.
+    std::function<bool(const QString& serial, qint64 milkPeriod, const QString& calvingDate)> beforeStatement;
+    // After the statement of a calving, whether it succeeded.
+    std::function<void(bool ok)> afterStatement;
+};
+
 // Renumbers RecSeq (all recordings of an animal) and StRecNo (official recordings of one
 // lactation) over FirstRec, one row written at a time. Errors pass to the caller; rows
 // written before stay written.
-void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display);
+void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display, const RepairHooks& hooks = {});
 
 // Sets MilkPeriod of the recordings after each marked calving of zayesh to the calving's
 // number plus one. A failing statement adds a line to the failure list and the run goes on.
-void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display);
+void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display,
+                             const RepairHooks& hooks = {});
 
 // The update statement for one calving, in the exact form the herd databases are sent. Where
 // FirstRec.Serial is a Unicode column the serial goes as N'...': a plain literal is read in the

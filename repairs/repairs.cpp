@@ -1,4 +1,4 @@
-#include "app/repairs.h"
+#include "repairs/repairs.h"
 
 #include "db/msdataset.h"
 #include "db/sqltext.h"
@@ -38,7 +38,14 @@ bool firstRecSerialIsUnicode(TMSQuery& ask)
     }
 }
 
-void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
+namespace {
+std::optional<QString> valueOf(const TField& f)
+{
+    return f.IsNull() ? std::nullopt : std::optional<QString>(f.AsString());
+}
+} // namespace
+
+void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display, const RepairHooks& hooks)
 {
     table.Close();
     table.TableName = QStringLiteral("FirstRec");
@@ -75,11 +82,24 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
             lactation = rowLactation;
             officialCounter = 1;
         }
-        table.Edit();
-        recSeq.setAsInteger(allCounter++);
-        if (recKind.AsString() == kOfficial)
-            stRecNo.setAsInteger(officialCounter++);
-        table.Post();
+        const bool official = recKind.AsString() == kOfficial;
+        bool write = true;
+        if (hooks.beforeRowWrite) {
+            const std::optional<QString> before[2] = {valueOf(recSeq), valueOf(stRecNo)};
+            const std::optional<QString> after[2] = {QString::number(allCounter),
+                                                     official ? QString::number(officialCounter) : before[1]};
+            write = hooks.beforeRowWrite(table, before, after);
+        }
+        if (write) {
+            table.Edit();
+            recSeq.setAsInteger(allCounter);
+            if (official)
+                stRecNo.setAsInteger(officialCounter);
+            table.Post();
+        }
+        ++allCounter;
+        if (official)
+            ++officialCounter;
         table.Next();
         title.resize(0);
         serial.appendAsString(title);
@@ -98,7 +118,8 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display)
     }
 }
 
-void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display)
+void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDisplay& display,
+                             const RepairHooks& hooks)
 {
     // Read once per run: the column's type does not change between calvings.
     const bool unicodeSerial = firstRecSerialIsUnicode(ask);
@@ -112,19 +133,28 @@ void RebuildLactationNumbers(TMSTable& zayesh, TMSQuery& ask, const RepairDispla
     TField& milkPeriod = zayesh.FieldByName(QStringLiteral("MilkPeriod"));
     TField& zDate = zayesh.FieldByName(QStringLiteral("ZDate"));
     qint64 step = 0;
+    if (hooks.beforeFirstStatement)
+        hooks.beforeFirstStatement();
 
     while (!zayesh.Eof()) {
         if (display.stopRequested && display.stopRequested())
             return;
-        const QString statement = lactationUpdateStatement(serial.AsString(), milkPeriod.AsInteger(),
-                                                           zDate.AsString(), unicodeSerial);
-        ask.setSqlText(statement);
-        try {
-            ask.Execute();
-        } catch (const std::exception&) {
-            // The calving is listed and the run goes on; the error itself is not shown.
-            display.appendLine(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() +
-                               kDash);
+        if (!hooks.beforeStatement ||
+            hooks.beforeStatement(serial.AsString(), milkPeriod.AsInteger(), zDate.AsString())) {
+            const QString statement = lactationUpdateStatement(serial.AsString(), milkPeriod.AsInteger(),
+                                                               zDate.AsString(), unicodeSerial);
+            ask.setSqlText(statement);
+            bool ok = true;
+            try {
+                ask.Execute();
+            } catch (const std::exception&) {
+                ok = false;
+                // The calving is listed and the run goes on; the error itself is not shown.
+                display.appendLine(serial.AsString() + kDash + milkPeriod.AsString() + kDash +
+                                   zDate.AsString() + kDash);
+            }
+            if (hooks.afterStatement)
+                hooks.afterStatement(ok);
         }
         display.setTitle(serial.AsString() + kDash + milkPeriod.AsString() + kDash + zDate.AsString() +
                          kDash);

@@ -1,0 +1,308 @@
+#include "repairs/journal.h"
+
+#include "core/error.h"
+#include "core/wholefile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace rimo::repairs {
+
+namespace {
+
+const QByteArray kMagic = QByteArrayLiteral("RIMO1-REPAIR-JOURNAL 1");
+constexpr char kTab = '\t';
+
+void appendEscaped(QByteArray& out, const QString& text)
+{
+    bool plain = true;
+    for (const QChar c : text)
+        plain = plain && c != u'\\' && c != u'\t' && c != u'\n' && c != u'\r';
+    if (plain) {
+        out += text.toUtf8();
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+void appendValue(QByteArray& out, const Value& v)
+{
+    if (!v)
+        out += "\\N";
+    else
+        appendEscaped(out, *v);
+}
+
+[[noreturn]] void bad(qsizetype line, const QString& why)
+{
+    throw Error(QStringLiteral("Journal line %1: %2").arg(line).arg(why));
+}
+
+Value decodeField(QByteArrayView field, qsizetype line)
+{
+    if (field == "\\N")
+        return std::nullopt;
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i == field.size())
+            bad(line, QStringLiteral("a backslash ends a value"));
+        switch (field[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            bad(line, QStringLiteral("unknown escape \\%1").arg(QLatin1Char(field[i])));
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+QStringList textFields(const QList<QByteArrayView>& fields, qsizetype from, qsizetype line)
+{
+    QStringList out;
+    for (qsizetype i = from; i < fields.size(); ++i) {
+        const Value v = decodeField(fields[i], line);
+        if (!v || v->isEmpty())
+            bad(line, QStringLiteral("a column name is empty"));
+        out << *v;
+    }
+    return out;
+}
+
+QList<QByteArrayView> splitFields(QByteArrayView text)
+{
+    QList<QByteArrayView> out;
+    for (;;) {
+        const qsizetype tab = text.indexOf(kTab);
+        if (tab < 0) {
+            out << text;
+            return out;
+        }
+        out << text.first(tab);
+        text = text.sliced(tab + 1);
+    }
+}
+
+} // namespace
+
+QByteArray encodeValue(const Value& v)
+{
+    QByteArray out;
+    appendValue(out, v);
+    return out;
+}
+
+QByteArray encodeHeader(const JournalHeader& h)
+{
+    QByteArray out = kMagic + '\n';
+    const auto field = [&out](const char* name, const QString& value) {
+        out += name;
+        out += kTab;
+        appendEscaped(out, value);
+        out += '\n';
+    };
+    field("database", h.database);
+    field("table", h.table);
+    field("repair", h.repair);
+    field("started", h.started);
+    out += h.keyed ? "identity\tkey" : "identity\tvalues";
+    for (const QString& c : h.identity) {
+        out += kTab;
+        appendEscaped(out, c);
+    }
+    out += "\ncolumns";
+    for (const QString& c : h.columns) {
+        out += kTab;
+        appendEscaped(out, c);
+    }
+    out += '\n';
+    return out;
+}
+
+QByteArray encodeRow(const JournalRow& row)
+{
+    QByteArray out = QByteArrayLiteral("row");
+    for (const Values* part : {&row.identity, &row.before, &row.after})
+        for (const Value& v : *part) {
+            out += kTab;
+            appendValue(out, v);
+        }
+    out += '\n';
+    return out;
+}
+
+Journal parseJournal(const QByteArray& bytes)
+{
+    Journal j;
+    QByteArrayView rest(bytes);
+    qsizetype line = 0;
+    // The header's seven lines, in their order.
+    const char* const names[] = {"", "database", "table", "repair", "started", "identity", "columns"};
+    while (!rest.isEmpty()) {
+        ++line;
+        const qsizetype end = rest.indexOf('\n');
+        if (end < 0) {
+            if (line <= 7)
+                bad(line, QStringLiteral("the header is cut short"));
+            j.truncatedTail = true;
+            break;
+        }
+        const QByteArrayView text = rest.first(end);
+        rest = rest.sliced(end + 1);
+        if (line == 1) {
+            if (text != kMagic)
+                bad(line, QStringLiteral("not a repair journal"));
+            continue;
+        }
+        const QList<QByteArrayView> fields = splitFields(text);
+        const QByteArrayView tag = fields.isEmpty() ? QByteArrayView() : fields.front();
+        if (line <= 7) {
+            if (tag != names[line - 1])
+                bad(line, QStringLiteral("expected %1").arg(QLatin1String(names[line - 1])));
+            if (line <= 5) {
+                if (fields.size() != 2)
+                    bad(line, QStringLiteral("expected one value"));
+                const Value v = decodeField(fields[1], line);
+                QString* slots[] = {nullptr, &j.header.database, &j.header.table, &j.header.repair,
+                                    &j.header.started};
+                *slots[line - 1] = v.value_or(QString());
+            } else if (line == 6) {
+                if (fields.size() < 3 || (fields[1] != "key" && fields[1] != "values"))
+                    bad(line, QStringLiteral("expected the identity's kind and columns"));
+                j.header.keyed = fields[1] == "key";
+                j.header.identity = textFields(fields, 2, line);
+            } else {
+                if (fields.size() < 2)
+                    bad(line, QStringLiteral("expected the written columns"));
+                j.header.columns = textFields(fields, 1, line);
+            }
+            continue;
+        }
+        if (tag != "row")
+            bad(line, QStringLiteral("expected a row"));
+        const auto ids = j.header.identity.size();
+        const auto cols = j.header.columns.size();
+        if (fields.size() != 1 + ids + 2 * cols)
+            bad(line, QStringLiteral("%1 values where %2 belong").arg(fields.size() - 1).arg(ids + 2 * cols));
+        JournalRow& r = j.rows.emplace_back();
+        qsizetype f = 1;
+        for (qsizetype i = 0; i < ids; ++i)
+            r.identity.push_back(decodeField(fields[f++], line));
+        for (qsizetype i = 0; i < cols; ++i)
+            r.before.push_back(decodeField(fields[f++], line));
+        for (qsizetype i = 0; i < cols; ++i)
+            r.after.push_back(decodeField(fields[f++], line));
+    }
+    if (line < 7)
+        bad(line + 1, QStringLiteral("the header is cut short"));
+    if (j.header.repair != QLatin1String("sequence") && j.header.repair != QLatin1String("lactation"))
+        bad(4, QStringLiteral("unknown repair \"%1\"").arg(j.header.repair));
+    return j;
+}
+
+Journal readJournalFile(const QString& path)
+{
+    return parseJournal(readWholeFile(path, kJournalFileLimit));
+}
+
+JournalWriter::JournalWriter(const QString& path, const JournalHeader& header) : m_path(path), m_file(path)
+{
+    // The owner's write bit is the folder's read-only mark, also for root, whom the system lets
+    // write anywhere: a folder kept read-only is not written behind its owner's back.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QFileInfo(folder).isDir() && !(QFile::permissions(folder) & QFileDevice::WriteOwner))
+        throw Error(
+            QStringLiteral("The journal %1 cannot be created: the folder is write-protected").arg(path));
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw Error(QStringLiteral("The journal %1 cannot be created: %2").arg(path, m_file.errorString()));
+    write(encodeHeader(header));
+}
+
+void JournalWriter::append(const JournalRow& row)
+{
+    beginRow();
+    for (const Values* part : {&row.identity, &row.before, &row.after})
+        for (const Value& v : *part)
+            addValue(v);
+    endRow();
+}
+
+void JournalWriter::beginRow()
+{
+    m_line.resize(0);
+    m_line += "row";
+}
+
+void JournalWriter::addValue(const Value& v)
+{
+    m_line += kTab;
+    appendValue(m_line, v);
+}
+
+void JournalWriter::addText(const QString& text)
+{
+    m_line += kTab;
+    appendEscaped(m_line, text);
+}
+
+void JournalWriter::endRow()
+{
+    m_line += '\n';
+    write(m_line);
+    ++m_rows;
+}
+
+void JournalWriter::write(const QByteArray& bytes)
+{
+    // Handed to the system before the row's write, so a crash of this process keeps the line.
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush())
+        throw Error(QStringLiteral("The journal %1 cannot be written: %2").arg(m_path, m_file.errorString()));
+}
+
+QString newJournalPath(const QString& folder, const QString& repair, const QString& database)
+{
+    QString safe;
+    for (const QChar c : database)
+        safe += c.isLetterOrNumber() || c == u'_' || c == u'-' ? c : u'_';
+    const QString stem = folder + u'/' + repair + u'-' + safe + u'-' +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".journal");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + u'-' + QString::number(n) + QStringLiteral(".journal");
+    return path;
+}
+
+} // namespace rimo::repairs
