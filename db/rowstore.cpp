@@ -20,6 +20,38 @@ template <typename T> T load(const char* p)
     return v;
 }
 
+// A cell starts with one byte. Raw and text values shorter than 64 bytes (most of a herd's cells:
+// numbers, dates, serials) carry their kind and length in it: 0x80 | (0x40 for text) | length.
+// Otherwise the byte is the tag, followed for raw and text by a 2-byte length (0xFFFF: a 4-byte
+// one follows), and the value.
+constexpr unsigned kShortCell = 0x80;
+constexpr unsigned kShortText = 0x40;
+constexpr std::uint32_t kShortLimit = 64;
+
+// Reads a cell's kind and size and leaves `p` at its value.
+template <typename P> void nextCell(P& p, CellTag& tag, std::uint32_t& size)
+{
+    const auto b = static_cast<unsigned char>(*p++);
+    if (b & kShortCell) {
+        tag = (b & kShortText) ? CellTag::Text : CellTag::Raw;
+        size = b & (kShortText - 1);
+        return;
+    }
+    tag = static_cast<CellTag>(b);
+    if (tag == CellTag::Int || tag == CellTag::Float) {
+        size = 8;
+    } else if (tag == CellTag::Raw || tag == CellTag::Text) {
+        size = load<std::uint16_t>(p);
+        p += 2;
+        if (size == 0xFFFF) {
+            size = load<std::uint32_t>(p);
+            p += 4;
+        }
+    } else {
+        size = 0;
+    }
+}
+
 QString trimTrailingBlanks(QString s)
 {
     qsizetype n = s.size();
@@ -209,10 +241,7 @@ void RowStore::putRaw(const void* data, std::uint32_t size, bool isNull)
         putNull();
         return;
     }
-    const char tag = static_cast<char>(CellTag::Raw);
-    append(&tag, 1);
-    putLength(size);
-    append(data, size);
+    putSized(CellTag::Raw, data, size);
 }
 
 void RowStore::putText(const QString& text)
@@ -223,8 +252,21 @@ void RowStore::putText(const QString& text)
 
 void RowStore::putTextUtf8(const char* data, std::uint32_t size)
 {
-    const char tag = static_cast<char>(CellTag::Text);
-    append(&tag, 1);
+    putSized(CellTag::Text, data, size);
+}
+
+void RowStore::putSized(CellTag tag, const void* data, std::uint32_t size)
+{
+    if (size < kShortLimit) {
+        char bytes[1 + kShortLimit];
+        bytes[0] = static_cast<char>(kShortCell | (tag == CellTag::Text ? kShortText : 0) | size);
+        if (size > 0)
+            std::memcpy(bytes + 1, data, size);
+        append(bytes, 1 + size);
+        return;
+    }
+    const char t = static_cast<char>(tag);
+    append(&t, 1);
     putLength(size);
     append(data, size);
 }
@@ -266,18 +308,10 @@ void RowStore::endRowReplacing(std::size_t row, std::size_t columnCount)
     char* oldStart = rowData(row);
     const char* p = oldStart;
     for (std::size_t i = 0; i < columnCount; ++i) {
-        const auto tag = static_cast<CellTag>(*p++);
-        if (tag == CellTag::Int || tag == CellTag::Float) {
-            p += 8;
-        } else if (tag == CellTag::Raw || tag == CellTag::Text) {
-            std::uint32_t size = load<std::uint16_t>(p);
-            p += 2;
-            if (size == 0xFFFF) {
-                size = load<std::uint32_t>(p);
-                p += 4;
-            }
-            p += size;
-        }
+        CellTag tag;
+        std::uint32_t size;
+        nextCell(p, tag, size);
+        p += size;
     }
     const std::size_t oldLength = static_cast<std::size_t>(p - oldStart);
     Chunk& last = m_chunks.back();
@@ -297,18 +331,9 @@ bool RowStore::overwriteCell(std::size_t row, std::size_t column, std::size_t co
         return false;
     char* p = rowData(row);
     for (std::size_t i = 0;; ++i) {
-        const auto cellTag = static_cast<CellTag>(*p++);
-        std::uint32_t cellSize = 0;
-        if (cellTag == CellTag::Int || cellTag == CellTag::Float) {
-            cellSize = 8;
-        } else if (cellTag == CellTag::Raw || cellTag == CellTag::Text) {
-            cellSize = load<std::uint16_t>(p);
-            p += 2;
-            if (cellSize == 0xFFFF) {
-                cellSize = load<std::uint32_t>(p);
-                p += 4;
-            }
-        }
+        CellTag cellTag;
+        std::uint32_t cellSize;
+        nextCell(p, cellTag, cellSize);
         if (i == column) {
             if (cellTag != tag || cellSize != size)
                 return false;
@@ -326,32 +351,9 @@ void RowStore::cells(std::size_t row, std::size_t columnCount, std::vector<Cell>
     const char* p = rowData(row);
     for (std::size_t i = 0; i < columnCount; ++i) {
         Cell& c = out[i];
-        c.tag = static_cast<CellTag>(*p++);
-        switch (c.tag) {
-        case CellTag::Null:
-            c.data = nullptr;
-            c.size = 0;
-            break;
-        case CellTag::Int:
-        case CellTag::Float:
-            c.data = p;
-            c.size = 8;
-            p += 8;
-            break;
-        case CellTag::Raw:
-        case CellTag::Text: {
-            std::uint32_t size = load<std::uint16_t>(p);
-            p += 2;
-            if (size == 0xFFFF) {
-                size = load<std::uint32_t>(p);
-                p += 4;
-            }
-            c.data = p;
-            c.size = size;
-            p += size;
-            break;
-        }
-        }
+        nextCell(p, c.tag, c.size);
+        c.data = c.tag == CellTag::Null ? nullptr : p;
+        p += c.size;
     }
 }
 

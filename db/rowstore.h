@@ -82,6 +82,7 @@ private:
         std::size_t capacity = 0;
     };
     void putLength(std::uint32_t size);
+    void putSized(CellTag tag, const void* data, std::uint32_t size);
     void append(const void* data, std::size_t size);
     char* rowData(std::size_t row) const;
     // Growing one buffer would hold the old and the new copy at once when it doubles, which is

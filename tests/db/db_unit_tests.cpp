@@ -114,6 +114,44 @@ TEST(DbFilter, ExpressionsOverARow)
     EXPECT_THROW(FilterExpression("Nope = 1").matches(lookup), Error);
 }
 
+TEST(DbRowStore, CellLengthsAroundEachLengthForm)
+{
+    // Short cells carry their length in the tag byte, longer ones a 2-byte and then a 4-byte
+    // length: each side of each border reads back with its kind, size and bytes.
+    const std::uint32_t sizes[] = {0, 1, 63, 64, 65, 0xFFFE, 0xFFFF, 0x10000};
+    RowStore rows;
+    std::vector<QByteArray> values;
+    rows.beginRow();
+    for (std::uint32_t size : sizes) {
+        for (int text = 0; text < 2; ++text) {
+            values.push_back(
+                QByteArray(static_cast<qsizetype>(size), static_cast<char>('a' + values.size() % 26)));
+            if (text)
+                rows.putTextUtf8(values.back().constData(), size);
+            else
+                rows.putRaw(values.back().constData(), size, false);
+        }
+    }
+    rows.putNull();
+    rows.endRow();
+    const std::size_t columns = values.size() + 1;
+    // Same kind and size: written over in place, whatever the length form.
+    for (std::size_t i : {std::size_t{4}, std::size_t{6}, std::size_t{13}}) {
+        values[i].fill('Z');
+        EXPECT_TRUE(rows.overwriteCell(0, i, columns, i % 2 ? CellTag::Text : CellTag::Raw,
+                                       values[i].constData(), static_cast<std::uint32_t>(values[i].size())));
+    }
+    std::vector<Cell> cells;
+    rows.cells(0, columns, cells);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cells[i].tag, i % 2 ? CellTag::Text : CellTag::Raw);
+        ASSERT_EQ(cells[i].size, static_cast<std::uint32_t>(values[i].size()));
+        EXPECT_EQ(QByteArray(cells[i].data, static_cast<qsizetype>(cells[i].size)), values[i]);
+    }
+    EXPECT_EQ(cells.back().tag, CellTag::Null);
+}
+
 TEST(DbRowStore, RowsAcrossChunksKeepEveryCell)
 {
     // Enough rows of mixed sizes to fill several chunks, with rows ending close to each chunk's
