@@ -98,6 +98,12 @@ bool TField::IsNull() const
 }
 
 namespace {
+bool isMoneyOrDecimal(const ColumnInfo& c)
+{
+    return c.type == SYBMONEY || c.type == SYBMONEY4 || c.type == SYBMONEYN || c.type == SYBDECIMAL ||
+           c.type == SYBNUMERIC;
+}
+
 // A text set into a number column must read as a number of that kind, as the field types of the
 // data-entry forms always checked; the error comes before the row is touched. An empty text is
 // left to the server, as before.
@@ -118,14 +124,19 @@ void checkNumberText(const ColumnInfo& c, const QString& value)
         text.toLongLong(&ok);
         if (!ok)
             throw Error(QStringLiteral("'%1' is not a valid integer value").arg(value));
-    } else if (c.isFloat() || c.type == SYBMONEY || c.type == SYBMONEY4 || c.type == SYBMONEYN ||
-               c.type == SYBDECIMAL || c.type == SYBNUMERIC) {
+    } else if (c.isFloat() || isMoneyOrDecimal(c)) {
         text.toDouble(&ok);
         if (!ok)
             throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(value));
     }
 }
 } // namespace
+
+bool TField::isNumber() const
+{
+    const ColumnInfo& c = m_owner->m_columns[static_cast<std::size_t>(m_index)];
+    return c.isInteger() || c.isFloat() || isMoneyOrDecimal(c);
+}
 
 void TField::setAsString(const QString& value)
 {
