@@ -97,9 +97,53 @@ bool TField::IsNull() const
     return m_owner->cell(m_index).tag == CellTag::Null;
 }
 
+namespace {
+bool isMoneyOrDecimal(const ColumnInfo& c)
+{
+    return c.type == SYBMONEY || c.type == SYBMONEY4 || c.type == SYBMONEYN || c.type == SYBDECIMAL ||
+           c.type == SYBNUMERIC;
+}
+
+// A text set into a number column must read as a number of that kind, as the field types of the
+// data-entry forms always checked; the error comes before the row is touched. An empty text is
+// left to the server, as before.
+void checkNumberText(const ColumnInfo& c, const QString& value)
+{
+    const QString text = value.trimmed();
+    if (text.isEmpty())
+        return;
+    bool ok = true;
+    if (c.type == SYBBIT || c.type == SYBBITN) {
+        const bool word = text.compare(u"true", Qt::CaseInsensitive) == 0 ||
+                          text.compare(u"false", Qt::CaseInsensitive) == 0;
+        if (!word)
+            text.toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid boolean value").arg(value));
+    } else if (c.isInteger()) {
+        text.toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(value));
+    } else if (c.isFloat() || isMoneyOrDecimal(c)) {
+        text.toDouble(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(value));
+    }
+}
+} // namespace
+
+bool TField::isNumber() const
+{
+    const ColumnInfo& c = m_owner->m_columns[static_cast<std::size_t>(m_index)];
+    return c.isInteger() || c.isFloat() || isMoneyOrDecimal(c);
+}
+
 void TField::setAsString(const QString& value)
 {
-    m_owner->setEditValue(m_index, QVariant(value));
+    const auto state = m_owner->state();
+    if (state == TMSDataSet::State::Edit || state == TMSDataSet::State::Insert)
+        checkNumberText(m_owner->m_columns[static_cast<std::size_t>(m_index)], value);
+    m_owner->setEditValue(m_index, QVariant(value)); // outside editing: the data set's own error
 }
 
 void TField::setAsInteger(qint64 value)

@@ -56,6 +56,7 @@ void TMSDataSet::Close()
     m_pos = 0;
     m_eof = true;
     m_state = State::Inactive;
+    Q_EMIT dataChanged();
 }
 
 void TMSDataSet::openFromSession(const std::function<qint64(ResultSink*)>& run)
@@ -71,6 +72,7 @@ void TMSDataSet::openFromSession(const std::function<qint64(ResultSink*)>& run)
     buildFields();
     m_state = State::Browse;
     rebuildView();
+    Q_EMIT dataChanged();
 }
 
 void TMSDataSet::openWithSql(const QString& sql)
@@ -134,6 +136,7 @@ void TMSDataSet::resetCursorTo(std::size_t visibleIndex)
 {
     m_pos = visibleIndex;
     m_eof = viewSize() == 0;
+    Q_EMIT dataChanged();
 }
 
 void TMSDataSet::setFiltered(bool on)
@@ -196,6 +199,7 @@ void TMSDataSet::Next()
     }
     ++m_pos;
     m_eof = false;
+    Q_EMIT dataChanged();
 }
 
 int TMSDataSet::RecordCount() const
@@ -253,6 +257,7 @@ bool TMSDataSet::Locate(const QString& fields, const QVariantList& values)
         if (all) {
             m_pos = v;
             m_eof = false;
+            Q_EMIT dataChanged();
             return true;
         }
     }

@@ -32,6 +32,8 @@ public:
     qint64 AsInteger() const;
     double AsFloat() const;
     bool IsNull() const;
+    // A whole, fractional, money or bit column: its texts must read as numbers.
+    bool isNumber() const;
     // Writable only on a row in editing.
     void setAsString(const QString& value);
     void setAsInteger(qint64 value);
@@ -78,6 +80,11 @@ public:
 
     // Memory held by the rows read, for measurements.
     std::size_t rowMemoryBytes() const { return m_rows.memoryBytes(); }
+
+Q_SIGNALS:
+    // The current row or its values may be others now: opened, closed, moved, or an edit
+    // cancelled, inserted or posted. Controls bound to the data set show the row again.
+    void dataChanged();
 
 protected:
     friend class TField;

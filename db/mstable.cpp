@@ -116,6 +116,7 @@ void TMSTable::Insert()
         Post();
     m_edit.assign(m_columns.size(), std::nullopt);
     m_state = State::Insert;
+    Q_EMIT dataChanged();
 }
 
 void TMSTable::Cancel()
@@ -123,6 +124,7 @@ void TMSTable::Cancel()
     if (m_state == State::Edit || m_state == State::Insert) {
         m_edit.clear();
         m_state = State::Browse;
+        Q_EMIT dataChanged();
     }
 }
 
@@ -154,6 +156,7 @@ void TMSTable::Post()
                            "since it was last read.")
                 .arg(TableName));
     storePostedRow();
+    Q_EMIT dataChanged();
 }
 
 const TMSTable::CachedStatement& TMSTable::statementFor(const std::vector<std::uint32_t>& shape)

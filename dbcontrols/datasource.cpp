@@ -4,7 +4,40 @@
 
 #include <QStringList>
 
+void TDataSource::setDataSet(TMSDataSet* dataSet)
+{
+    QObject::disconnect(m_watch);
+    DataSet = dataSet;
+    if (dataSet)
+        m_watch = connect(dataSet, &TMSDataSet::dataChanged, this, &TDataSource::DataChange);
+    Q_EMIT DataChange();
+}
+
 namespace rimo::dbcontrols {
+
+bool checkedFromText(const QString& text)
+{
+    bool number = false;
+    const double n = text.trimmed().toDouble(&number);
+    return number ? n != 0 : text.trimmed().compare(u"true", Qt::CaseInsensitive) == 0;
+}
+
+QString textFromChecked(bool checked, bool numberColumn)
+{
+    if (numberColumn)
+        return checked ? QStringLiteral("1") : QStringLiteral("0");
+    return checked ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+int indexFromText(const QString& text, const QStringList& values)
+{
+    return static_cast<int>(values.indexOf(text));
+}
+
+QString textFromIndex(int index, const QStringList& values)
+{
+    return index >= 0 && index < values.size() ? values.at(index) : QString();
+}
 
 TField* boundField(const TDataSource* source, const QString& dataField)
 {

@@ -260,6 +260,53 @@ TEST_F(Access, TableWithoutKeyChangesAtMostOneRow)
     EXPECT_EQ(table.state(), TMSDataSet::State::Edit);
 }
 
+// A text that is no number of the column's kind is refused before the row is touched; the fields
+// set before it keep their values and the row still posts.
+TEST_F(Access, NumberColumnsRefuseTextsThatAreNoNumber)
+{
+    server->exec("CREATE TABLE Nums (ID int PRIMARY KEY, I int NULL, F float NULL, M money NULL, "
+                 "D decimal(9,2) NULL, B bit NULL, T nvarchar(10) NULL)",
+                 "herd");
+    server->exec("INSERT INTO Nums VALUES (1, 5, 1.5, 2.25, 3.5, 1, N'x')", "herd");
+    table.TableName = "Nums";
+    table.Open();
+    table.Edit();
+    table.FieldByName("T").setAsString("set first");
+    struct Case
+    {
+        const char* column;
+        const char* text;
+        bool accepted;
+    };
+    const Case cases[] = {{"I", "12a", false},  {"I", "1.5", false},   {"I", " 42 ", true},
+                          {"F", "x1", false},   {"F", "-2.5e3", true}, {"M", "12,5", false},
+                          {"M", "7.125", true}, {"D", "abc", false},   {"D", "9.75", true},
+                          {"B", "yes", false},  {"B", "False", true},  {"T", "abc", true},
+                          {"I", "", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.column) + " <- '" + c.text + "'");
+        const QString before = table.FieldByName(c.column).AsString();
+        if (c.accepted) {
+            EXPECT_NO_THROW(table.FieldByName(c.column).setAsString(c.text));
+        } else {
+            EXPECT_THROW(table.FieldByName(c.column).setAsString(c.text), rimo::Error);
+            EXPECT_EQ(table.FieldByName(c.column).AsString(), before);
+        }
+    }
+    table.FieldByName("I").setAsString("42");
+    EXPECT_EQ(table.FieldByName("T").AsString(), "abc");
+    table.Post();
+
+    query.setSqlText("SELECT I, F, M, D, B, T FROM Nums");
+    query.Open();
+    EXPECT_EQ(query.FieldByName("I").AsInteger(), 42);
+    EXPECT_DOUBLE_EQ(query.FieldByName("F").AsFloat(), -2500);
+    EXPECT_DOUBLE_EQ(query.FieldByName("M").AsFloat(), 7.125);
+    EXPECT_DOUBLE_EQ(query.FieldByName("D").AsFloat(), 9.75);
+    EXPECT_EQ(query.FieldByName("B").AsInteger(), 0);
+    EXPECT_EQ(query.FieldByName("T").AsString(), "abc");
+}
+
 TEST_F(Access, MoneyColumnsReadAndPosted)
 {
     // A row without a key is found again by its values as read: the amounts must go back exact,

@@ -264,6 +264,17 @@ TEST_F(FieldDefs, LoadOnATableNotInEditingRaisesAfterEarlierFields)
     EXPECT_TRUE(tools->LastINIFound);
 }
 
+TEST_F(FieldDefs, ATextThatIsNoNumberStopsTheLoadWithEarlierFieldsSet)
+{
+    insertRow("ini", "Cows", "Name~set first\r\nAge~three\r\nBreed~never");
+    cow.Edit();
+    EXPECT_THROW(tools->LoadDefField(&cow, "Cows"), rimo::Error);
+    EXPECT_EQ(cow.FieldByName("Name").AsString(), "set first");
+    EXPECT_EQ(cow.FieldByName("Age").AsString(), "3");
+    EXPECT_EQ(cow.FieldByName("Breed").AsString(), "b");
+    cow.Cancel();
+}
+
 TEST_F(FieldDefs, SaveWritesCurrentValuesAndDropsComments)
 {
     insertRow("ini", "Cows", "// header\r\nName~old\r\nNope~ kept ~x\r\n\r\nage~0");
