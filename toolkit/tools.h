@@ -5,6 +5,7 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/commands/storedcommands.h"
+#include "toolkit/dialoghelpers/listfill.h"
 #include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/registry/registryservices.h"
@@ -37,7 +38,8 @@ class TTools : public QWidget,
                public TRegistryServices,
                public TSystemReports,
                public TStoredCommands,
-               public TFormDefinitions
+               public TFormDefinitions,
+               public TListFillers
 {
     Q_OBJECT
 public:
