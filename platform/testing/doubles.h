@@ -21,7 +21,11 @@ public:
     };
 
     // Scripted answers; when empty, message boxes return their default button, file
-    // dialogs return an empty name and exec returns 0 (rejected).
+    // dialogs return an empty name and exec returns 0 (rejected). A message answer of Closed
+    // closes the box as Qt would: its escape button, or -1 when it is closableWithoutButton; a
+    // box that cannot be closed counts in refusedCloses and answers its default button.
+    static constexpr int Closed = -1;
+    int refusedCloses = 0;
     std::deque<int> messageAnswers;
     std::deque<QString> fileAnswers;
     std::deque<std::function<int(QDialog&)>> execAnswers;
