@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "toolkit/commands/storedcommands.h"
 #include "toolkit/dialoghelpers/listfill.h"
+#include "toolkit/dialoghelpers/questions.h"
 #include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/registry/registryservices.h"
@@ -39,7 +40,8 @@ class TTools : public QWidget,
                public TSystemReports,
                public TStoredCommands,
                public TFormDefinitions,
-               public TListFillers
+               public TListFillers,
+               public TQuestions
 {
     Q_OBJECT
 public:
