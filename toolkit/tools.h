@@ -5,6 +5,7 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/commands/storedcommands.h"
+#include "toolkit/dialoghelpers/inputdialogs.h"
 #include "toolkit/dialoghelpers/listfill.h"
 #include "toolkit/dialoghelpers/questions.h"
 #include "toolkit/formdefs/formdefinitions.h"
@@ -41,7 +42,8 @@ class TTools : public QWidget,
                public TStoredCommands,
                public TFormDefinitions,
                public TListFillers,
-               public TQuestions
+               public TQuestions,
+               public TInputDialogs
 {
     Q_OBJECT
 public:
@@ -80,8 +82,8 @@ public:
 
     void SetConfigAgain(QObject* Sender);
     void _SetConfigAgain();
-    void SwitchToFarsi();
-    void SwitchToEnglish();
+    void SwitchToFarsi() override;
+    void SwitchToEnglish() override;
     QString GetWinVersion();
     void ShowMsg(const QString& St) override;
     rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }
