@@ -82,6 +82,10 @@ public:
 
     void SetConfigAgain(QObject* Sender);
     void _SetConfigAgain();
+    // A choice among the first column of `InCommand`'s rows on ServerConnection; a failing
+    // query shows a message and gives false without a dialog.
+    bool SelectFromList(const QString& APrompt, const QString& InCommand, QString& Value);
+
     void SwitchToFarsi() override;
     void SwitchToEnglish() override;
     QString GetWinVersion();

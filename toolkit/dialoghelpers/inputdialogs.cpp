@@ -153,3 +153,18 @@ bool TInputDialogs::InQueryCombo(const QString& APrompt, QString& Value, const Q
     return run(
         dialog, [combo] { return combo->currentText(); }, notBlank, Value);
 }
+
+bool rimo::pickFromList(const QString& APrompt, const QStringList& entries, QString& Value)
+{
+    QDialog dialog;
+    auto* combo = new QComboBox;
+    combo->setObjectName(QStringLiteral("input"));
+    combo->setEditable(false);
+    combo->addItem(QStringLiteral(" "));
+    combo->addItems(entries);
+    const int match = combo->findText(Value.left(MaxInput), Qt::MatchExactly);
+    combo->setCurrentIndex(match > 0 ? match : 0);
+    layOut(dialog, QStringLiteral("ليست انتخابي"), APrompt, combo);
+    return run(
+        dialog, [combo] { return combo->currentText(); }, notBlank, Value);
+}

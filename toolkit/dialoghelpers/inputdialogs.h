@@ -43,6 +43,10 @@ struct DialogUnits
 // cx: the width of the 52 letters A-Z a-z divided by 52 without remainder; cy: the font's height.
 DialogUnits dialogUnits(const QFont& font);
 
+// The list dialog of a query's choices: " " first, then `entries`; an entry equal to the first
+// 255 characters of `Value` starts chosen, else the blank one, which OK refuses.
+bool pickFromList(const QString& APrompt, const QStringList& entries, QString& Value);
+
 // The dialog font: Tahoma (or its fallback) at 9 points.
 QFont inputDialogFont();
 
