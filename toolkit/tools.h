@@ -8,6 +8,7 @@
 #include "toolkit/dialoghelpers/inputdialogs.h"
 #include "toolkit/dialoghelpers/listfill.h"
 #include "toolkit/dialoghelpers/questions.h"
+#include "toolkit/dialoghelpers/waitbox.h"
 #include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/registry/registryservices.h"
@@ -43,7 +44,8 @@ class TTools : public QWidget,
                public TFormDefinitions,
                public TListFillers,
                public TQuestions,
-               public TInputDialogs
+               public TInputDialogs,
+               public TWaitingBoxes
 {
     Q_OBJECT
 public:
