@@ -3,6 +3,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/services.h"
+#include "platform/trayicon.h"
 
 #include <QImage>
 #include <QList>
@@ -51,6 +52,19 @@ class ScopedFakeDialogs : public FakeDialogs
 public:
     ScopedFakeDialogs() { setDialogs(this); }
     ~ScopedFakeDialogs() override { setDialogs(nullptr); }
+};
+
+// Records balloon calls as "show:title|text|icon|ms" and "hide".
+class RecordingTrayIcon : public TrayIcon
+{
+public:
+    QStringList calls;
+    void showBalloon(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs) override
+    {
+        calls
+            << QStringLiteral("show:%1|%2|%3|%4").arg(title, text).arg(static_cast<int>(icon)).arg(timeoutMs);
+    }
+    void hideBalloon() override { calls << QStringLiteral("hide"); }
 };
 
 class RecordingKeyboard : public KeyboardLayouts

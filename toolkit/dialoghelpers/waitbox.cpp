@@ -73,10 +73,16 @@ void TWaitBox::fixText()
     m_text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
+TWaitingBoxes::TWaitingBoxes() : CTrayI(std::make_unique<rimo::QtTrayIcon>()) {}
+
 TWaitingBoxes::~TWaitingBoxes() = default;
 
 void TWaitingBoxes::show(const TWaitBox::Look& look, const QString& Msg, bool fixText)
 {
+    if (CTrayI->Enabled) {
+        CTrayI->showBalloon(QStringLiteral("پيام"), Msg, rimo::BalloonIcon::Information, 10000);
+        return;
+    }
     if (!MsgBoxForm) {
         MsgBoxForm = std::make_unique<TWaitBox>(look);
         MsgBoxForm->show();
@@ -107,5 +113,9 @@ void TWaitingBoxes::ShowBoxMessageColor(const QString& Msg, quint32 Color)
 
 void TWaitingBoxes::ShowBoxClose()
 {
+    if (CTrayI->Enabled) {
+        CTrayI->hideBalloon();
+        return;
+    }
     MsgBoxForm.reset();
 }

@@ -2,6 +2,8 @@
 // The toolkit object's waiting box: a window without buttons that tells the user to wait while
 // the caller goes on working, created by the first call and given new texts by later ones.
 
+#include "platform/trayicon.h"
+
 #include <QColor>
 #include <QDialog>
 #include <QString>
@@ -37,7 +39,12 @@ private:
 class TWaitingBoxes
 {
 public:
+    TWaitingBoxes();
     virtual ~TWaitingBoxes();
+
+    // The notification-area icon; off, and nothing in the program turns it on. While it is on,
+    // the waiting texts go to its balloon in place of the box.
+    std::unique_ptr<rimo::TrayIcon> CTrayI;
 
     // The box while it exists, else nullptr.
     std::unique_ptr<TWaitBox> MsgBoxForm;

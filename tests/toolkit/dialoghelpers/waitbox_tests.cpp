@@ -1,3 +1,4 @@
+#include "platform/testing/doubles.h"
 #include "toolkit/dialoghelpers/waitbox.h"
 
 #include <QAbstractButton>
@@ -77,6 +78,34 @@ TEST(WaitingBox, ClosedByTheUserItIsHiddenNotDeleted)
     boxes.ShowBoxMessage(QStringLiteral("y"));
     EXPECT_EQ(boxes.MsgBoxForm.get(), box.data());
     EXPECT_EQ(box->text(), QStringLiteral("y"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(WaitingBox, WhileTheTrayIconIsOnTheTextsGoToItsBalloon)
+{
+    TWaitingBoxes boxes;
+    EXPECT_FALSE(boxes.CTrayI->Enabled) << "off unless switched on";
+    auto tray = std::make_unique<rimo::fakes::RecordingTrayIcon>();
+    rimo::fakes::RecordingTrayIcon* calls = tray.get();
+    boxes.CTrayI = std::move(tray);
+    boxes.CTrayI->Enabled = true;
+    boxes.ShowBigBoxMessage(QStringLiteral("الف"));
+    boxes.ShowBoxMessageColor(QStringLiteral("ب"), 0);
+    boxes.ShowBoxClose();
+    EXPECT_FALSE(boxes.MsgBoxForm);
+    EXPECT_EQ(calls->calls, (QStringList{QStringLiteral("show:پيام|الف|1|10000"),
+                                         QStringLiteral("show:پيام|ب|1|10000"), "hide"}));
+
+    // Switched off, the box comes back; closing then leaves the balloon alone.
+    boxes.CTrayI->Enabled = false;
+    boxes.ShowBoxMessage(QStringLiteral("ج"));
+    ASSERT_TRUE(boxes.MsgBoxForm);
+    boxes.ShowBoxClose();
+    EXPECT_FALSE(boxes.MsgBoxForm);
+    EXPECT_EQ(calls->calls.size(), 3);
 }
 
 } // namespace
