@@ -42,8 +42,10 @@ void TListFillers::fillList(QStringList& items, const QString& statement)
     query.Open();
     items.clear();
     const QString blankMark = QStringLiteral("-");
+    items.reserve(query.RecordCount());
+    TField& field = query.Fields(0);
     for (query.First(); !query.Eof(); query.Next()) {
-        const QString value = query.Fields(0).AsString();
+        const QString value = field.AsString();
         items << (TValueServices::IsBlank(value) ? blankMark : value);
     }
 }
