@@ -87,4 +87,27 @@ TEST_F(SelectFromListTest, TracingWritesTheStatement)
     EXPECT_TRUE(t4r("SelectFromList.Txt").contains("Select Name From T"));
 }
 
+// Through the toolkit object, each dialog switches the real keyboard service before it shows.
+TEST_F(SelectFromListTest, EachInputDialogSwitchesTheKeyboardFirst)
+{
+    QStringList atShow;
+    for (int i = 0; i < 3; ++i)
+        dialogs.execAnswers.push_back([&](QDialog&) {
+            atShow << keyboard().calls.join(u',');
+            keyboard().calls.clear();
+            return int(QDialog::Rejected);
+        });
+    QString value;
+    keyboard().calls.clear();
+    EXPECT_FALSE(tools->InQueryEng(QStringLiteral("p"), value));
+    EXPECT_FALSE(tools->InQuery(QStringLiteral("p"), value));
+    EXPECT_FALSE(tools->PassInQuery(QStringLiteral("p"), value));
+    ASSERT_EQ(atShow.size(), 3);
+    EXPECT_TRUE(atShow[0].contains(QStringLiteral("00000409"))) << atShow[0].toStdString();
+    EXPECT_FALSE(atShow[0].contains(QStringLiteral("00000429")));
+    EXPECT_TRUE(atShow[1].contains(QStringLiteral("00000429"))) << atShow[1].toStdString();
+    EXPECT_TRUE(atShow[2].contains(QStringLiteral("00000429"))) << atShow[2].toStdString();
+    EXPECT_TRUE(keyboard().calls.isEmpty()) << "not switched back";
+}
+
 } // namespace
