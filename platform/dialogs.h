@@ -23,6 +23,9 @@ struct MessageBoxRequest
     QStringList buttons;   // captions, left to right in reading order
     int defaultButton = 0; // index into buttons
     int escapeButton = -1; // index returned on Escape or close; -1 when none
+    // Without an escape button a box refuses Escape and its close box, unless this is set:
+    // then closing it returns -1.
+    bool closableWithoutButton = false;
     bool rightToLeft = false;
     bool arabicCharset = false; // font with the Arabic character set (Tahoma falls back to an Arabic font)
     QWidget* parent = nullptr;  // the owner the box stacks above; the active window when none
@@ -49,7 +52,8 @@ class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
-    // Returns the index of the pressed button, or escapeButton when closed otherwise.
+    // Returns the index of the pressed button, or escapeButton when closed otherwise (-1 for a
+    // box closableWithoutButton).
     virtual int messageBox(const MessageBoxRequest& request) = 0;
     // Returns the chosen file name, empty on cancel.
     virtual QString saveFileName(const FileDialogRequest& request) = 0;

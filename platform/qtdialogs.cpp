@@ -134,6 +134,13 @@ int QtDialogs::messageBox(const MessageBoxRequest& request)
         box.setDefaultButton(buttons[request.defaultButton]);
     if (request.escapeButton >= 0 && request.escapeButton < buttons.size())
         box.setEscapeButton(buttons[request.escapeButton]);
+    else if (request.closableWithoutButton) {
+        // A message box only closes through an escape button; a hidden one lets Escape and the
+        // close box end it without answering any of the shown buttons.
+        QPushButton* closer = box.addButton(QMessageBox::Cancel);
+        closer->hide();
+        box.setEscapeButton(closer);
+    }
     box.exec();
     const int index = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
     return index >= 0 ? index : request.escapeButton;

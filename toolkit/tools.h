@@ -5,6 +5,10 @@
 #include "db/msdataset.h"
 #include "platform/services.h"
 #include "toolkit/commands/storedcommands.h"
+#include "toolkit/dialoghelpers/inputdialogs.h"
+#include "toolkit/dialoghelpers/listfill.h"
+#include "toolkit/dialoghelpers/questions.h"
+#include "toolkit/dialoghelpers/waitbox.h"
 #include "toolkit/formdefs/formdefinitions.h"
 #include "toolkit/images/imageservices.h"
 #include "toolkit/registry/registryservices.h"
@@ -37,7 +41,11 @@ class TTools : public QWidget,
                public TRegistryServices,
                public TSystemReports,
                public TStoredCommands,
-               public TFormDefinitions
+               public TFormDefinitions,
+               public TListFillers,
+               public TQuestions,
+               public TInputDialogs,
+               public TWaitingBoxes
 {
     Q_OBJECT
 public:
@@ -76,8 +84,12 @@ public:
 
     void SetConfigAgain(QObject* Sender);
     void _SetConfigAgain();
-    void SwitchToFarsi();
-    void SwitchToEnglish();
+    // A choice among the first column of `InCommand`'s rows on ServerConnection; a failing
+    // query shows a message and gives false without a dialog.
+    bool SelectFromList(const QString& APrompt, const QString& InCommand, QString& Value);
+
+    void SwitchToFarsi() override;
+    void SwitchToEnglish() override;
     QString GetWinVersion();
     void ShowMsg(const QString& St) override;
     rimo::TonePlayer& tonePlayer() override { return *m_platform.tone; }

@@ -11,7 +11,14 @@ int FakeDialogs::messageBox(const MessageBoxRequest& request)
         return request.defaultButton;
     const int answer = messageAnswers.front();
     messageAnswers.pop_front();
-    return answer;
+    if (answer != Closed)
+        return answer;
+    if (request.escapeButton >= 0)
+        return request.escapeButton;
+    if (request.closableWithoutButton)
+        return -1;
+    ++refusedCloses;
+    return request.defaultButton;
 }
 
 QString FakeDialogs::saveFileName(const FileDialogRequest& request)

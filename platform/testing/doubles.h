@@ -3,6 +3,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/services.h"
+#include "platform/trayicon.h"
 
 #include <QImage>
 #include <QList>
@@ -21,7 +22,11 @@ public:
     };
 
     // Scripted answers; when empty, message boxes return their default button, file
-    // dialogs return an empty name and exec returns 0 (rejected).
+    // dialogs return an empty name and exec returns 0 (rejected). A message answer of Closed
+    // closes the box as Qt would: its escape button, or -1 when it is closableWithoutButton; a
+    // box that cannot be closed counts in refusedCloses and answers its default button.
+    static constexpr int Closed = -1;
+    int refusedCloses = 0;
     std::deque<int> messageAnswers;
     std::deque<QString> fileAnswers;
     std::deque<std::function<int(QDialog&)>> execAnswers;
@@ -47,6 +52,19 @@ class ScopedFakeDialogs : public FakeDialogs
 public:
     ScopedFakeDialogs() { setDialogs(this); }
     ~ScopedFakeDialogs() override { setDialogs(nullptr); }
+};
+
+// Records balloon calls as "show:title|text|icon|ms" and "hide".
+class RecordingTrayIcon : public TrayIcon
+{
+public:
+    QStringList calls;
+    void showBalloon(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs) override
+    {
+        calls
+            << QStringLiteral("show:%1|%2|%3|%4").arg(title, text).arg(static_cast<int>(icon)).arg(timeoutMs);
+    }
+    void hideBalloon() override { calls << QStringLiteral("hide"); }
 };
 
 class RecordingKeyboard : public KeyboardLayouts

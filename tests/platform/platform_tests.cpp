@@ -18,6 +18,7 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -149,6 +150,62 @@ TEST(Platform, MessageBoxShowsEveryKindOfLineBreak)
     ASSERT_GT(one, 0);
     EXPECT_GE(labelHeight(QStringLiteral("<b>a</b>\rb")), one * 3 / 2);
     EXPECT_GE(labelHeight(QStringLiteral("a\r\nb\nc")), one * 5 / 2);
+}
+
+// Two answering buttons and no escape button: Qt's box refuses to close; a box asked to be
+// closable ends on Escape or its close box with -1, and the hidden closer never shows.
+TEST(Platform, AMessageBoxClosableWithoutAButtonGivesMinusOne)
+{
+    for (const bool byEscape : {false, true}) {
+        int shownButtons = -1;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shownButtons = 0;
+            for (QAbstractButton* b : box->buttons())
+                shownButtons += b->isVisible() ? 1 : 0;
+            if (byEscape)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->close();
+            // A box that refused to close is answered, so that a fault fails instead of hanging.
+            QTimer::singleShot(0, [guard = QPointer<QMessageBox>(box)] {
+                if (guard && guard->isVisible())
+                    guard->buttons().front()->click();
+            });
+        });
+        MessageBoxRequest r;
+        r.icon = MessageIcon::Question;
+        r.text = QStringLiteral("q");
+        r.buttons = {QStringLiteral("a"), QStringLiteral("b")};
+        r.closableWithoutButton = true;
+        EXPECT_EQ(QtDialogs().messageBox(r), -1) << byEscape;
+        EXPECT_EQ(shownButtons, 2) << byEscape;
+    }
+}
+
+TEST(Platform, TheFakeBoxClosesAsQtWould)
+{
+    fakes::ScopedFakeDialogs fake;
+    MessageBoxRequest r;
+    r.buttons = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    r.defaultButton = 1;
+    struct Case
+    {
+        int escape;
+        bool closable;
+        int expected;
+        int refused;
+    };
+    for (const Case c : {Case{2, false, 2, 0}, Case{-1, true, -1, 0}, Case{-1, false, 1, 1}}) {
+        fake.refusedCloses = 0;
+        r.escapeButton = c.escape;
+        r.closableWithoutButton = c.closable;
+        fake.messageAnswers = {fakes::FakeDialogs::Closed};
+        EXPECT_EQ(dialogs().messageBox(r), c.expected) << c.escape << c.closable;
+        EXPECT_EQ(fake.refusedCloses, c.refused) << c.escape << c.closable;
+    }
 }
 
 TEST(Platform, TheDialogSeamKeepsTheTextAsGiven)
