@@ -2,6 +2,7 @@
 // Shared pieces of the calendar fuzz targets: the input as text, a services object without a
 // window, and a check that stops the run when an invariant breaks.
 
+#include "fuzzcheck.h"
 #include "toolkit/services/dateservices.h"
 
 #include <QString>
@@ -22,11 +23,3 @@ inline QString fuzzText(const uint8_t* data, size_t size)
 {
     return QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)

@@ -3,18 +3,11 @@
 // of whatever decoded, so random picture sizes reach the resampler too.
 
 #include "core/error.h"
+#include "fuzzcheck.h"
 #include "toolkit/images/resample.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 inline void checkDecoded(const rimo::Bitmap& bitmap)
 {

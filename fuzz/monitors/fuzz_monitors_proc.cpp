@@ -1,19 +1,12 @@
 // The /proc line readers on any bytes. The first byte picks the reader (stat line, status,
 // maps, /proc/stat); each result must keep the readers' promises.
+#include "fuzzcheck.h"
 #include "platform/procreaders.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 using namespace rimo;
 

@@ -1,19 +1,12 @@
 // The X title and class decoders on any property bytes: never more than 259 UTF-16 units and
 // never half of a surrogate pair at the end.
+#include "fuzzcheck.h"
 #include "platform/xtext.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 using namespace rimo;
 

@@ -2,19 +2,12 @@
 // four settings without line breaks, the writer's encoding of them must hold exactly four lines,
 // and reading that encoding back must give the same settings.
 
+#include "fuzzcheck.h"
 #include "toolkit/multiherd/multiconnectfile.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,19 +1,12 @@
 // The desktop-entry reader on any bytes: reading never fails, writing what was read and reading it
 // again gives the same file, every value survives its escapes, and an Exec line that splits
 // quotes back to the same arguments.
+#include "fuzzcheck.h"
 #include "platform/desktopentry.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 using namespace rimo;
 
