@@ -336,6 +336,55 @@ TEST_F(TdsObjectsTest, ViewErrorsAreSqlServers)
     ASSERT_TRUE(c.run("DROP VIEW Kinds"));
 }
 
+// SELECT ... INTO makes a table of the select list's columns, with their types, and fills it; the
+// forms SQL Server refuses are refused with its errors.
+TEST_F(TdsObjectsTest, SelectIntoMakesAndFillsANewTable)
+{
+    Client c(*s_server, "herd");
+    ASSERT_TRUE(c.run("SELECT Serial, Kind * 10 AS Score, Born INTO [Copy] FROM Cows WHERE Kind = 2"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(
+        c.run("SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH FROM INFORMATION_SCHEMA.COLUMNS "
+              "WHERE TABLE_NAME = 'Copy' ORDER BY ORDINAL_POSITION",
+              &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"Serial", "nvarchar", "20"}));
+    EXPECT_EQ(rs[0].rows[1][1], "int");
+    EXPECT_EQ(rs[0].rows[2][1], "datetime");
+    EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Copy WHERE Score = 20 AND Born IS NULL"), "2");
+    // Without FROM, scalar subqueries as columns, as a built procedure sends it.
+    ASSERT_TRUE(c.run("Select \r\n(SELECT COUNT(*) FROM Cows)[A],\r\n(SELECT N'دو')[B] \r\nInto [_S]"));
+    ASSERT_TRUE(c.run("SELECT A, B FROM [_S]", &rs));
+    EXPECT_EQ(rs.back().rows, (std::vector<std::vector<std::string>>{{"3", "دو"}}));
+
+    struct Refused
+    {
+        const char* sql;
+        int number;
+        const char* text;
+    };
+    const Refused refused[] = {
+        {"SELECT Serial INTO Copy FROM Cows", 2714,
+         "There is already an object named 'Copy' in the database."},
+        {"SELECT Kind + 1 INTO NoName FROM Cows", 1038,
+         "An object or column name is missing or empty. For SELECT INTO statements, verify each column has a "
+         "name. For other statements, look for empty alias names. Aliases defined as \"\" or [] are not "
+         "allowed. Change the alias to a valid name."},
+        {"SELECT Kind, Kind INTO Twice FROM Cows", 2705,
+         "Column names in each table must be unique. Column name 'Kind' in table 'Twice' is specified more "
+         "than "
+         "once."},
+    };
+    for (const Refused& e : refused) {
+        EXPECT_FALSE(c.run(e.sql)) << e.sql;
+        ASSERT_FALSE(g_msgs.empty()) << e.sql;
+        EXPECT_EQ(g_msgs.back().number, e.number) << e.sql;
+        EXPECT_EQ(g_msgs.back().text, e.text) << e.sql;
+    }
+    EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM sysobjects WHERE name IN ('NoName', 'Twice')"), "0");
+    ASSERT_TRUE(c.run("DROP TABLE Copy; DROP TABLE [_S]"));
+}
+
 // The same forms through pytds, whose protocol code is its own: statements with parameters go as
 // sp_executesql, so EXEC's arguments come from RPC parameters.
 TEST_F(TdsObjectsTest, PytdsMakesAndProbesViewsAndProcedures)
@@ -367,6 +416,10 @@ print(error('CREATE VIEW PyCows AS SELECT 1 AS a'))
 cur.execute('DROP VIEW PyCows; DROP PROCEDURE PyCount')
 print(one("SELECT COUNT(*) FROM sysobjects WHERE name LIKE 'Py%'"))
 print(one('SELECT @@VERSION')[:26])
+cur.execute('SELECT Serial, Kind INTO PyCopy FROM Cows WHERE Kind = %s', (2,))
+print(cur.rowcount, one('SELECT COUNT(*) FROM PyCopy'))
+print(error('SELECT Serial INTO PyCopy FROM Cows'))
+cur.execute('DROP TABLE PyCopy')
 )PY";
     const std::string out = runPython(script, s_server->port(), {s_server->password()});
     EXPECT_EQ(
@@ -379,7 +432,9 @@ print(one('SELECT @@VERSION')[:26])
         "3701 Cannot drop the view 'PyNothing', because it does not exist or you do not have permission.\n"
         "2714 There is already an object named 'PyCows' in the database.\n"
         "0\n"
-        "Microsoft SQL Server 2019 \n");
+        "Microsoft SQL Server 2019 \n"
+        "2 2\n"
+        "2714 There is already an object named 'PyCopy' in the database.\n");
 }
 
 } // namespace

@@ -560,6 +560,10 @@ void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<s
     std::vector<ColumnMeta> cols = describe(stmt, cs.st, rc == SQLITE_ROW, &untyped);
     if (rc == SQLITE_ROW && !untyped.empty())
         typeFromLaterRows(cs, params, cols, untyped);
+    if (!cs.st.intoTable.empty()) {
+        fillNewTable(cs, stmt, cols, rc, inRpc);
+        return;
+    }
     m_done.flush(true);
     writeColMetadata(m_writer, cols, m_version);
     uint64_t rows = 0;
@@ -587,6 +591,84 @@ void Session::runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<s
         throw e;
     }
     sqlite3_reset(stmt);
+    m_lastRowCount = static_cast<int64_t>(rows);
+    m_done.hold(m_noCount ? 0 : kDoneCount, kCmdSelect, m_noCount ? 0 : rows, inRpc);
+}
+
+void Session::fillNewTable(CachedStatement& cs, sqlite3_stmt* stmt, const std::vector<ColumnMeta>& cols,
+                           int rc, bool inRpc)
+{
+    const Statement& st = cs.st;
+    // The rows are read whole first: the new table is made once the read is over.
+    struct Values
+    {
+        std::vector<sqlite3_value*> all;
+        ~Values()
+        {
+            for (sqlite3_value* v : all)
+                sqlite3_value_free(v);
+        }
+    } values;
+    const int n = static_cast<int>(cols.size());
+    uint64_t rows = 0;
+    while (rc == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i)
+            values.all.push_back(sqlite3_value_dup(sqlite3_column_value(stmt, i)));
+        ++rows;
+        rc = sqlite3_step(stmt);
+    }
+    if (rc != SQLITE_DONE) {
+        const ServerError e = mapStepError(sqlite3_extended_errcode(m_db->handle()), cs);
+        sqlite3_reset(stmt);
+        throw e;
+    }
+    sqlite3_reset(stmt);
+
+    TableDef def;
+    def.name = st.intoTable;
+    for (const ColumnMeta& c : cols) {
+        if (c.name.empty())
+            throw ServerError(
+                1038, 16,
+                "An object or column name is missing or empty. For SELECT INTO statements, verify "
+                "each column has a name. For other statements, look for empty alias names. "
+                "Aliases defined as \"\" or [] are not allowed. Change the alias to a valid name.");
+        for (const ColumnDef& d : def.columns)
+            if (compareCi(d.name, c.name) == 0)
+                throw ServerError(2705, 16,
+                                  "Column names in each table must be unique. Column name '" + c.name +
+                                      "' in table '" + def.name + "' is specified more than once.");
+        ColumnDef d;
+        d.name = c.name;
+        d.type = c.type;
+        d.nullable = true;
+        def.columns.push_back(std::move(d));
+    }
+    createTable(def);
+
+    std::string sql = "INSERT INTO " + sqliteIdent(def.name) + " VALUES(";
+    for (int i = 0; i < n; ++i)
+        sql += i ? ",?" : "?";
+    sql += ")";
+    sqlite3_stmt* insert = nullptr;
+    if (sqlite3_prepare_v2(m_db->handle(), sql.c_str(), -1, &insert, nullptr) != SQLITE_OK)
+        throw ServerError(50000, 16,
+                          std::string("The test server could not fill the new table: ") +
+                              sqlite3_errmsg(m_db->handle()));
+    for (uint64_t r = 0; r < rows; ++r) {
+        for (int i = 0; i < n; ++i)
+            sqlite3_bind_value(
+                insert, i + 1,
+                values.all[static_cast<size_t>(r) * static_cast<size_t>(n) + static_cast<size_t>(i)]);
+        const int step = sqlite3_step(insert);
+        sqlite3_reset(insert);
+        if (step != SQLITE_DONE) {
+            const std::string why = sqlite3_errmsg(m_db->handle());
+            sqlite3_finalize(insert);
+            throw ServerError(50000, 16, "The test server could not fill the new table: " + why);
+        }
+    }
+    sqlite3_finalize(insert);
     m_lastRowCount = static_cast<int64_t>(rows);
     m_done.hold(m_noCount ? 0 : kDoneCount, kCmdSelect, m_noCount ? 0 : rows, inRpc);
 }

@@ -117,6 +117,9 @@ private:
     void runTransaction(CachedStatement& cs);
     void runQuery(CachedStatement& cs, sqlite3_stmt* stmt, const std::map<std::string, Value>* params,
                   bool inRpc);
+    // SELECT ... INTO: a new table of the select list's columns takes the rows instead of the client.
+    void fillNewTable(CachedStatement& cs, sqlite3_stmt* stmt, const std::vector<ColumnMeta>& cols, int rc,
+                      bool inRpc);
     void typeFromLaterRows(CachedStatement& cs, const std::map<std::string, Value>* params,
                            std::vector<ColumnMeta>& cols, std::vector<int> untyped);
     void runModify(CachedStatement& cs, sqlite3_stmt* stmt);

@@ -303,8 +303,15 @@ std::string Parser::select(Statement& st, bool topLevel)
         word("ALL");
     const std::string limit = selectTop();
     out += selectList(st, topLevel);
-    if (word("INTO"))
-        throw notSupported("SELECT ... INTO");
+    if (word("INTO")) {
+        // A new table from the select list: the statement's own, not a view's or a subquery's.
+        if (!topLevel || m_viewSelect || !st.intoTable.empty())
+            throw notSupported("SELECT ... INTO here");
+        const auto parts = dottedName();
+        if (parts.size() > 2 || (parts.size() == 2 && lowerAscii(parts.front()) != "dbo"))
+            throw notSupported("SELECT ... INTO a table of another schema or database");
+        st.intoTable = parts.back();
+    }
     if (word("FROM"))
         out += " FROM " + fromClause(st);
     if (word("WHERE"))

@@ -80,6 +80,7 @@ struct Statement
     bool insertNeedsColumns = false;  // INSERT without a column list: columns go in at insertPos
     size_t insertPos = 0;
     bool reportsCount = true;
+    std::string intoTable; // SELECT ... INTO: the table the rows go into instead of the client
 
     TableDef tableDef;
     std::vector<std::string> names; // DROP TABLE
