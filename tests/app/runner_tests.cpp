@@ -304,15 +304,15 @@ TEST_F(Runner, AllHerdsRepairsEveryReachableHerdAndReportsTheOther)
     sql("CREATE TABLE Masters (DName nvarchar(50), SName nvarchar(50), EngDName nvarchar(50), SPass "
         "nvarchar(50))",
         "Masters");
-    const std::string spec = server->serverSpec(), pass = server->password();
-    sql("INSERT INTO Masters VALUES (N'گاوداري يك', '" + spec + "', 'herd', '" + pass +
-            "'), (N'گاوداري دو', '" + spec + "', 'herd2', '" + pass +
+    const std::string address = server->serverSpec(), pass = server->password();
+    sql("INSERT INTO Masters VALUES (N'گاوداري يك', '" + address + "', 'herd', '" + pass +
+            "'), (N'گاوداري دو', '" + address + "', 'herd2', '" + pass +
             "'), (N'گاوداري سه', '127.0.0.1:1', 'herd3', 'x')",
         "Masters");
     QFile(dir.filePath("Multiusers.Dat")).open(QIODevice::WriteOnly);
     QFile central(dir.filePath("MultiConnect.Dat"));
     ASSERT_TRUE(central.open(QIODevice::WriteOnly));
-    central.write(QByteArray::fromStdString(spec + "\r\nmaster\r\nsa\r\n" + pass + "\r\n"));
+    central.write(QByteArray::fromStdString(address + "\r\nmaster\r\nsa\r\n" + pass + "\r\n"));
     central.close();
     const QStringList before = dump("herd");
 
