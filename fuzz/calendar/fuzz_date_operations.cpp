@@ -4,20 +4,13 @@
 #include "calendar/dateoperations.h"
 #include "calendar/monthgrid.h"
 #include "core/error.h"
+#include "fuzzcheck.h"
 
 #include <QString>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#define OPS_CHECK(condition)                                                                                 \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 namespace {
 
@@ -47,12 +40,12 @@ void checkGrid(TDateKind kind, const Ymd& p)
         return;
     const monthgrid::MonthGrid g = monthgrid::FillGrid(kind, p.y, p.m, p.d, true);
     const int length = DaysOfMonth(kind, p.y, p.m);
-    OPS_CHECK(g.firstCell >= 0 && g.firstCell < 7);
-    OPS_CHECK(g.lastRow * 7 + g.lastCol == g.firstCell + length - 1);
-    OPS_CHECK(g.focusedCell == g.firstCell + p.d - 1);
-    OPS_CHECK(g.texts[static_cast<size_t>(g.focusedCell)] == QString::number(p.d));
+    FUZZ_CHECK(g.firstCell >= 0 && g.firstCell < 7);
+    FUZZ_CHECK(g.lastRow * 7 + g.lastCol == g.firstCell + length - 1);
+    FUZZ_CHECK(g.focusedCell == g.firstCell + p.d - 1);
+    FUZZ_CHECK(g.texts[static_cast<size_t>(g.focusedCell)] == QString::number(p.d));
     for (const QString& t : g.texts)
-        OPS_CHECK(!t.isEmpty());
+        FUZZ_CHECK(!t.isEmpty());
 }
 
 } // namespace
@@ -75,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const Ymd out = parts(step(text, kind, count));
             // a real date moves to a real date, or to year 0 past the calendar's ends
             if (valid(kind, in))
-                OPS_CHECK(out.y == 0 || valid(kind, out));
+                FUZZ_CHECK(out.y == 0 || valid(kind, out));
         }
         if (!valid(kind, in))
             return 0;
@@ -86,18 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QString later = ops::IncDay(date, kind, days);
         const Ymd l = parts(later);
         if (l.y != 0 && ops::YearConverts(kind, in.y) && ops::YearConverts(kind, l.y))
-            OPS_CHECK(ops::DaysBetween(date, later, kind) == days);
+            FUZZ_CHECK(ops::DaysBetween(date, later, kind) == days);
         // month steps undo when the day exists in every month
         const int months = static_cast<int>(static_cast<uint32_t>(count) % 2000);
         if (in.d <= 28) {
             const QString moved = ops::IncMonth(date, kind, months);
             if (parts(moved).y != 0)
-                OPS_CHECK(ops::DecMonth(moved, kind, months) == date);
+                FUZZ_CHECK(ops::DecMonth(moved, kind, months) == date);
         }
         const int remain = ops::GetYearRemainDays(date, kind);
-        OPS_CHECK(remain >= 0 && remain <= 365);
+        FUZZ_CHECK(remain >= 0 && remain <= 365);
         const int week = ops::WeekOfTheYear(date, kind);
-        OPS_CHECK(week >= 1 && week <= 53);
+        FUZZ_CHECK(week >= 1 && week <= 53);
     } catch (const rimo::Error&) {
     }
     return 0;
