@@ -176,8 +176,18 @@ struct LactationPlan
         TMSQuery q;
         q.Connection = &connection;
         // The same comparisons as the statements', made by the server.
+        // A keyed table needs only its key and the number; a keyless one is known by all its values.
+        QString columns = QStringLiteral("f.*");
+        if (id.keyed) {
+            columns = QStringLiteral("f.MilkPeriod");
+            for (const QString& k : id.columns) {
+                QString name = k;
+                columns += QStringLiteral(", f.[") + name.replace(u']', QStringLiteral("]]")) + u']';
+            }
+        }
         q.setSqlText(
-            QStringLiteral("SELECT f.*, z.Serial AS rimo_calving_serial, z.ZDate AS rimo_calving_date "
+            QStringLiteral("SELECT ") + columns +
+            QStringLiteral(", z.Serial AS rimo_calving_serial, z.ZDate AS rimo_calving_date "
                            "FROM Firstrec f JOIN zayesh z ON f.Serial = z.Serial AND f.Rdate > z.ZDate "
                            "WHERE z.MilkPeriodchange=1"));
         q.Open();
