@@ -55,7 +55,7 @@ class Client
 {
 public:
     Client(const TdsServer& server, const std::string& database, const std::string& password = {},
-           const std::string& user = "sa")
+           const std::string& user = "sa", BYTE tdsVersion = DBVERSION_74)
     {
         static const bool init = [] {
             dbinit();
@@ -69,7 +69,7 @@ public:
         DBSETLPWD(login, (password.empty() ? server.password() : password).c_str());
         DBSETLCHARSET(login, "UTF-8");
         DBSETLDBNAME(login, database.c_str());
-        dbsetlversion(login, DBVERSION_74);
+        dbsetlversion(login, tdsVersion);
         dbsetlogintime(10);
         g_msgs.clear();
         m_proc = dbopen(login, server.serverSpec().c_str());

@@ -90,11 +90,15 @@ TEST(TdsRpc, ParameterValuesDecodeForEveryTypeFamily)
         {"numeric null", "6C 11 05 00 00", Value::Null, 0, 0, ""},
         {"date", "28 03 4D 32 0B", Value::Text, 0, 0, "2010-01-02"},
         {"date null", "28 00", Value::Null, 0, 0, ""},
-        {"time(3)", "29 03 04 03 89 A8 00", Value::Text, 0, 0, "03:04:05.123"},
-        // Kept at the millisecond, as the server keeps date and time values.
-        {"datetime2(7)", "2A 07 08 07 17 68 B7 19 4D 32 0B", Value::Text, 0, 0, "2010-01-02 03:04:05.123"},
-        {"datetimeoffset(0) drops the offset", "2B 00 08 25 2B 00 4D 32 0B 3C 00", Value::Text, 0, 0,
-         "2010-01-02 03:04:05"},
+        // Kept to 100 ns whatever their scale, as the server keeps these types.
+        {"time(3)", "29 03 04 03 89 A8 00", Value::Text, 0, 0, "03:04:05.1230000"},
+        {"datetime2(7)", "2A 07 08 07 17 68 B7 19 4D 32 0B", Value::Text, 0, 0,
+         "2010-01-02 03:04:05.1234567"},
+        // A datetimeoffset arrives as UTC and is kept as its local time with the offset.
+        {"datetimeoffset(0) keeps the offset", "2B 00 08 25 2B 00 4D 32 0B 3C 00", Value::Text, 0, 0,
+         "2010-01-02 04:04:05.0000000 +01:00"},
+        {"datetimeoffset(0) west of UTC, the day before", "2B 00 08 08 07 00 4D 32 0B C4 FF", Value::Text, 0,
+         0, "2010-01-01 23:30:00.0000000 -01:00"},
         {"time null", "29 03 00", Value::Null, 0, 0, ""},
         {"nvarchar", "E7 40 00 " COLL "04 00 61 00 62 00", Value::Text, 0, 0, "ab"},
         {"nvarchar null", "E7 40 00 " COLL "FF FF", Value::Null, 0, 0, ""},
@@ -137,12 +141,16 @@ TEST(TdsRpc, MalformedParameterValuesCloseTheConnection)
         "6C 11 05 27 05 01 39 30 00 00", // scale above 38
         // seventeen magnitude bytes
         "6C 26 12 00 12 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
-        "28 02 00 00",                  // date of two bytes
-        "29 08 05 00 00 00 00 00",      // time scale above 7
-        "2A 07 05 00 00 00 00 00",      // datetime2 without its date
-        "38 01 02",                     // int cut short
-        "E7 40 00 " COLL "04 00 61 00", // nvarchar cut short
-        "99 00",                        // unknown type
+        "28 02 00 00",                      // date of two bytes
+        "29 08 05 00 00 00 00 00",          // time scale above 7
+        "2A 07 05 00 00 00 00 00",          // datetime2 without its date
+        "29 00 03 80 51 01",                // time(0) of 86400 seconds
+        "2A 00 06 00 00 00 DB B9 37",       // datetime2 in the year 10000
+        "2B 00 08 00 00 00 4D 32 0B 84 03", // datetimeoffset 15 hours east
+        "2B 00 08 00 00 00 00 00 00 C4 FF", // datetimeoffset before 0001-01-01 in local time
+        "38 01 02",                         // int cut short
+        "E7 40 00 " COLL "04 00 61 00",     // nvarchar cut short
+        "99 00",                            // unknown type
     };
     for (const char* c : cases)
         EXPECT_THROW(rpcWith(c), ProtocolError) << c;

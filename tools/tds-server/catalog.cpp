@@ -10,8 +10,9 @@ namespace rimo::tds {
 namespace {
 
 // The layout's version, kept in SQLite's user_version. Files from before version 2 had no rimo_objects
-// and compared catalogue texts by their bytes; their views are rebuilt when they are opened.
-constexpr int kLayoutVersion = 2;
+// and compared catalogue texts by their bytes, before version 3 INFORMATION_SCHEMA.COLUMNS had no
+// DATETIME_PRECISION; their views are rebuilt when they are opened.
+constexpr int kLayoutVersion = 3;
 
 const char* kDropOldViews = R"SQL(
 DROP VIEW IF EXISTS rimo_is_tables;
@@ -48,7 +49,11 @@ CREATE VIEW IF NOT EXISTS rimo_is_columns AS
               ELSE type_name END COLLATE RIMO_CI AS DATA_TYPE,
          CASE WHEN max_length <> 0 THEN max_length END AS CHARACTER_MAXIMUM_LENGTH,
          CASE WHEN num_precision > 0 THEN num_precision END AS NUMERIC_PRECISION,
-         CASE WHEN num_precision > 0 THEN num_scale END AS NUMERIC_SCALE
+         CASE WHEN num_precision > 0 THEN num_scale END AS NUMERIC_SCALE,
+         CASE WHEN type_name = 'datetime' THEN 3
+              WHEN type_name IN ('smalldatetime', 'date') THEN 0
+              WHEN type_name LIKE 'time(%' OR type_name LIKE 'datetime2(%' OR type_name LIKE 'datetimeoffset(%'
+              THEN num_scale END AS DATETIME_PRECISION
   FROM rimo_columns;
 CREATE VIEW IF NOT EXISTS rimo_is_table_constraints AS
   SELECT DISTINCT rimo_db_name() COLLATE RIMO_CI AS CONSTRAINT_CATALOG,

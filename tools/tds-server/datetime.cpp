@@ -151,6 +151,7 @@ bool parseDateTime(std::string_view s, int64_t& days1970, int64_t& ms)
 namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
+constexpr int64_t kUnitsPerSecond = 10000000;
 
 // A cursor over the text of a date: numbers, month names and separators.
 struct DateReader
@@ -297,12 +298,13 @@ bool readDate(DateReader& r, int64_t& y, int64_t& m, int64_t& d)
     return true;
 }
 
-// The time part: h[h]:mm[:ss[.fff]] with an optional AM or PM, or "h AM". Milliseconds since midnight,
-// rounded at the thousandth.
-bool readTime(DateReader& r, int64_t& ms, int maxFraction)
+// The time part: h[h]:mm[:ss[.fffffff]] with an optional AM or PM, or "h AM", in 100 ns units since
+// midnight. At most `maxFraction` digits of a fraction are read; seven digits, the form every date and
+// time parameter arrives in, are always read (and rounded by the caller).
+bool readTime(DateReader& r, int64_t& units, int maxFraction)
 {
     int64_t h = 0, mi = 0, sec = 0;
-    double frac = 0;
+    int64_t frac = 0;
     if (r.number(2, h) == 0)
         return false;
     const bool colon = r.take(':');
@@ -313,15 +315,17 @@ bool readTime(DateReader& r, int64_t& ms, int maxFraction)
             if (r.number(2, sec) != 2)
                 return false;
             if (r.take('.') || r.take(':')) {
-                double scale = 0.1;
                 int digits = 0;
                 while (r.i < r.s.size() && std::isdigit(static_cast<unsigned char>(r.s[r.i]))) {
-                    frac += (r.s[r.i++] - '0') * scale;
-                    scale /= 10;
+                    if (digits < 7)
+                        frac = frac * 10 + (r.s[r.i] - '0');
+                    ++r.i;
                     ++digits;
                 }
-                if (digits > maxFraction)
+                if (digits > maxFraction && digits != 7)
                     return false;
+                for (int k = digits; k < 7; ++k)
+                    frac *= 10;
             }
         }
     }
@@ -339,7 +343,24 @@ bool readTime(DateReader& r, int64_t& ms, int maxFraction)
     }
     if (h > 23 || mi > 59 || sec > 59)
         return false;
-    ms = ((h * 60 + mi) * 60 + sec) * 1000 + std::llround(frac * 1000);
+    units = ((h * 60 + mi) * 60 + sec) * kUnitsPerSecond + frac;
+    return true;
+}
+
+// A time zone offset: "+hh:mm" or "-hh:mm" within 14 hours, or "Z" for UTC.
+bool readOffset(DateReader& r, int& minutes)
+{
+    if (r.take('Z') || r.take('z')) {
+        minutes = 0;
+        return true;
+    }
+    if (!r.at('+') && !r.at('-'))
+        return false;
+    const int sign = r.s[r.i++] == '-' ? -1 : 1;
+    int64_t h = 0, m = 0;
+    if (r.number(2, h) != 2 || !r.take(':') || r.number(2, m) != 2 || m > 59 || h * 60 + m > 14 * 60)
+        return false;
+    minutes = sign * static_cast<int>(h * 60 + m);
     return true;
 }
 
@@ -391,14 +412,12 @@ std::optional<std::string> roundInstant(int64_t days, int64_t ms, SqlType type, 
     return formatInstant(days, ms);
 }
 
-std::optional<std::string> storedDateTime(std::string_view text, SqlType type, int& error)
+bool readDateTimeText(std::string_view text, int maxFraction, bool offsets, DateTimeParts& out)
 {
-    error = 241;
-    // datetime and smalldatetime read at most milliseconds; date takes what datetime2 would.
-    const int maxFraction = type == SqlType::Date ? 7 : 3;
     DateReader r{text};
     r.blanks();
-    int64_t y = 1900, m = 1, d = 1, ms = 0;
+    int64_t y = 1900, m = 1, d = 1;
+    out = DateTimeParts();
     if (!r.done()) {
         const size_t start = r.i;
         if (!readDate(r, y, m, d)) {
@@ -407,27 +426,45 @@ std::optional<std::string> storedDateTime(std::string_view text, SqlType type, i
             y = 1900;
             m = 1;
             d = 1;
-            if (!readTime(r, ms, maxFraction))
-                return std::nullopt;
+            if (!readTime(r, out.units, maxFraction))
+                return false;
         } else if (!validDate(y, m, d)) {
-            return std::nullopt;
+            return false;
         } else if (r.take('T')) {
             // ISO 8601: the T joins a year-first date and a full time.
-            if (!readTime(r, ms, maxFraction))
-                return std::nullopt;
+            if (!readTime(r, out.units, maxFraction))
+                return false;
         } else {
             r.blanks();
-            if (!r.done() && !readTime(r, ms, maxFraction))
-                return std::nullopt;
+            if (!r.done() && !r.at('+') && !r.at('-') && !readTime(r, out.units, maxFraction))
+                return false;
         }
         r.blanks();
+        if (offsets && !r.done()) {
+            int minutes = 0;
+            if (!readOffset(r, minutes))
+                return false;
+            out.offsetMinutes = minutes;
+            r.blanks();
+        }
         if (!r.done())
-            return std::nullopt;
+            return false;
     }
     if (!validDate(y, m, d))
+        return false;
+    out.days1970 = daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
+    return true;
+}
+
+std::optional<std::string> storedDateTime(std::string_view text, SqlType type, int& error)
+{
+    error = 241;
+    // datetime and smalldatetime read at most milliseconds; date takes what datetime2 would.
+    const int maxFraction = type == SqlType::Date ? 7 : 3;
+    DateTimeParts p;
+    if (!readDateTimeText(text, maxFraction, false, p))
         return std::nullopt;
-    return roundInstant(daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), ms, type,
-                        error);
+    return roundInstant(p.days1970, (p.units + 5000) / 10000, type, error);
 }
 
 } // namespace rimo::tds

@@ -25,6 +25,20 @@ std::string timeText(uint64_t units, int scale);
 // between the date's parts, or 'T' before the time), "YYYYMMDD". Returns false on anything else.
 bool parseDateTime(std::string_view s, int64_t& days1970, int64_t& ms);
 
+// The parts of a date/time text: the day (1900-01-01 when the text names none), 100 ns units since
+// midnight, and the time zone offset when the text gives one.
+struct DateTimeParts
+{
+    int64_t days1970 = 0;
+    int64_t units = 0;
+    std::optional<int> offsetMinutes;
+};
+// Reads a text the way SQL Server reads one under us_english with DATEFORMAT mdy: yyyymmdd, yyyy-mm-dd
+// (also / and .), mdy with / - or ., month names, 'T' before an ISO time, a time alone, AM/PM. At most
+// `maxFraction` digits of a second's fraction (seven always, the form parameters arrive in); an offset
+// ("+hh:mm" within 14 hours, or Z) only when `offsets`. False on anything else.
+bool readDateTimeText(std::string_view text, int maxFraction, bool offsets, DateTimeParts& out);
+
 // The text a date or time is kept as, whatever its type: "YYYY-MM-DD HH:MM:SS.mmm", so that every form
 // of one instant is one stored value and equals a date/time parameter.
 // Parses a text the way SQL Server reads one under us_english with DATEFORMAT mdy, for a column of

@@ -48,6 +48,9 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::DateTime:
     case SqlType::SmallDateTime:
     case SqlType::Date:
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset:
         return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::Money:
     case SqlType::SmallMoney:

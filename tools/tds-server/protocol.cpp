@@ -2,6 +2,7 @@
 
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
+#include "tools/tds-server/precisetime.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -277,18 +278,11 @@ Value readDateOrTime(Cursor& c, uint8_t type)
     const int expect = timeLen + (type == 0x29 ? 0 : 3) + (type == 0x2B ? 2 : 0);
     if (len != expect)
         throw ProtocolError("bad time length");
-    const std::string_view b = c.bytes(len);
-    // A date and time goes on at the millisecond, as the server keeps instants; TIME keeps its scale.
-    uint64_t units = readLe(b.substr(0, timeLen));
-    int shown = scale;
-    if (type != 0x29 && scale > 3) {
-        for (int k = scale; k > 3; --k)
-            units /= 10;
-        shown = 3;
-    }
-    const std::string time = timeText(units, shown);
+    auto text = preciseWireText(type, scale, c.bytes(len));
+    if (!text)
+        throw ProtocolError("bad date or time value");
     v.kind = Value::Text;
-    v.s = type == 0x29 ? time : dateText(static_cast<int64_t>(readLe(b.substr(timeLen, 3)))) + " " + time;
+    v.s = std::move(*text);
     return v;
 }
 

@@ -2,6 +2,7 @@
 
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
+#include "tools/tds-server/precisetime.h"
 #include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
@@ -173,6 +174,49 @@ void writeDateTime(std::string& out, const Wire& w, sqlite3_stmt* st, int i)
     }
 }
 
+PreciseTime preciseValue(const ColumnMeta& m, sqlite3_stmt* st, int i)
+{
+    int error = 241;
+    const auto t = readPreciseTime(sqliteText(st, i), m.type.type, m.type.scale, error);
+    if (!t)
+        throw ServerError(241, 16,
+                          "Conversion failed when converting date and/or time from character string.");
+    return *t;
+}
+
+// TIMEN, DATETIME2N, DATETIMEOFFSETN: the time in 10^-scale seconds (3 to 5 bytes by the scale), the date
+// as days since 0001-01-01, the offset in minutes; a datetimeoffset's date and time are its UTC instant.
+void writePreciseTime(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i)
+{
+    PreciseTime t = preciseValue(m, st, i);
+    const int scale = m.type.scale;
+    const int timeLen = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+    if (m.type.type == SqlType::DateTimeOffset) {
+        const int64_t utc = utcUnits(t);
+        t.days1970 = utc / kUnitsPerDay + daysFromCivil(1, 1, 1);
+        t.units = utc % kUnitsPerDay;
+    }
+    uint64_t units = static_cast<uint64_t>(t.units);
+    for (int k = scale; k < 7; ++k)
+        units /= 10;
+    out.push_back(static_cast<char>(m.wire.byteLen));
+    putLe(out, units, timeLen);
+    if (m.type.type == SqlType::Time)
+        return;
+    putLe(out, static_cast<uint64_t>(t.days1970 - daysFromCivil(1, 1, 1)), 3);
+    if (m.type.type == SqlType::DateTimeOffset)
+        putLe(out, static_cast<uint64_t>(static_cast<uint16_t>(static_cast<int16_t>(t.offsetMinutes))), 2);
+}
+
+// Before TDS 7.3 the same values go as the nvarchar text SQL Server shows for them.
+void writePreciseText(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i)
+{
+    const std::string text = shownPreciseText(preciseValue(m, st, i), m.type.type, m.type.scale);
+    std::string utf16;
+    appendUtf16le(utf16, text);
+    writeBytes(out, m.wire, utf16);
+}
+
 // UTF-16 text, cut to the declared length and blank-padded to it for NCHAR.
 void writeUnicodeText(std::string& out, const Wire& w, sqlite3_stmt* st, int i)
 {
@@ -239,6 +283,12 @@ void writeValue(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i)
     case Enc::DateTime:
     case Enc::Date:
         writeDateTime(out, w, st, i);
+        break;
+    case Enc::PreciseTime:
+        writePreciseTime(out, m, st, i);
+        break;
+    case Enc::PreciseText:
+        writePreciseText(out, m, st, i);
         break;
     case Enc::UText:
         writeUnicodeText(out, w, st, i);
@@ -308,6 +358,25 @@ Wire wireFor(const ColumnType& t, uint32_t version)
     case SqlType::Date:
         w = version >= kTds73A ? Wire{0x28, 3, Enc::Date} : Wire{0x6F, 8, Enc::DateTime};
         break;
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset: {
+        const int timeLen = t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
+        if (version >= kTds73A) {
+            const bool dated = t.type != SqlType::Time;
+            const bool offset = t.type == SqlType::DateTimeOffset;
+            w = {static_cast<uint8_t>(offset  ? 0x2B
+                                      : dated ? 0x2A
+                                              : 0x29),
+                 static_cast<uint32_t>(timeLen + (dated ? 3 : 0) + (offset ? 2 : 0)), Enc::PreciseTime};
+        } else {
+            // "HH:MM:SS[.f]", with "YYYY-MM-DD " before and " +hh:mm" after.
+            const int chars = 8 + (t.scale > 0 ? 1 + t.scale : 0) + (t.type == SqlType::Time ? 0 : 11) +
+                              (t.type == SqlType::DateTimeOffset ? 7 : 0);
+            w = {0xE7, static_cast<uint32_t>(2 * chars), Enc::PreciseText};
+        }
+        break;
+    }
     case SqlType::NVarChar:
     case SqlType::NText:
         if (t.length < 0)
@@ -367,6 +436,11 @@ void writeColMetadata(ReplyWriter& w, const std::vector<ColumnMeta>& cols, uint3
             w.u8(static_cast<uint8_t>(c.type.scale));
             break;
         case 0x28:
+            break;
+        case 0x29:
+        case 0x2A:
+        case 0x2B:
+            w.u8(static_cast<uint8_t>(c.type.scale));
             break;
         case 0xA5:
             w.u16(static_cast<uint16_t>(wi.byteLen));

@@ -24,7 +24,20 @@ constexpr uint16_t kCmdInsert = 0xC3;
 constexpr uint16_t kCmdDelete = 0xC4;
 constexpr uint16_t kCmdUpdate = 0xC5;
 
-enum class Enc { Int, Bit, Float, Decimal, Money, DateTime, Date, UText, AText, Binary };
+enum class Enc {
+    Int,
+    Bit,
+    Float,
+    Decimal,
+    Money,
+    DateTime,
+    Date,
+    PreciseTime,
+    PreciseText,
+    UText,
+    AText,
+    Binary
+};
 
 // How each result value is written: TDS type byte, declared byte length and encoding.
 struct Wire
@@ -36,7 +49,8 @@ struct Wire
     int padChars = 0;
 };
 
-// The wire form of a column type for the negotiated TDS version (MAX types and DATE need 7.2 / 7.3).
+// The wire form of a column type for the negotiated TDS version (MAX types need 7.2; DATE, TIME,
+// DATETIME2 and DATETIMEOFFSET 7.3, before which the last three go as nvarchar text).
 Wire wireFor(const ColumnType& t, uint32_t version);
 
 struct ColumnMeta

@@ -1,6 +1,7 @@
 #include "tools/tds-server/storage.h"
 
 #include "tools/tds-server/encoding.h"
+#include "tools/tds-server/precisetime.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/values.h"
 
@@ -98,18 +99,33 @@ struct TypeName
 };
 
 constexpr TypeName kTypeNames[] = {
-    {"int", SqlType::Int},           {"integer", SqlType::Int},
-    {"bigint", SqlType::BigInt},     {"smallint", SqlType::SmallInt},
-    {"tinyint", SqlType::TinyInt},   {"bit", SqlType::Bit},
-    {"float", SqlType::Float},       {"real", SqlType::Real},
-    {"decimal", SqlType::Decimal},   {"numeric", SqlType::Numeric},
-    {"money", SqlType::Money},       {"smallmoney", SqlType::SmallMoney},
-    {"nvarchar", SqlType::NVarChar}, {"varchar", SqlType::VarChar},
-    {"nchar", SqlType::NChar},       {"char", SqlType::Char},
-    {"ntext", SqlType::NText},       {"text", SqlType::Text},
-    {"datetime", SqlType::DateTime}, {"smalldatetime", SqlType::SmallDateTime},
-    {"date", SqlType::Date},         {"varbinary", SqlType::VarBinary},
-    {"binary", SqlType::Binary},     {"image", SqlType::Image},
+    {"int", SqlType::Int},
+    {"integer", SqlType::Int},
+    {"bigint", SqlType::BigInt},
+    {"smallint", SqlType::SmallInt},
+    {"tinyint", SqlType::TinyInt},
+    {"bit", SqlType::Bit},
+    {"float", SqlType::Float},
+    {"real", SqlType::Real},
+    {"decimal", SqlType::Decimal},
+    {"numeric", SqlType::Numeric},
+    {"money", SqlType::Money},
+    {"smallmoney", SqlType::SmallMoney},
+    {"nvarchar", SqlType::NVarChar},
+    {"varchar", SqlType::VarChar},
+    {"nchar", SqlType::NChar},
+    {"char", SqlType::Char},
+    {"ntext", SqlType::NText},
+    {"text", SqlType::Text},
+    {"datetime", SqlType::DateTime},
+    {"smalldatetime", SqlType::SmallDateTime},
+    {"date", SqlType::Date},
+    {"time", SqlType::Time},
+    {"datetime2", SqlType::DateTime2},
+    {"datetimeoffset", SqlType::DateTimeOffset},
+    {"varbinary", SqlType::VarBinary},
+    {"binary", SqlType::Binary},
+    {"image", SqlType::Image},
     {"sysname", SqlType::NVarChar},
 };
 
@@ -184,6 +200,10 @@ std::string ColumnType::sqlName() const
     case SqlType::Decimal:
     case SqlType::Numeric:
         return base + "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset:
+        return base + "(" + std::to_string(scale) + ")";
     default:
         return base;
     }
@@ -228,6 +248,13 @@ std::optional<ColumnType> makeColumnType(std::string_view name, const std::vecto
             return std::nullopt;
         if (!args.empty() && args[0] >= 1 && args[0] <= 24)
             ct.type = SqlType::Real;
+        break;
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset:
+        ct.scale = args.empty() ? 7 : args[0];
+        if (args.size() > 1 || ct.scale < 0 || ct.scale > 7)
+            return std::nullopt;
         break;
     case SqlType::NText:
     case SqlType::Text:
@@ -321,6 +348,7 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, 10000);
     sqlite3_create_collation(db, "RIMO_CI", SQLITE_UTF8, nullptr, collateCi);
+    registerPreciseTimeCollation(db);
     sqlite3_create_function(db, "rimo_db_name", 0, SQLITE_UTF8, &self->m_name, dbNameFunction, nullptr,
                             nullptr);
     sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction,
@@ -384,6 +412,8 @@ void Database::createTable(const TableDef& def)
             ddl += declared;
             if (c.type.isText())
                 ddl += " COLLATE RIMO_CI";
+            else if (c.type.type == SqlType::DateTimeOffset)
+                ddl += " COLLATE RIMO_DTO"; // equal when the UTC instants are
         }
         if (!c.nullable)
             ddl += " NOT NULL";

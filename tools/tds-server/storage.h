@@ -39,6 +39,9 @@ enum class SqlType {
     DateTime,
     SmallDateTime,
     Date,
+    Time,
+    DateTime2,
+    DateTimeOffset,
     VarBinary,
     Binary,
     Image
@@ -49,7 +52,7 @@ struct ColumnType
     SqlType type = SqlType::Int;
     int length = 0; // characters for text, bytes for binary; -1 = max
     int precision = 0;
-    int scale = 0;
+    int scale = 0; // also the fraction digits of time, datetime2 and datetimeoffset
 
     bool isText() const;
     bool isUnicode() const;

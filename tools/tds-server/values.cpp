@@ -2,6 +2,7 @@
 
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
+#include "tools/tds-server/precisetime.h"
 
 #include <sqlite3.h>
 
@@ -208,6 +209,37 @@ void storeDateTime(sqlite3_context* ctx, sqlite3_value* v, SqlType type, const c
     sqlite3_result_text(ctx, out->data(), static_cast<int>(out->size()), SQLITE_TRANSIENT);
 }
 
+// time, datetime2 and datetimeoffset from a text only: numbers clash with them as with date.
+void storePreciseTime(sqlite3_context* ctx, sqlite3_value* v, const std::string& code)
+{
+    const ColumnType t = parseTypeText(code).value_or(ColumnType{SqlType::DateTime2, 0, 0, 7});
+    const std::string name = code.substr(0, code.find('('));
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return raise(ctx, 206,
+                     std::string("Operand type clash: ") +
+                         (sqlite3_value_type(v) == SQLITE_INTEGER ? "int" : "float") +
+                         " is incompatible with " + name);
+    case SQLITE_BLOB:
+        return raise(ctx, 257,
+                     "Implicit conversion from data type varbinary to " + name +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    default:
+        break;
+    }
+    int error = 241;
+    const auto out = storedPreciseTime(valueText(v), t.type, t.scale, error);
+    if (!out) {
+        if (error == 242)
+            return raise(ctx, 242,
+                         "The conversion of a varchar data type to a " + name +
+                             " data type resulted in an out-of-range value.");
+        return raise(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+    }
+    sqlite3_result_text(ctx, out->data(), static_cast<int>(out->size()), SQLITE_TRANSIENT);
+}
+
 // Binary columns take bytes; a text needs an explicit CONVERT, as in SQL Server.
 void storeBinary(sqlite3_context* ctx, sqlite3_value* v, const std::string& code)
 {
@@ -246,6 +278,9 @@ void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         return storeDateTime(ctx, v, SqlType::Date, "date");
     if (code == "varbinary" || code == "binary" || code == "image")
         return storeBinary(ctx, v, code);
+    if (code.rfind("time(", 0) == 0 || code.rfind("datetime2(", 0) == 0 ||
+        code.rfind("datetimeoffset(", 0) == 0)
+        return storePreciseTime(ctx, v, code);
     sqlite3_result_value(ctx, v);
 }
 
@@ -304,6 +339,10 @@ std::string storeCode(const ColumnType& t)
         return "smalldatetime";
     case SqlType::Date:
         return "date";
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset:
+        return t.sqlName();
     case SqlType::VarBinary:
         return "varbinary";
     case SqlType::Binary:
@@ -336,6 +375,15 @@ int64_t dataLength(std::string_view typeCode, int valueType, std::string_view te
         return 8;
     if (base == "date")
         return 3;
+    if (base == "time" || base == "datetime2" || base == "datetimeoffset") {
+        // The time takes 3 to 5 bytes by its scale, the date 3 more, the offset 2.
+        const auto t = parseTypeText(typeCode);
+        const int scale = t ? t->scale : 7;
+        return (scale <= 2   ? 3
+                : scale <= 4 ? 4
+                             : 5) +
+               (base == "time" ? 0 : 3) + (base == "datetimeoffset" ? 2 : 0);
+    }
     if (valueType == SQLITE_INTEGER)
         return integer >= INT32_MIN && integer <= INT32_MAX ? 4 : 8;
     if (valueType == SQLITE_FLOAT)
