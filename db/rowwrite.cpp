@@ -142,6 +142,10 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
     case SYBMSDATETIME2:
         code = kIsoDateTime2;
         break;
+    case SYBMSDATETIMEOFFSET:
+        // Shown without its offset, so written without one: the server reads the time as UTC.
+        code = kIsoDateTimeOffset;
+        break;
     case SYBDATETIME:
     case SYBDATETIMN:
         code = kIsoDateTime;
@@ -166,10 +170,10 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
         return false;
     QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
     if (code != kIsoDate) {
-        // datetime and smalldatetime in the ODBC form with milliseconds (style 121), datetime2 in
-        // ISO 8601 with up to seven digits of the second (style 126).
+        // datetime and smalldatetime in the ODBC form with milliseconds (style 121), datetime2 and
+        // datetimeoffset in ISO 8601 with up to seven digits of the second (style 126).
         QString fraction = m.captured(7);
-        if (code == kIsoDateTime2) {
+        if (code == kIsoDateTime2 || code == kIsoDateTimeOffset) {
             text += u'T';
         } else {
             text += u' ';

@@ -20,6 +20,9 @@ struct TypeCase
     std::vector<const char*> values; // SQL literals, one row each
     // Long text and image values cannot be compared: those rows are told apart by `n` instead.
     bool comparable = true;
+    // Every value is a different value to the server (no two equal under the collation), so each row
+    // can be looked up by its literal afterwards: the i-th row read must have been written as id i.
+    bool distinct = false;
 };
 
 const TypeCase kTypes[] = {
@@ -44,10 +47,39 @@ const TypeCase kTypes[] = {
     // Written as the test server writes the values it receives (it compares dates as text).
     {"datetime",
      {"'1753-01-01 00:00:00.000'", "'9999-12-31 23:59:59.997'", "'2011-03-15 10:30:15.123'",
-      "'2011-03-15 10:30:15.127'", "NULL"}},
+      "'2011-03-15 10:30:15.127'", "NULL"},
+     true,
+     true},
     {"smalldatetime",
-     {"'1900-01-01 00:00:00.000'", "'2079-06-06 23:59:00.000'", "'2011-03-15 10:30:00.000'", "NULL"}},
-    {"date", {"'0001-01-01'", "'9999-12-31'", "'2011-03-15'", "'2011-12-03'", "'2011-03-12'", "NULL"}},
+     {"'1900-01-01 00:00:00.000'", "'2079-06-06 23:59:00.000'", "'2011-03-15 10:30:00.000'", "NULL"},
+     true,
+     true},
+    {"date",
+     {"'0001-01-01'", "'9999-12-31'", "'2011-03-15'", "'2011-12-03'", "'2011-03-12'", "NULL"},
+     true,
+     true},
+    // Fractions to the last of seven digits, the ends of the range, offsets at both limits.
+    {"time",
+     {"'00:00:00'", "'23:59:59.9999999'", "'12:34:56.1234567'", "'12:34:56.1234568'", "NULL"},
+     true,
+     true},
+    {"time(0)", {"'00:00:00'", "'23:59:59'", "'12:34:56'", "NULL"}, true, true},
+    {"datetime2",
+     {"'0001-01-01 00:00:00'", "'9999-12-31 23:59:59.9999999'", "'2011-03-15 10:30:15.1234567'",
+      "'2011-03-15 10:30:15.1234568'", "'2011-12-03'", "NULL"},
+     true,
+     true},
+    {"datetime2(3)", {"'2011-03-15 10:30:15.123'", "'2011-03-15 10:30:15.124'", "NULL"}, true, true},
+    {"datetimeoffset",
+     {"'0001-01-01 00:00:00 +00:00'", "'9999-12-31 23:59:59.9999999 +00:00'",
+      "'2011-03-15 10:30:15.1234567 +03:30'", "'2011-03-15 10:30:15.1234567 -14:00'",
+      "'2011-03-15 10:30:15.1234567 +14:00'", "'2011-03-15 10:30:15.1234568 +03:30'", "NULL"},
+     true,
+     true},
+    {"datetimeoffset(0)",
+     {"'2011-03-15 10:30:15 +03:30'", "'2011-03-15 10:30:15 -03:30'", "NULL"},
+     true,
+     true},
     {"binary(4)", {"0x00000000", "0xFFFFFFFF", "0x01020304", "NULL"}},
     {"varbinary(10)", {"0x", "0x00", "0xDEADBEEF", "NULL"}},
     {"text", {"'long'", "''", "NULL"}, false},
@@ -123,6 +155,23 @@ TEST(Keyless, EveryTypeFindsItsRowAgainByItsOriginalValue)
         values.sort();
         expected.sort();
         EXPECT_EQ(values, expected) << c.type;
+        if (!c.distinct)
+            continue;
+        // Each Post changed its own row, not another of the same display text.
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            TMSQuery which;
+            which.Connection = &connection;
+            const QString value = QString::fromUtf8(c.values[i]);
+            which.setSqlText(QStringLiteral("SELECT id FROM %1 WHERE v %2")
+                                 .arg(QString::fromStdString(table), value == QLatin1String("NULL")
+                                                                         ? QStringLiteral("IS NULL")
+                                                                         : QStringLiteral("= ") + value));
+            which.Open();
+            QStringList found;
+            for (which.First(); !which.Eof(); which.Next())
+                found << which.FieldByName("id").AsString();
+            EXPECT_EQ(found, QStringList{QString::number(i + 1)}) << c.type << " " << c.values[i];
+        }
     }
 }
 
@@ -132,7 +181,8 @@ TEST(Keyless, DatesWrittenAsTheProgramShowsThemKeepTheirDayAndMonth)
     // format (month first by default) as 12 March.
     TdsServer server;
     server.exec("CREATE DATABASE herd");
-    server.exec("CREATE TABLE Dated (d date NULL, t datetime NULL, s smalldatetime NULL, n int NULL)",
+    server.exec("CREATE TABLE Dated (d date NULL, t datetime NULL, s smalldatetime NULL, n int NULL, "
+                "tm time NULL, d2 datetime2 NULL, d20 datetime2(0) NULL, dto datetimeoffset NULL)",
                 "herd");
     server.exec("INSERT INTO Dated (d, t, s, n) VALUES (NULL, NULL, NULL, 1)", "herd");
     TMSConnection connection;
@@ -148,6 +198,14 @@ TEST(Keyless, DatesWrittenAsTheProgramShowsThemKeepTheirDayAndMonth)
         {"t", "03/12/2011 10:30:15", "03/12/2011 10:30:15"},
         {"t", "03/12/2011", "03/12/2011"},
         {"s", "31/01/2011 23:59:00", "31/01/2011 23:59:00"},
+        {"tm", "23:59:59", "23:59:59"},
+        {"tm", "10:30:15.1234567", "10:30:15"},
+        {"d2", "03/12/2011 10:30:15.1234567", "03/12/2011 10:30:15"},
+        {"d2", "31/12/9999 23:59:59.9999999", "31/12/9999 23:59:59"},
+        {"d20", "01/01/0001", "01/01/0001"},
+        // No offset is shown, so none is written: the time is read as UTC, as a text without one is.
+        {"dto", "03/12/2011 10:30:15", "03/12/2011 10:30:15"},
+        {"dto", "29/02/2012 23:59:59.9999999", "29/02/2012 23:59:59"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.column) + " " + c.written);

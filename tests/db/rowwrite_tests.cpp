@@ -202,6 +202,17 @@ TEST_F(RowWriting, StatementsOfAPost)
          "[D]=CONVERT(date,@P3,23) AND [T] IS NULL",
          "@P1 nvarchar(4000),@P2 nvarchar(4000),@P3 nvarchar(4000)",
          {text("2011-12-03"), text("2011-12-03 10:30:00.000"), text("2011-03-15")}},
+        {"a datetimeoffset written as shown (day first, no offset) goes as ISO text, read as UTC; a time "
+         "as it is written",
+         "Zoned",
+         {{"O", SYBMSDATETIMEOFFSET, QVariant()}, {"T", SYBMSTIME, QVariant()}},
+         {{0, QString("03/12/2011 10:30:15.5")}, {1, QString("10:30:15")}},
+         {},
+         false,
+         "UPDATE TOP (1) [Zoned] SET [O]=CONVERT(datetimeoffset(7),@P1),[T]=@P2 WHERE [O] IS NULL AND [T] IS "
+         "NULL",
+         "@P1 nvarchar(4000),@P2 nvarchar(4000)",
+         {text("2011-12-03T10:30:15.5"), text("10:30:15")}},
         {"a quote and ] in names and values",
          "dbo.odd]table",
          {{"k]ey", SYBNVARCHAR, "a'b]"}, {"it's]col", SYBNVARCHAR, "x"}},
