@@ -464,6 +464,11 @@ print(one('SELECT COUNT(*) FROM Py WHERE dto = %s',
 print(one('SELECT COUNT(*) FROM Py WHERE dto = %s',
           (datetime.datetime(2011, 3, 15, 10, 0, 0, 500000, tzinfo=datetime.timezone.utc),)))
 print(one('SELECT COUNT(*) FROM Py WHERE d2 = %s', ('2011-03-15T10:00:00.123456',)))
+cur.execute("CREATE TABLE PyOld (d datetime, dd date)")
+cur.execute("INSERT INTO PyOld VALUES ('2011-03-15 10:00', '2011-03-15')")
+print(one('SELECT COUNT(*) FROM PyOld WHERE d = %s AND dd = %s',
+          (datetime.datetime(2011, 3, 15, 10, 0, tzinfo=tz(210)), datetime.datetime(2011, 3, 15, tzinfo=tz(-60)))))
+print(error("INSERT INTO PyOld (d) VALUES ('2011-03-15 10:00 +03:30')"))
 print(error('INSERT INTO Py (d2) VALUES (%s)', ('15/03/2011',)))
 print(error('INSERT INTO Py (dto) VALUES (%s)', ('2011-03-15 10:00 +15:00',)))
 print(error('INSERT INTO Py (d3) VALUES (%s)', ('9999-12-31 23:59:59.9999',)))
@@ -483,6 +488,8 @@ print(one('SELECT COUNT(*) FROM Py'))
               "1\n"
               "0\n"
               "1\n"
+              "1\n"
+              "241\n"
               "241\n"
               "241\n"
               "242\n"

@@ -462,7 +462,11 @@ std::optional<std::string> storedDateTime(std::string_view text, SqlType type, i
     // datetime and smalldatetime read at most milliseconds; date takes what datetime2 would.
     const int maxFraction = type == SqlType::Date ? 7 : 3;
     DateTimeParts p;
-    if (!readDateTimeText(text, maxFraction, false, p))
+    // A datetimeoffset parameter arrives as "YYYY-MM-DD HH:MM:SS.fffffff +hh:mm": compared with these
+    // types it is taken at its local time. Other texts with an offset are refused, as SQL Server
+    // refuses them for these types.
+    const bool keptOffsetForm = text.size() == 34 && (text[28] == '+' || text[28] == '-');
+    if (!readDateTimeText(text, maxFraction, keptOffsetForm, p))
         return std::nullopt;
     return roundInstant(p.days1970, (p.units + 5000) / 10000, type, error);
 }
