@@ -39,8 +39,9 @@ struct DateTimeParts
 // ("+hh:mm" within 14 hours, or Z) only when `offsets`. False on anything else.
 bool readDateTimeText(std::string_view text, int maxFraction, bool offsets, DateTimeParts& out);
 
-// The text a date or time is kept as, whatever its type: "YYYY-MM-DD HH:MM:SS.mmm", so that every form
-// of one instant is one stored value and equals a date/time parameter.
+// The text a date, datetime or smalldatetime is kept as: "YYYY-MM-DD HH:MM:SS.mmm", so that every form
+// of one instant is one stored value and equals a date/time parameter (time, datetime2 and
+// datetimeoffset: precisetime.h).
 // Parses a text the way SQL Server reads one under us_english with DATEFORMAT mdy, for a column of
 // `type` (DateTime, SmallDateTime or Date), rounding as that type does (1/300 s, the minute, the day).
 // Returns the kept text, or nullopt with `error` set to 241 (not a date) or 242 (out of the type's range).
