@@ -87,7 +87,7 @@ std::string Parser::topClause()
         n = expr();
         expectOp(")");
     } else if (at().kind == TokenKind::Number) {
-        n = at().text;
+        n = std::string(at().text);
         advance();
     } else {
         fail();

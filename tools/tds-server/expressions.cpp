@@ -273,7 +273,7 @@ std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainC
 {
     std::string out = unary(hint, plainColumn, shape);
     while (at().isOp("*") || at().isOp("/") || at().isOp("%")) {
-        const std::string o = at().text;
+        const std::string o(at().text);
         advance();
         out += " " + o + " " + unary(nullptr, nullptr, nullptr);
         if (plainColumn)
@@ -316,18 +316,18 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
         advance();
         // A binary literal; a bare 0x is the empty binary value.
         if (tok.text.size() >= 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
-            std::string hex = tok.text.substr(2);
+            std::string hex(tok.text.substr(2));
             if (hex.size() % 2)
                 hex = "0" + hex;
             return "X'" + hex + "'";
         }
-        return tok.text;
+        return std::string(tok.text);
     case TokenKind::String:
         advance();
-        return textLiteral(tok.text);
+        return textLiteral(std::string(tok.text));
     case TokenKind::Variable:
         advance();
-        return variable(tok.text, hint);
+        return variable(std::string(tok.text), hint);
     case TokenKind::Operator:
         if (tok.isOp("(")) {
             advance();
@@ -379,8 +379,8 @@ bool Parser::columnRef(size_t from, size_t to, std::string& qualifier, std::stri
     }
     if (to < m_t.size() && m_t[to].isOp("("))
         return false;
-    column = m_t[to - 1].text;
-    qualifier = to - from >= 3 ? m_t[to - 3].text : std::string();
+    column = std::string(m_t[to - 1].text);
+    qualifier = to - from >= 3 ? std::string(m_t[to - 3].text) : std::string();
     return true;
 }
 

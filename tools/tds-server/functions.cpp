@@ -334,7 +334,7 @@ const Function kFunctions[] = {
 
 std::string Parser::function(std::optional<ColumnType>* hint)
 {
-    const std::string fname = at().text;
+    const std::string fname(at().text);
     const std::string f = upperAscii(fname);
     advance();
     const auto* found = std::find_if(std::begin(kFunctions), std::end(kFunctions),
