@@ -291,6 +291,65 @@ TEST_F(TdsValuesTest, LiteralsCompareUnderTheCollationAndCountSqlServersBytes)
     EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"8", "4", "4", "8"}));
 }
 
+// A text without N is varchar, and varchar holds only what code page 1256 holds: Persian digits and
+// U+06CC become '?', U+06A9 and the Arabic letters stay. So a serial written in Persian digits is not
+// found by a literal without N, and a varchar column keeps '?' for what it cannot hold.
+TEST_F(TdsValuesTest, NonUnicodeTextHoldsOnlyTheCodePage)
+{
+    Client c(*s_server, "vals");
+    const std::string digits = "\u06F1\u06F2\u06F3"; // Persian one, two, three
+    const std::string yeh = "\u06CC";                // Persian yeh
+    const std::string keheh = "\u06A9";              // in the code page (0x98)
+    const std::string lost(4, '?');
+    ASSERT_TRUE(c.run("CREATE TABLE Serials (k int, n nvarchar(20), v varchar(20))"));
+    ASSERT_TRUE(c.run("INSERT INTO Serials VALUES (1, N'" + digits + yeh + "', N'" + digits + yeh +
+                      "'), (2, '" + digits + yeh + "', '" + digits + yeh + "'), (3, '" + keheh + "', N'" +
+                      keheh + "')"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(c.run("SELECT n, v FROM Serials ORDER BY k", &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{digits + yeh, lost}));
+    EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{lost, lost}));
+    EXPECT_EQ(rs[0].rows[2], (std::vector<std::string>{keheh, keheh}));
+    struct Case
+    {
+        std::string where;
+        std::string count;
+    };
+    const Case cases[] = {
+        {"n = N'" + digits + yeh + "'", "1"},
+        {"n = '" + digits + yeh + "'", "1"}, // the literal is '????', as row 2 keeps it
+        {"k = 1 AND n = '" + digits + yeh + "'", "0"},
+        {"n = '" + keheh + "'", "1"},
+        {"n = N'" + keheh + "'", "1"},
+        // Compared with a varchar column, an N literal is not narrowed: only the column's '?' matches '?'.
+        {"v = N'" + digits + yeh + "'", "0"},
+        {"v = N'" + lost + "'", "2"},
+        {"v = '" + digits + yeh + "'", "2"},
+        {"CAST(n AS varchar(20)) = N'" + lost + "'", "2"},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Serials WHERE " + k.where), k.count) << k.where;
+    EXPECT_EQ(scalar(c, "SELECT '" + digits + "' + N'" + digits + "'"), std::string(3, '?') + digits);
+    // The same through pytds, whose texts go as nvarchar parameters: narrowed only into the varchar column.
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+s = '\u06f1\u06f2\u06f3\u06cc'
+cur.execute('INSERT INTO Serials VALUES (4, %s, %s)', (s, s))
+cur.execute('SELECT n, v FROM Serials WHERE k = 4')
+print(cur.fetchall())
+cur.execute('SELECT COUNT(*) FROM Serials WHERE n = %s', (s,))
+print(cur.fetchall()[0][0])
+cur.execute("SELECT COUNT(*) FROM Serials WHERE n = '" + s + "'")
+print(cur.fetchall()[0][0])
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "[('" + digits + yeh + "', '" + lost + "')]\n2\n1\n");
+}
+
 // An expression column whose type the server cannot tell from the expression takes it from the first row
 // with a value: a NULL first row once made it an int and every later text a 0.
 TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)

@@ -298,6 +298,10 @@ std::string Session::typeSlotCode(const Statement& st, const std::vector<std::st
     const std::string code = storeCode(c->type);
     if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
         return {};
+    // Compared with a varchar column, an nvarchar value wins: the column's text is widened, the value is
+    // not narrowed.
+    if (kind == TypeSlot::Compared && code == "varchar")
+        return {};
     // Whole-number types are below the numbers they are compared with: only texts convert to them.
     if (kind == TypeSlot::Compared &&
         (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))

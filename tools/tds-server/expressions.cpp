@@ -1,5 +1,6 @@
 // Expressions: boolean and comparison operators, arithmetic and string concatenation, literals, column
 // references, CASE, and @@ variables.
+#include "tools/tds-server/encoding.h"
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
 
@@ -324,7 +325,8 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
         return std::string(tok.text);
     case TokenKind::String:
         advance();
-        return textLiteral(std::string(tok.text));
+        // A literal without N is varchar: it holds only what the database's code page holds.
+        return textLiteral(tok.national ? std::string(tok.text) : narrowedToCp1256(tok.text));
     case TokenKind::Variable:
         advance();
         return variable(std::string(tok.text), hint);

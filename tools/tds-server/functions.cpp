@@ -60,10 +60,14 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::Binary:
     case SqlType::Image:
         return "CAST(" + e + " AS BLOB)";
-    default:
+    default: {
+        std::string text = "CAST(" + e + " AS TEXT)";
+        if (!t.isUnicode())
+            text = "rimo_store(" + text + ", 'varchar')";
         if (t.length > 0)
-            return "substr(CAST(" + e + " AS TEXT), 1, " + std::to_string(t.length) + ")";
-        return "CAST(" + e + " AS TEXT)";
+            return "substr(" + text + ", 1, " + std::to_string(t.length) + ")";
+        return text;
+    }
     }
 }
 

@@ -218,6 +218,18 @@ void storeBinary(sqlite3_context* ctx, sqlite3_value* v, const std::string& code
     sqlite3_result_value(ctx, v);
 }
 
+// A varchar column keeps a text in its code page; a number or bytes are kept as given.
+void storeNarrowText(sqlite3_context* ctx, sqlite3_value* v)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT)
+        return sqlite3_result_value(ctx, v);
+    const std::string text = valueText(v);
+    const std::string narrow = narrowedToCp1256(text);
+    if (narrow == text)
+        return sqlite3_result_value(ctx, v);
+    sqlite3_result_text(ctx, narrow.data(), static_cast<int>(narrow.size()), SQLITE_TRANSIENT);
+}
+
 // rimo_store(value, type): the value as a column of `type` keeps it, or SQL Server's error.
 void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -232,6 +244,8 @@ void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
             return sqlite3_result_value(ctx, v);
         code.pop_back();
     }
+    if (code == "varchar")
+        return storeNarrowText(ctx, v);
     if (const auto r = intRange(code))
         return storeInteger(ctx, v, *r);
     if (code == "bit")
@@ -304,6 +318,10 @@ std::string storeCode(const ColumnType& t)
         return "smalldatetime";
     case SqlType::Date:
         return "date";
+    case SqlType::VarChar:
+    case SqlType::Char:
+    case SqlType::Text:
+        return "varchar";
     case SqlType::VarBinary:
         return "varbinary";
     case SqlType::Binary:
