@@ -193,6 +193,23 @@ TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
         {"varbinary(8)", "0x0102", "0102", {"0x0102"}, {"0x01", "0x"}},
         {"varbinary(8)", "0x", "*", {"0x"}, {"0x00"}},
         {"varbinary(8)", "'text'", "", {}, {}, 257},
+        // decimal keeps its scale, rounded half away from zero from the digits as written; a number
+        // compared with it is not rounded to its scale.
+        {"decimal(5,2)", "2.675", "2.68", {"2.68", "'2.68'", "2.680"}, {"2.67", "2.675"}},
+        {"decimal(5,2)", "'  -1.005 '", "-1.01", {"-1.01"}, {"-1.00", "-1.005"}},
+        {"decimal(5,2)", "999.994", "999.99", {"999.99"}, {}},
+        {"decimal(5,2)", "999.995", "", {}, {}, 8115},
+        {"decimal(5,2)", "1000", "", {}, {}, 8115},
+        {"decimal(5,2)", "'abc'", "", {}, {}, 8114},
+        {"decimal(5,2)", "'1e2'", "", {}, {}, 8114},
+        {"decimal(5,2)", "0x01", "", {}, {}, 257},
+        {"numeric(18,0)", "'123456789012345678'", "123456789012345678", {"123456789012345678"}, {"0"}},
+        {"numeric(10,0)", "12.5", "13", {"13"}, {"12.5"}},
+        {"money", "12.34567", "12.3457", {"12.3457", "'12.3457'"}, {"12.3456"}},
+        {"money", "922337203685478", "", {}, {}, 8115},
+        {"smallmoney", "-214748.3648", "-214748.3648", {"-214748.3648"}, {}},
+        {"smallmoney", "214748.3648", "", {}, {}, 8115},
+        {"smallmoney", "'abc'", "", {}, {}, 235},
         {"nvarchar(10)", "N'Abc'", "Abc", {"'abc  '", "N'ABC'"}, {"'abd'"}},
         {"nvarchar(max)", "N'abc'", "abc", {"'ABC'"}, {"'abd'"}},
     };
@@ -424,6 +441,15 @@ cur.execute('SELECT m, vm, bm, LEN(m), DATALENGTH(vm) FROM Py')
 row = cur.fetchone()
 print(row[0] == big, row[1] == big, len(row[2]), row[3], row[4])
 print(one("SELECT LEN('a\x00b') + DATALENGTH(N'a\x00b')"))
+from decimal import Decimal
+cur.execute('CREATE TABLE PyDec (d decimal(5,2), m money, s smallmoney)')
+cur.execute('INSERT INTO PyDec VALUES (%s, %s, %s)', (Decimal('2.675'), Decimal('12.34567'), 3))
+cur.execute('SELECT d, m, s FROM PyDec')
+print(cur.fetchall())
+print(one('SELECT COUNT(*) FROM PyDec WHERE d = %s AND m = %s', (Decimal('2.68'), Decimal('12.3457'))))
+print(error('INSERT INTO PyDec (d) VALUES (%s)', (Decimal('999.995'),)))
+print(error('INSERT INTO PyDec (s) VALUES (%s)', (Decimal('214748.3648'),)))
+print(one('SELECT COUNT(*) FROM PyDec'))
 )PY";
     const std::string out = runPython(script, s_server->port(), {s_server->password()});
     EXPECT_EQ(out, "1\n"
@@ -440,7 +466,12 @@ print(one("SELECT LEN('a\x00b') + DATALENGTH(N'a\x00b')"))
                    "257\n"
                    "1\n"
                    "True True 9000 10000 10000\n"
-                   "9\n");
+                   "9\n"
+                   "[(Decimal('2.68'), Decimal('12.3457'), Decimal('3'))]\n"
+                   "1\n"
+                   "8115\n"
+                   "8115\n"
+                   "1\n");
 }
 
 } // namespace

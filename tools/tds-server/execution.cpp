@@ -302,6 +302,10 @@ std::string Session::typeSlotCode(const Statement& st, const std::vector<std::st
     // not narrowed.
     if (kind == TypeSlot::Compared && code == "varchar")
         return {};
+    // Numbers compare with a decimal or money column at their own precision, not rounded to its scale.
+    if (kind == TypeSlot::Compared && (c->type.type == SqlType::Decimal || c->type.type == SqlType::Numeric ||
+                                       c->type.type == SqlType::Money || c->type.type == SqlType::SmallMoney))
+        return {};
     // Whole-number types are below the numbers they are compared with: only texts convert to them.
     if (kind == TypeSlot::Compared &&
         (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))

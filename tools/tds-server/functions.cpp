@@ -51,11 +51,9 @@ std::string castTo(const std::string& e, const ColumnType& t)
         return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::Money:
     case SqlType::SmallMoney:
-        return "CAST(" + e + " AS REAL)";
     case SqlType::Decimal:
     case SqlType::Numeric:
-        return t.scale == 0 ? "CAST(round(" + e + ") AS INTEGER)"
-                            : "round(CAST(" + e + " AS REAL), " + std::to_string(t.scale) + ")";
+        return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::VarBinary:
     case SqlType::Binary:
     case SqlType::Image:
