@@ -367,6 +367,67 @@ print(cur.fetchall()[0][0])
               "[('" + digits + yeh + "', '" + lost + "')]\n2\n1\n");
 }
 
+// INSERT ... SELECT puts each value into its column as INSERT ... VALUES does: converted by the column's
+// type or refused with the same error, and a statement refused for one row writes no row at all.
+TEST_F(TdsValuesTest, InsertSelectConvertsEachValueAsValuesDoes)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(c.run("CREATE TABLE Src (k int, t nvarchar(20), f float);"
+                      "INSERT INTO Src VALUES (1, N'12', 2.675), (2, N'20110315', 1.5), (3, N'abc', 1e300);"
+                      "CREATE TABLE Dst (i int, d decimal(5,2), dt datetime, v varchar(10))"));
+    struct Case
+    {
+        std::string insert;
+        int error; // 0: stored
+    };
+    const Case cases[] = {
+        {"INSERT INTO Dst (i, d) SELECT t, f FROM Src WHERE k = 1", 0},
+        {"INSERT INTO Dst (dt, v) SELECT t, N'\u06F1x' FROM Src WHERE k = 2", 0},
+        {"INSERT INTO Dst (i) SELECT t FROM Src", 245},  // the third row's 'abc'
+        {"INSERT INTO Dst (d) SELECT f FROM Src", 8115}, // 1e300 in decimal(5,2)
+        {"INSERT INTO Dst (i) SELECT 2147483648", 8115},
+        {"INSERT INTO Dst (dt) SELECT N'15/03/2011'", 241},
+        {"INSERT INTO Dst (i, d) SELECT k FROM Src", 120},
+        {"INSERT INTO Dst (i) SELECT k, f FROM Src", 121},
+        {"INSERT INTO Dst SELECT k FROM Src", 213},
+    };
+    for (const auto& k : cases) {
+        const bool stored = c.run(k.insert);
+        EXPECT_EQ(stored, k.error == 0) << k.insert;
+        if (k.error) {
+            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << k.insert;
+        }
+    }
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(c.run("SELECT i, d, dt, v FROM Dst ORDER BY i DESC", &rs));
+    ASSERT_EQ(rs[0].rows.size(), 2u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"12", "2.68", "NULL", "NULL"}));
+    EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{"NULL", "NULL", "Mar 15 2011 12:00:00:000AM", "?x"}));
+    EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Dst WHERE dt = '2011-03-15T00:00:00'"), "1");
+    // Through pytds, with the values as parameters.
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+def run(sql, params):
+    try:
+        cur.execute(sql, params)
+        return 'stored'
+    except pytds.Error as e:
+        return str(getattr(e, 'msg_no', '?'))
+print(run('INSERT INTO Dst (i, d) SELECT %s, %s', ('7', '1.005')))
+print(run('INSERT INTO Dst (i) SELECT %s', ('seven',)))
+print(run('INSERT INTO Dst (i) SELECT k * %s FROM Src', (1000000000,)))
+cur.execute('SELECT i, d FROM Dst WHERE i = 7')
+print(cur.fetchall())
+cur.execute('SELECT COUNT(*) FROM Dst')
+print(cur.fetchall()[0][0])
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "stored\n245\n8115\n[(7, Decimal('1.01'))]\n3\n");
+}
+
 // An expression column whose type the server cannot tell from the expression takes it from the first row
 // with a value: a NULL first row once made it an int and every later text a 0.
 TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)

@@ -70,6 +70,7 @@ Statement Parser::insert()
             expectOp(")");
         }
     } else if (at().isWord("SELECT") || at().isOp("(")) {
+        st.insertSelectPos = st.sql.size() + 1;
         st.sql += " " + select(st, false);
     } else {
         fail();
