@@ -193,6 +193,23 @@ TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
         {"varbinary(8)", "0x0102", "0102", {"0x0102"}, {"0x01", "0x"}},
         {"varbinary(8)", "0x", "*", {"0x"}, {"0x00"}},
         {"varbinary(8)", "'text'", "", {}, {}, 257},
+        // decimal keeps its scale, rounded half away from zero from the digits as written; a number
+        // compared with it is not rounded to its scale.
+        {"decimal(5,2)", "2.675", "2.68", {"2.68", "'2.68'", "2.680"}, {"2.67", "2.675"}},
+        {"decimal(5,2)", "'  -1.005 '", "-1.01", {"-1.01"}, {"-1.00", "-1.005"}},
+        {"decimal(5,2)", "999.994", "999.99", {"999.99"}, {}},
+        {"decimal(5,2)", "999.995", "", {}, {}, 8115},
+        {"decimal(5,2)", "1000", "", {}, {}, 8115},
+        {"decimal(5,2)", "'abc'", "", {}, {}, 8114},
+        {"decimal(5,2)", "'1e2'", "", {}, {}, 8114},
+        {"decimal(5,2)", "0x01", "", {}, {}, 257},
+        {"numeric(18,0)", "'123456789012345678'", "123456789012345678", {"123456789012345678"}, {"0"}},
+        {"numeric(10,0)", "12.5", "13", {"13"}, {"12.5"}},
+        {"money", "12.34567", "12.3457", {"12.3457", "'12.3457'"}, {"12.3456"}},
+        {"money", "922337203685478", "", {}, {}, 8115},
+        {"smallmoney", "-214748.3648", "-214748.3648", {"-214748.3648"}, {}},
+        {"smallmoney", "214748.3648", "", {}, {}, 8115},
+        {"smallmoney", "'abc'", "", {}, {}, 235},
         {"nvarchar(10)", "N'Abc'", "Abc", {"'abc  '", "N'ABC'"}, {"'abd'"}},
         {"nvarchar(max)", "N'abc'", "abc", {"'ABC'"}, {"'abd'"}},
     };
@@ -291,6 +308,126 @@ TEST_F(TdsValuesTest, LiteralsCompareUnderTheCollationAndCountSqlServersBytes)
     EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"8", "4", "4", "8"}));
 }
 
+// A text without N is varchar, and varchar holds only what code page 1256 holds: Persian digits and
+// U+06CC become '?', U+06A9 and the Arabic letters stay. So a serial written in Persian digits is not
+// found by a literal without N, and a varchar column keeps '?' for what it cannot hold.
+TEST_F(TdsValuesTest, NonUnicodeTextHoldsOnlyTheCodePage)
+{
+    Client c(*s_server, "vals");
+    const std::string digits = "\u06F1\u06F2\u06F3"; // Persian one, two, three
+    const std::string yeh = "\u06CC";                // Persian yeh
+    const std::string keheh = "\u06A9";              // in the code page (0x98)
+    const std::string lost(4, '?');
+    ASSERT_TRUE(c.run("CREATE TABLE Serials (k int, n nvarchar(20), v varchar(20))"));
+    ASSERT_TRUE(c.run("INSERT INTO Serials VALUES (1, N'" + digits + yeh + "', N'" + digits + yeh +
+                      "'), (2, '" + digits + yeh + "', '" + digits + yeh + "'), (3, '" + keheh + "', N'" +
+                      keheh + "')"));
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(c.run("SELECT n, v FROM Serials ORDER BY k", &rs));
+    ASSERT_EQ(rs[0].rows.size(), 3u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{digits + yeh, lost}));
+    EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{lost, lost}));
+    EXPECT_EQ(rs[0].rows[2], (std::vector<std::string>{keheh, keheh}));
+    struct Case
+    {
+        std::string where;
+        std::string count;
+    };
+    const Case cases[] = {
+        {"n = N'" + digits + yeh + "'", "1"},
+        {"n = '" + digits + yeh + "'", "1"}, // the literal is '????', as row 2 keeps it
+        {"k = 1 AND n = '" + digits + yeh + "'", "0"},
+        {"n = '" + keheh + "'", "1"},
+        {"n = N'" + keheh + "'", "1"},
+        // Compared with a varchar column, an N literal is not narrowed: only the column's '?' matches '?'.
+        {"v = N'" + digits + yeh + "'", "0"},
+        {"v = N'" + lost + "'", "2"},
+        {"v = '" + digits + yeh + "'", "2"},
+        {"CAST(n AS varchar(20)) = N'" + lost + "'", "2"},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Serials WHERE " + k.where), k.count) << k.where;
+    EXPECT_EQ(scalar(c, "SELECT '" + digits + "' + N'" + digits + "'"), std::string(3, '?') + digits);
+    // The same through pytds, whose texts go as nvarchar parameters: narrowed only into the varchar column.
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+s = '\u06f1\u06f2\u06f3\u06cc'
+cur.execute('INSERT INTO Serials VALUES (4, %s, %s)', (s, s))
+cur.execute('SELECT n, v FROM Serials WHERE k = 4')
+print(cur.fetchall())
+cur.execute('SELECT COUNT(*) FROM Serials WHERE n = %s', (s,))
+print(cur.fetchall()[0][0])
+cur.execute("SELECT COUNT(*) FROM Serials WHERE n = '" + s + "'")
+print(cur.fetchall()[0][0])
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "[('" + digits + yeh + "', '" + lost + "')]\n2\n1\n");
+}
+
+// INSERT ... SELECT puts each value into its column as INSERT ... VALUES does: converted by the column's
+// type or refused with the same error, and a statement refused for one row writes no row at all.
+TEST_F(TdsValuesTest, InsertSelectConvertsEachValueAsValuesDoes)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(c.run("CREATE TABLE Src (k int, t nvarchar(20), f float);"
+                      "INSERT INTO Src VALUES (1, N'12', 2.675), (2, N'20110315', 1.5), (3, N'abc', 1e300);"
+                      "CREATE TABLE Dst (i int, d decimal(5,2), dt datetime, v varchar(10))"));
+    struct Case
+    {
+        std::string insert;
+        int error; // 0: stored
+    };
+    const Case cases[] = {
+        {"INSERT INTO Dst (i, d) SELECT t, f FROM Src WHERE k = 1", 0},
+        {"INSERT INTO Dst (dt, v) SELECT t, N'\u06F1x' FROM Src WHERE k = 2", 0},
+        {"INSERT INTO Dst (i) SELECT t FROM Src", 245},  // the third row's 'abc'
+        {"INSERT INTO Dst (d) SELECT f FROM Src", 8115}, // 1e300 in decimal(5,2)
+        {"INSERT INTO Dst (i) SELECT 2147483648", 8115},
+        {"INSERT INTO Dst (dt) SELECT N'15/03/2011'", 241},
+        {"INSERT INTO Dst (i, d) SELECT k FROM Src", 120},
+        {"INSERT INTO Dst (i) SELECT k, f FROM Src", 121},
+        {"INSERT INTO Dst SELECT k FROM Src", 213},
+    };
+    for (const auto& k : cases) {
+        const bool stored = c.run(k.insert);
+        EXPECT_EQ(stored, k.error == 0) << k.insert;
+        if (k.error) {
+            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << k.insert;
+        }
+    }
+    std::vector<ResultSet> rs;
+    ASSERT_TRUE(c.run("SELECT i, d, dt, v FROM Dst ORDER BY i DESC", &rs));
+    ASSERT_EQ(rs[0].rows.size(), 2u);
+    EXPECT_EQ(rs[0].rows[0], (std::vector<std::string>{"12", "2.68", "NULL", "NULL"}));
+    EXPECT_EQ(rs[0].rows[1], (std::vector<std::string>{"NULL", "NULL", "Mar 15 2011 12:00:00:000AM", "?x"}));
+    EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Dst WHERE dt = '2011-03-15T00:00:00'"), "1");
+    // Through pytds, with the values as parameters.
+    const std::string script = R"PY(
+import pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+def run(sql, params):
+    try:
+        cur.execute(sql, params)
+        return 'stored'
+    except pytds.Error as e:
+        return str(getattr(e, 'msg_no', '?'))
+print(run('INSERT INTO Dst (i, d) SELECT %s, %s', ('7', '1.005')))
+print(run('INSERT INTO Dst (i) SELECT %s', ('seven',)))
+print(run('INSERT INTO Dst (i) SELECT k * %s FROM Src', (1000000000,)))
+cur.execute('SELECT i, d FROM Dst WHERE i = 7')
+print(cur.fetchall())
+cur.execute('SELECT COUNT(*) FROM Dst')
+print(cur.fetchall()[0][0])
+)PY";
+    EXPECT_EQ(runPython(script, s_server->port(), {s_server->password()}),
+              "stored\n245\n8115\n[(7, Decimal('1.01'))]\n3\n");
+}
+
 // An expression column whose type the server cannot tell from the expression takes it from the first row
 // with a value: a NULL first row once made it an int and every later text a 0.
 TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)
@@ -365,6 +502,15 @@ cur.execute('SELECT m, vm, bm, LEN(m), DATALENGTH(vm) FROM Py')
 row = cur.fetchone()
 print(row[0] == big, row[1] == big, len(row[2]), row[3], row[4])
 print(one("SELECT LEN('a\x00b') + DATALENGTH(N'a\x00b')"))
+from decimal import Decimal
+cur.execute('CREATE TABLE PyDec (d decimal(5,2), m money, s smallmoney)')
+cur.execute('INSERT INTO PyDec VALUES (%s, %s, %s)', (Decimal('2.675'), Decimal('12.34567'), 3))
+cur.execute('SELECT d, m, s FROM PyDec')
+print(cur.fetchall())
+print(one('SELECT COUNT(*) FROM PyDec WHERE d = %s AND m = %s', (Decimal('2.68'), Decimal('12.3457'))))
+print(error('INSERT INTO PyDec (d) VALUES (%s)', (Decimal('999.995'),)))
+print(error('INSERT INTO PyDec (s) VALUES (%s)', (Decimal('214748.3648'),)))
+print(one('SELECT COUNT(*) FROM PyDec'))
 )PY";
     const std::string out = runPython(script, s_server->port(), {s_server->password()});
     EXPECT_EQ(out, "1\n"
@@ -381,7 +527,12 @@ print(one("SELECT LEN('a\x00b') + DATALENGTH(N'a\x00b')"))
                    "257\n"
                    "1\n"
                    "True True 9000 10000 10000\n"
-                   "9\n");
+                   "9\n"
+                   "[(Decimal('2.68'), Decimal('12.3457'), Decimal('3'))]\n"
+                   "1\n"
+                   "8115\n"
+                   "8115\n"
+                   "1\n");
 }
 
 } // namespace

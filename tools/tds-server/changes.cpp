@@ -70,6 +70,7 @@ Statement Parser::insert()
             expectOp(")");
         }
     } else if (at().isWord("SELECT") || at().isOp("(")) {
+        st.insertSelectPos = st.sql.size() + 1;
         st.sql += " " + select(st, false);
     } else {
         fail();
@@ -87,7 +88,7 @@ std::string Parser::topClause()
         n = expr();
         expectOp(")");
     } else if (at().kind == TokenKind::Number) {
-        n = at().text;
+        n = std::string(at().text);
         advance();
     } else {
         fail();

@@ -18,7 +18,7 @@ ColumnType Parser::columnType()
                 args.push_back(-1);
             } else if (at().kind == TokenKind::Number && at().text.size() < 9 &&
                        at().text.find_first_not_of("0123456789") == std::string::npos) {
-                args.push_back(std::stoi(at().text));
+                args.push_back(std::stoi(std::string(at().text)));
                 advance();
             } else {
                 fail();
@@ -116,7 +116,7 @@ Statement Parser::createLogin()
     expectOp("=");
     if (at().kind != TokenKind::String)
         fail();
-    st.password = at().text;
+    st.password = std::string(at().text);
     advance();
     if (at().isWord("HASHED") || at().isWord("MUST_CHANGE"))
         throw notSupported("CREATE LOGIN ... " + upperAscii(at().text));
@@ -280,7 +280,7 @@ void Parser::identity(ColumnDef& c)
         if (at().kind != TokenKind::Number || at().text.size() > 17 ||
             at().text.find_first_not_of("0123456789") != std::string::npos)
             fail();
-        c.seed = std::stoll(at().text) * (neg ? -1 : 1);
+        c.seed = std::stoll(std::string(at().text)) * (neg ? -1 : 1);
         advance();
         expectOp(",");
         if (at().kind != TokenKind::Number)

@@ -191,4 +191,14 @@ std::string cp1256ToUtf8(std::string_view bytes)
     return out;
 }
 
+std::string narrowedToCp1256(std::string_view utf8)
+{
+    bool ascii = true;
+    for (char c : utf8)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
+        return std::string(utf8);
+    return cp1256ToUtf8(utf8ToCp1256(utf8));
+}
+
 } // namespace rimo::tds

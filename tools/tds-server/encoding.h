@@ -21,6 +21,8 @@ size_t codePointCount(std::string_view utf8);
 // Code page 1256: characters it lacks become '?', as a server does when it narrows text.
 std::string utf8ToCp1256(std::string_view utf8);
 std::string cp1256ToUtf8(std::string_view bytes);
+// A UTF-8 text as a varchar value holds it: each character the code page lacks becomes '?'.
+std::string narrowedToCp1256(std::string_view utf8);
 
 // Decodes one code point at s[i], advancing i; invalid sequences yield U+FFFD and advance by one.
 char32_t decodeUtf8(std::string_view s, size_t& i);

@@ -209,18 +209,21 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
             for (const auto& c : info->columns)
                 if (c.identity)
                     cs.identityColumn = c.name;
+            std::string cols;
             if (st.insertNeedsColumns) {
                 // INSERT without a column list: the table's columns, less the identity unless
                 // IDENTITY_INSERT is on for it.
-                std::string cols;
                 for (const auto& c : info->columns) {
                     if (c.identity && lowerAscii(m_identityInsert) != lowerAscii(info->name))
                         continue;
                     cols += (cols.empty() ? "" : ", ") + sqliteIdent(c.name);
                     insertColumns.push_back(c.name);
                 }
-                cs.finalSql.insert(st.insertPos, " (" + cols + ")");
             }
+            if (st.insertSelectPos != std::string::npos)
+                convertSelectedValues(cs.finalSql, st, insertColumns);
+            if (st.insertNeedsColumns)
+                cs.finalSql.insert(st.insertPos, " (" + cols + ")");
         }
         resolveTypeSlots(cs.finalSql, [&](TypeSlot kind, const std::string& a, const std::string& b) {
             return typeSlotCode(st, insertColumns, kind, a, b);
@@ -233,7 +236,12 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
                            SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw prepareError(sqlite3_errmsg(m_db->handle()));
+        ServerError e = prepareError(sqlite3_errmsg(m_db->handle()));
+        // Without a column list SQL Server counts the select's values against the table's columns.
+        if (st.insertNeedsColumns && (e.number() == 120 || e.number() == 121))
+            throw ServerError(213, 16,
+                              "Column name or number of supplied values does not match table definition.");
+        throw e;
     }
     cs.stmt = stmt;
     return stmt;
@@ -298,11 +306,38 @@ std::string Session::typeSlotCode(const Statement& st, const std::vector<std::st
     const std::string code = storeCode(c->type);
     if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
         return {};
+    // Compared with a varchar column, an nvarchar value wins: the column's text is widened, the value is
+    // not narrowed.
+    if (kind == TypeSlot::Compared && code == "varchar")
+        return {};
+    // Numbers compare with a decimal or money column at their own precision, not rounded to its scale.
+    if (kind == TypeSlot::Compared && (c->type.type == SqlType::Decimal || c->type.type == SqlType::Numeric ||
+                                       c->type.type == SqlType::Money || c->type.type == SqlType::SmallMoney))
+        return {};
     // Whole-number types are below the numbers they are compared with: only texts convert to them.
     if (kind == TypeSlot::Compared &&
         (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))
         return code + "~";
     return code;
+}
+
+// INSERT ... SELECT: each selected value goes into its column through rimo_store, as a value of
+// INSERT ... VALUES does, so it is converted, or refused, by the column's type.
+void Session::convertSelectedValues(std::string& sql, const Statement& st,
+                                    const std::vector<std::string>& insertColumns)
+{
+    std::string names;
+    std::string values;
+    for (size_t k = 0; k < insertColumns.size(); ++k) {
+        const std::string c = "c" + std::to_string(k);
+        const std::string code =
+            typeSlotCode(st, insertColumns, TypeSlot::InsertColumn, std::to_string(k), {});
+        names += (k ? ", " : "") + c;
+        values += (k ? ", " : "") + (code.empty() ? c : "rimo_store(" + c + ", " + sqliteLiteral(code) + ")");
+    }
+    const std::string select = sql.substr(st.insertSelectPos);
+    sql.replace(st.insertSelectPos, std::string::npos,
+                "WITH rimo_src(" + names + ") AS (" + select + ") SELECT " + values + " FROM rimo_src");
 }
 
 ServerError Session::mapStepError(int rc, const CachedStatement& cs)

@@ -1,5 +1,6 @@
 // Expressions: boolean and comparison operators, arithmetic and string concatenation, literals, column
 // references, CASE, and @@ variables.
+#include "tools/tds-server/encoding.h"
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
 
@@ -273,7 +274,7 @@ std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainC
 {
     std::string out = unary(hint, plainColumn, shape);
     while (at().isOp("*") || at().isOp("/") || at().isOp("%")) {
-        const std::string o = at().text;
+        const std::string o(at().text);
         advance();
         out += " " + o + " " + unary(nullptr, nullptr, nullptr);
         if (plainColumn)
@@ -316,18 +317,19 @@ std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)
         advance();
         // A binary literal; a bare 0x is the empty binary value.
         if (tok.text.size() >= 2 && (tok.text[1] == 'x' || tok.text[1] == 'X')) {
-            std::string hex = tok.text.substr(2);
+            std::string hex(tok.text.substr(2));
             if (hex.size() % 2)
                 hex = "0" + hex;
             return "X'" + hex + "'";
         }
-        return tok.text;
+        return std::string(tok.text);
     case TokenKind::String:
         advance();
-        return textLiteral(tok.text);
+        // A literal without N is varchar: it holds only what the database's code page holds.
+        return textLiteral(tok.national ? std::string(tok.text) : narrowedToCp1256(tok.text));
     case TokenKind::Variable:
         advance();
-        return variable(tok.text, hint);
+        return variable(std::string(tok.text), hint);
     case TokenKind::Operator:
         if (tok.isOp("(")) {
             advance();
@@ -379,8 +381,8 @@ bool Parser::columnRef(size_t from, size_t to, std::string& qualifier, std::stri
     }
     if (to < m_t.size() && m_t[to].isOp("("))
         return false;
-    column = m_t[to - 1].text;
-    qualifier = to - from >= 3 ? m_t[to - 3].text : std::string();
+    column = std::string(m_t[to - 1].text);
+    qualifier = to - from >= 3 ? std::string(m_t[to - 3].text) : std::string();
     return true;
 }
 

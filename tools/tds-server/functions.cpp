@@ -51,22 +51,23 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::Time:
     case SqlType::DateTime2:
     case SqlType::DateTimeOffset:
-        return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::Money:
     case SqlType::SmallMoney:
-        return "CAST(" + e + " AS REAL)";
     case SqlType::Decimal:
     case SqlType::Numeric:
-        return t.scale == 0 ? "CAST(round(" + e + ") AS INTEGER)"
-                            : "round(CAST(" + e + " AS REAL), " + std::to_string(t.scale) + ")";
+        return "rimo_store(" + e + ", '" + storeCode(t) + "')";
     case SqlType::VarBinary:
     case SqlType::Binary:
     case SqlType::Image:
         return "CAST(" + e + " AS BLOB)";
-    default:
+    default: {
+        std::string text = "CAST(" + e + " AS TEXT)";
+        if (!t.isUnicode())
+            text = "rimo_store(" + text + ", 'varchar')";
         if (t.length > 0)
-            return "substr(CAST(" + e + " AS TEXT), 1, " + std::to_string(t.length) + ")";
-        return "CAST(" + e + " AS TEXT)";
+            return "substr(" + text + ", 1, " + std::to_string(t.length) + ")";
+        return text;
+    }
     }
 }
 
@@ -337,7 +338,7 @@ const Function kFunctions[] = {
 
 std::string Parser::function(std::optional<ColumnType>* hint)
 {
-    const std::string fname = at().text;
+    const std::string fname(at().text);
     const std::string f = upperAscii(fname);
     advance();
     const auto* found = std::find_if(std::begin(kFunctions), std::end(kFunctions),

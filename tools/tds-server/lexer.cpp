@@ -2,7 +2,12 @@
 
 #include "tools/tds-server/servererror.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace rimo::tds {
 
@@ -23,15 +28,23 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+} // namespace
+
 // Reads the text and splits it into tokens; each scanner starts at m_i and leaves it after what it read.
 class Lexer
 {
 public:
     explicit Lexer(std::string_view sql) : m_sql(sql), m_n(sql.size()) {}
 
-    std::vector<Token> tokens()
+    TokenList tokens()
     {
-        std::vector<Token> out;
+        TokenList list;
+        auto& out = list.m_tokens;
+        // A token takes at least one character: room for the most a text can hold, so the array is
+        // written once and not moved while it grows (its untouched end costs no memory); past a million
+        // tokens it grows as usual, so an outsized batch does not claim its worst case up front.
+        out.reserve(std::min<size_t>(m_n + 1, size_t{1} << 20));
+        m_list = &list;
         while (m_i < m_n) {
             if (skipBlankOrComment())
                 continue;
@@ -56,12 +69,13 @@ public:
                 word(t);
             else
                 symbol(t);
-            out.push_back(std::move(t));
+            out.push_back(t);
         }
         Token end;
         end.offset = m_n;
         out.push_back(end);
-        return out;
+        m_list = nullptr;
+        return list;
     }
 
 private:
@@ -109,21 +123,32 @@ private:
     void quoted(Token& t, TokenKind kind, char close)
     {
         t.kind = kind;
-        size_t j = m_i + 1;
+        const size_t start = m_i + 1;
+        size_t j = start;
+        bool doubled = false;
         for (;;) {
-            if (j >= m_n)
+            j = m_sql.find(close, j);
+            if (j == std::string_view::npos)
                 throw ServerError(105, 15,
                                   "Unclosed quotation mark after the character string '" +
                                       std::string(m_sql.substr(m_i + 1)) + "'.");
-            if (m_sql[j] == close) {
-                if (j + 1 < m_n && m_sql[j + 1] == close) {
-                    t.text += close;
-                    j += 2;
-                    continue;
-                }
-                break;
+            if (j + 1 < m_n && m_sql[j + 1] == close) {
+                doubled = true;
+                j += 2;
+                continue;
             }
-            t.text += m_sql[j++];
+            break;
+        }
+        t.text = m_sql.substr(start, j - start);
+        if (doubled) {
+            std::string& own = m_list->m_unquoted.emplace_back();
+            own.reserve(t.text.size());
+            for (size_t k = 0; k < t.text.size(); ++k) {
+                own += t.text[k];
+                if (t.text[k] == close)
+                    ++k;
+            }
+            t.text = own;
         }
         m_i = j + 1;
     }
@@ -156,7 +181,7 @@ private:
                 }
             }
         }
-        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        t.text = m_sql.substr(m_i, j - m_i);
         m_i = j;
     }
 
@@ -169,9 +194,9 @@ private:
         while (j < m_n && isIdentChar(static_cast<unsigned char>(m_sql[j])))
             ++j;
         t.kind = TokenKind::Variable;
-        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        t.text = m_sql.substr(m_i, j - m_i);
         if (t.text == "@" || t.text == "@@")
-            throw syntaxError(t.text);
+            throw syntaxError(std::string(t.text));
         m_i = j;
     }
 
@@ -181,7 +206,7 @@ private:
         while (j < m_n && isIdentChar(static_cast<unsigned char>(m_sql[j])))
             ++j;
         t.kind = TokenKind::Identifier;
-        t.text = std::string(m_sql.substr(m_i, j - m_i));
+        t.text = m_sql.substr(m_i, j - m_i);
         m_i = j;
     }
 
@@ -199,18 +224,19 @@ private:
                 }
             }
         }
-        if (std::string_view("(),.;=<>+-*/%&|^~!").find(c) == std::string_view::npos)
+        static constexpr std::string_view kOne = "(),.;=<>+-*/%&|^~!";
+        const size_t k = kOne.find(c);
+        if (k == std::string_view::npos)
             throw syntaxError(std::string(1, c));
-        t.text = std::string(1, c);
+        t.text = kOne.substr(k, 1);
         ++m_i;
     }
 
     std::string_view m_sql;
     size_t m_n;
     size_t m_i = 0;
+    TokenList* m_list = nullptr;
 };
-
-} // namespace
 
 bool Token::isWord(std::string_view upperWord) const
 {
@@ -226,7 +252,52 @@ bool Token::isWord(std::string_view upperWord) const
     return true;
 }
 
-std::vector<Token> lex(std::string_view sql)
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t mappedLength(size_t bytes)
+{
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+} // namespace
+
+template <typename T> void* TokenAllocator<T>::allocateTokens(size_t bytes)
+{
+    if (bytes < kHugePage) {
+        if (void* p = std::malloc(bytes))
+            return p;
+        throw std::bad_alloc();
+    }
+    // Map one huge page more than needed and cut the mapping to a huge-page boundary at both ends.
+    const size_t length = mappedLength(bytes);
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    const uintptr_t end = start + length + kHugePage;
+    if (end > aligned + length)
+        munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+    void* p = reinterpret_cast<void*>(aligned);
+    madvise(p, length, MADV_HUGEPAGE);
+    return p;
+}
+
+template <typename T> void TokenAllocator<T>::releaseTokens(void* p, size_t bytes) noexcept
+{
+    if (bytes < kHugePage)
+        std::free(p);
+    else
+        munmap(p, mappedLength(bytes));
+}
+
+template struct TokenAllocator<Token>;
+
+TokenList lex(std::string_view sql)
 {
     return Lexer(sql).tokens();
 }

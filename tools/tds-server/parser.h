@@ -37,7 +37,7 @@ struct TableRef
 class Parser
 {
 public:
-    Parser(std::string_view src, std::vector<Token> tokens) : m_src(src), m_t(std::move(tokens)) {}
+    Parser(std::string_view src, TokenList tokens) : m_src(src), m_t(std::move(tokens)) {}
 
     std::vector<Statement> batch();
     // The body of a stored procedure: a batch in which CREATE VIEW and CREATE PROCEDURE cannot appear.
@@ -184,7 +184,7 @@ private:
     };
 
     std::string_view m_src;
-    std::vector<Token> m_t;
+    TokenList m_t;
     size_t m_p = 0;
     int m_depth = 0;
     bool m_first = true; // no statement of the batch read yet

@@ -79,7 +79,7 @@ Statement Parser::ifStatement()
             4145, 15,
             "An expression of non-boolean type specified in a context where a condition is expected, "
             "near '" +
-                at().text + "'.");
+                std::string(at().text) + "'.");
     if (at().kind == TokenKind::End || at().isOp(";"))
         fail();
     st.body.push_back(fullStatement());
@@ -140,7 +140,7 @@ Statement Parser::exec()
             break;
         ExecArgument a;
         if (at().kind == TokenKind::Variable && at(1).isOp("=")) {
-            a.name = at().text;
+            a.name = std::string(at().text);
             advance();
             advance();
         } else if (!st.arguments.empty() && !st.arguments.back().name.empty()) {
@@ -225,7 +225,7 @@ Statement Parser::createProcedure()
     const bool parenthesised = op("(");
     while (at().kind == TokenKind::Variable) {
         ProcedureParameter p;
-        p.name = at().text;
+        p.name = std::string(at().text);
         if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
             fail();
         for (const auto& q : st.parameters)

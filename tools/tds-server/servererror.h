@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace rimo::tds {
 
@@ -30,14 +31,14 @@ private:
     int m_state;
 };
 
-inline ServerError syntaxError(const std::string& near)
+inline ServerError syntaxError(std::string_view near)
 {
-    return ServerError(102, 15, "Incorrect syntax near '" + near + "'.");
+    return ServerError(102, 15, "Incorrect syntax near '" + std::string(near) + "'.");
 }
 
-inline ServerError keywordError(const std::string& keyword)
+inline ServerError keywordError(std::string_view keyword)
 {
-    return ServerError(156, 15, "Incorrect syntax near the keyword '" + keyword + "'.");
+    return ServerError(156, 15, "Incorrect syntax near the keyword '" + std::string(keyword) + "'.");
 }
 
 inline ServerError notSupported(const std::string& what)

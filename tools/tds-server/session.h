@@ -127,6 +127,8 @@ private:
     void bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params);
     ServerError mapStepError(int rc, const CachedStatement& cs);
     // What a type slot of `st` stands for (see resolveTypeSlots).
+    void convertSelectedValues(std::string& sql, const Statement& st,
+                               const std::vector<std::string>& insertColumns);
     std::string typeSlotCode(const Statement& st, const std::vector<std::string>& insertColumns,
                              TypeSlot kind, const std::string& a, const std::string& b);
     // CREATE TABLE, with its defaults and checks comparing by the columns' types.

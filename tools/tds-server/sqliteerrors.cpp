@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -101,6 +102,22 @@ ServerError prepareError(const std::string& message)
         return ServerError(207, 16, "Invalid column name '" + message.substr(at + 21) + "'.");
     if (auto c = after("ambiguous column name: "))
         return ServerError(209, 16, "Ambiguous column name '" + *c + "'.");
+    // INSERT ... SELECT goes through a CTE named rimo_src with one name per target column.
+    if (message.rfind("table rimo_src has ", 0) == 0) {
+        const long given = std::strtol(message.c_str() + 19, nullptr, 10);
+        const size_t at = message.find(" values for ");
+        const long wanted =
+            at == std::string::npos ? given : std::strtol(message.c_str() + at + 12, nullptr, 10);
+        if (given < wanted)
+            return ServerError(
+                120, 15,
+                "The select list for the INSERT statement contains fewer items than the insert "
+                "list. The number of SELECT values must match the number of INSERT columns.");
+        return ServerError(
+            121, 15,
+            "The select list for the INSERT statement contains more items than the insert list. "
+            "The number of SELECT values must match the number of INSERT columns.");
+    }
     if (message.find("values were supplied") != std::string::npos ||
         message.find("values for") != std::string::npos)
         return ServerError(213, 16,

@@ -12,12 +12,12 @@ namespace rimo::tds {
 
 namespace {
 
-constexpr std::array kStatementStarts = {"SELECT",   "INSERT", "UPDATE",  "DELETE", "CREATE",   "DROP",
-                                         "USE",      "SET",    "BEGIN",   "COMMIT", "ROLLBACK", "SAVE",
-                                         "DECLARE",  "EXEC",   "EXECUTE", "IF",     "PRINT",    "ALTER",
-                                         "TRUNCATE", "WHILE",  "RETURN",  "GRANT",  "WITH",     "ELSE"};
+constexpr std::string_view kStatementStarts[] = {
+    "SELECT", "INSERT", "UPDATE",   "DELETE", "CREATE",  "DROP",  "USE",     "SET",
+    "BEGIN",  "COMMIT", "ROLLBACK", "SAVE",   "DECLARE", "EXEC",  "EXECUTE", "IF",
+    "PRINT",  "ALTER",  "TRUNCATE", "WHILE",  "RETURN",  "GRANT", "WITH",    "ELSE"};
 
-constexpr std::array kReserved = {
+constexpr std::string_view kReserved[] = {
     "WHERE",     "ORDER",  "GROUP",    "HAVING",   "JOIN",    "INNER",  "LEFT",    "RIGHT",   "FULL",
     "CROSS",     "ON",     "UNION",    "SET",      "VALUES",  "SELECT", "INSERT",  "UPDATE",  "DELETE",
     "FROM",      "AS",     "WITH",     "OUTER",    "AND",     "OR",     "NOT",     "CREATE",  "DROP",
@@ -34,7 +34,7 @@ constexpr char kSlotSeparator = '\x02';
 
 // Reserved words of T-SQL that the reader still takes as names where it does not expect them; a syntax
 // error at one of them is reported as at a keyword.
-constexpr std::array kMoreKeywords = {
+constexpr std::string_view kMoreKeywords[] = {
     "VIEW",  "PROC",   "PROCEDURE", "TABLE",      "DATABASE", "INDEX",      "KEY",  "PRIMARY",    "DEFAULT",
     "CHECK", "UNIQUE", "FOREIGN",   "REFERENCES", "IDENTITY", "CONSTRAINT", "TRAN", "TRANSACTION"};
 
@@ -102,10 +102,10 @@ bool isKeyword(const Token& tok)
 {
     if (tok.kind != TokenKind::Identifier)
         return false;
-    for (const char* r : kReserved)
+    for (std::string_view r : kReserved)
         if (tok.isWord(r))
             return true;
-    for (const char* r : kMoreKeywords)
+    for (std::string_view r : kMoreKeywords)
         if (tok.isWord(r))
             return true;
     return false;
@@ -115,7 +115,7 @@ bool Parser::isReserved(const Token& tok) const
 {
     if (tok.kind != TokenKind::Identifier)
         return false;
-    for (const char* r : kReserved)
+    for (std::string_view r : kReserved)
         if (tok.isWord(r))
             return true;
     return false;
@@ -123,7 +123,7 @@ bool Parser::isReserved(const Token& tok) const
 
 bool Parser::isStatementStart(const Token& tok) const
 {
-    for (const char* s : kStatementStarts)
+    for (std::string_view s : kStatementStarts)
         if (tok.isWord(s))
             return true;
     return false;
@@ -138,7 +138,7 @@ std::string Parser::name()
 {
     if (!isName(at()))
         fail();
-    std::string n = at().text;
+    std::string n(at().text);
     advance();
     return n;
 }
@@ -274,7 +274,7 @@ Statement Parser::statement()
         if (at().kind != TokenKind::String)
             throw notSupported("PRINT of an expression");
         st.kind = Statement::Print;
-        st.name = at().text;
+        st.name = std::string(at().text);
         advance();
         return st;
     }
@@ -353,7 +353,7 @@ std::string Parser::selectTop()
         n = expr();
         expectOp(")");
     } else if (at().kind == TokenKind::Number || at().kind == TokenKind::Variable) {
-        n = at().text;
+        n = std::string(at().text);
         advance();
     } else {
         fail();
@@ -410,14 +410,14 @@ std::string Parser::selectItem(SelectItem& item)
     bool hasAlias = false;
     if (word("AS")) {
         if (at().kind == TokenKind::String || isName(at()) || at().kind == TokenKind::Identifier) {
-            alias = at().text;
+            alias = std::string(at().text);
             advance();
             hasAlias = true;
         } else {
             fail();
         }
     } else if (at().kind == TokenKind::String || isName(at())) {
-        alias = at().text;
+        alias = std::string(at().text);
         advance();
         hasAlias = true;
     }

@@ -79,6 +79,7 @@ struct Statement
     std::vector<std::string> columns; // INSERT column list or UPDATE SET columns
     bool insertNeedsColumns = false;  // INSERT without a column list: columns go in at insertPos
     size_t insertPos = 0;
+    size_t insertSelectPos = std::string::npos; // INSERT ... SELECT: where the SELECT starts in sql
     bool reportsCount = true;
     std::string intoTable; // SELECT ... INTO: the table the rows go into instead of the client
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cctype>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -250,6 +251,219 @@ void storeBinary(sqlite3_context* ctx, sqlite3_value* v, const std::string& code
     sqlite3_result_value(ctx, v);
 }
 
+// An exact decimal number as sign and digits, read from a value without going through binary floating
+// point where the value did not come as one.
+struct DecimalDigits
+{
+    bool negative = false;
+    std::string whole;    // no leading zeros
+    std::string fraction; // as written
+};
+
+// "-12.50", "+.5", "3." (blanks around): a number as text. No exponent: SQL Server's conversion of a
+// varchar to numeric refuses one.
+std::optional<DecimalDigits> parseDecimalText(std::string_view text)
+{
+    std::string t = trimmed(text);
+    DecimalDigits d;
+    size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        d.negative = t[i++] == '-';
+    bool any = false;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+        if (!(d.whole.empty() && t[i] == '0'))
+            d.whole += t[i];
+        any = true;
+        ++i;
+    }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+            d.fraction += t[i++];
+            any = true;
+        }
+    }
+    if (!any || i != t.size())
+        return std::nullopt;
+    return d;
+}
+
+DecimalDigits decimalOfDouble(double v)
+{
+    // The shortest text that reads back as the same double: what the client wrote as 2.675 is rounded
+    // as 2.675, not as the binary value just below it.
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    return *parseDecimalText(std::string_view(buf, static_cast<size_t>(r.ptr - buf)));
+}
+
+DecimalDigits decimalOfInteger(int64_t v)
+{
+    DecimalDigits d;
+    d.negative = v < 0;
+    const uint64_t m = d.negative ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    if (m != 0)
+        d.whole = std::to_string(m);
+    return d;
+}
+
+// Rounds to `scale` digits after the point, half away from zero, as SQL Server does.
+void roundDecimal(DecimalDigits& d, int scale)
+{
+    const size_t s = static_cast<size_t>(scale);
+    if (d.fraction.size() <= s) {
+        d.fraction.append(s - d.fraction.size(), '0');
+        return;
+    }
+    const bool up = d.fraction[s] >= '5';
+    d.fraction.resize(s);
+    if (!up)
+        return;
+    std::string digits = d.whole + d.fraction;
+    int k = static_cast<int>(digits.size()) - 1;
+    while (k >= 0 && digits[static_cast<size_t>(k)] == '9')
+        digits[static_cast<size_t>(k--)] = '0';
+    if (k < 0)
+        digits.insert(digits.begin(), '1');
+    else
+        ++digits[static_cast<size_t>(k)];
+    d.fraction = digits.substr(digits.size() - s);
+    d.whole = digits.substr(0, digits.size() - s);
+    if (d.whole.find_first_not_of('0') == std::string::npos)
+        d.whole.clear();
+}
+
+struct DecimalTarget
+{
+    int precision;
+    int scale;
+    std::string name;     // "numeric", "money", "smallmoney": the type SQL Server's messages name
+    int64_t minUnits = 0; // money ranges, in units of 10^-4
+    int64_t maxUnits = 0;
+};
+
+std::optional<DecimalTarget> decimalTarget(std::string_view code)
+{
+    if (code == "money")
+        return DecimalTarget{19, 4, "money", INT64_MIN, INT64_MAX};
+    if (code == "smallmoney")
+        return DecimalTarget{10, 4, "smallmoney", INT32_MIN, INT32_MAX};
+    if (code.rfind("decimal(", 0) != 0)
+        return std::nullopt;
+    DecimalTarget t{18, 0, "numeric"};
+    if (std::sscanf(std::string(code).c_str(), "decimal(%d,%d)", &t.precision, &t.scale) != 2 ||
+        t.precision < 1 || t.precision > 38 || t.scale < 0 || t.scale > t.precision)
+        return std::nullopt;
+    return t;
+}
+
+// decimal(p,s), numeric(p,s), money, smallmoney: the value rounded to the scale, refused when its whole
+// part needs more digits than the precision leaves (or, for money, out of its range).
+void storeDecimal(sqlite3_context* ctx, sqlite3_value* v, const DecimalTarget& t)
+{
+    const bool money = t.name != "numeric";
+    DecimalDigits d;
+    const char* source = "varchar";
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        d = decimalOfInteger(sqlite3_value_int64(v));
+        source = "int";
+        break;
+    case SQLITE_FLOAT: {
+        const double x = sqlite3_value_double(v);
+        if (!std::isfinite(x))
+            return raise(ctx, 8115,
+                         "Arithmetic overflow error converting float to data type " + t.name + ".");
+        source = "numeric";
+        // SQLite reads a literal as a double: past 15 significant digits its digits are no longer the
+        // client's, so the value is kept as that double and refused only when it is beyond the type's
+        // range by more than the double's own error.
+        double limit = 1;
+        for (int k = 0; k < t.precision - t.scale; ++k)
+            limit *= 10;
+        if (std::fabs(x) * std::pow(10.0, t.scale) >= 1e15) {
+            if (std::fabs(x) >= limit * (1 + 1e-15))
+                return raise(ctx, 8115,
+                             money ? "Arithmetic overflow error converting expression to data type " +
+                                         t.name + "."
+                                   : std::string("Arithmetic overflow error converting numeric to data type "
+                                                 "numeric."));
+            return sqlite3_result_double(ctx, x);
+        }
+        d = decimalOfDouble(x);
+        break;
+    }
+    case SQLITE_BLOB:
+        return raise(ctx, 257,
+                     "Implicit conversion from data type varbinary to " + t.name +
+                         " is not allowed. Use the CONVERT function to run this query.");
+    default: {
+        const std::string text = valueText(v);
+        auto parsed = parseDecimalText(text);
+        if (!parsed) {
+            if (money)
+                return raise(ctx, 235,
+                             "Cannot convert a char value to money. The char value has incorrect syntax.");
+            return raise(ctx, 8114, "Error converting data type varchar to numeric.");
+        }
+        d = std::move(*parsed);
+    }
+    }
+    roundDecimal(d, t.scale);
+    const std::string overflow =
+        money ? "Arithmetic overflow error converting expression to data type " + t.name + "."
+              : std::string("Arithmetic overflow error converting ") + source + " to data type numeric.";
+    if (static_cast<int>(d.whole.size()) > t.precision - t.scale)
+        return raise(ctx, 8115, overflow);
+    const std::string digits = (d.whole.empty() ? "0" : d.whole) + d.fraction;
+    if (digits.size() <= 18) {
+        int64_t units = std::stoll(digits);
+        if (d.negative)
+            units = -units;
+        if (money && (units < t.minUnits || units > t.maxUnits))
+            return raise(ctx, 8115, overflow);
+        if (d.fraction.find_first_not_of('0') == std::string::npos) {
+            int64_t whole = units;
+            for (int k = 0; k < t.scale; ++k)
+                whole /= 10;
+            return sqlite3_result_int64(ctx, whole);
+        }
+        // Correctly rounded: the double nearest the decimal value, as a literal of it would be.
+        double scale = 1;
+        for (int k = 0; k < t.scale; ++k)
+            scale *= 10;
+        return sqlite3_result_double(ctx, static_cast<double>(units) / scale);
+    }
+    if (money) {
+        // 19 digits: only the extremes of money's range need them.
+        const unsigned __int128 m = [&] {
+            unsigned __int128 x = 0;
+            for (char c : digits)
+                x = x * 10 + static_cast<unsigned>(c - '0');
+            return x;
+        }();
+        const unsigned __int128 limit =
+            d.negative ? static_cast<unsigned __int128>(INT64_MAX) + 1 : INT64_MAX;
+        if (m > limit)
+            return raise(ctx, 8115, overflow);
+    }
+    const std::string text =
+        std::string(d.negative ? "-" : "") + (d.whole.empty() ? "0" : d.whole) + "." + d.fraction;
+    sqlite3_result_double(ctx, std::strtod(text.c_str(), nullptr));
+}
+
+// A varchar column keeps a text in its code page; a number or bytes are kept as given.
+void storeNarrowText(sqlite3_context* ctx, sqlite3_value* v)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT)
+        return sqlite3_result_value(ctx, v);
+    const std::string text = valueText(v);
+    const std::string narrow = narrowedToCp1256(text);
+    if (narrow == text)
+        return sqlite3_result_value(ctx, v);
+    sqlite3_result_text(ctx, narrow.data(), static_cast<int>(narrow.size()), SQLITE_TRANSIENT);
+}
+
 // rimo_store(value, type): the value as a column of `type` keeps it, or SQL Server's error.
 void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -264,6 +478,10 @@ void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
             return sqlite3_result_value(ctx, v);
         code.pop_back();
     }
+    if (code == "varchar")
+        return storeNarrowText(ctx, v);
+    if (const auto d = decimalTarget(code))
+        return storeDecimal(ctx, v, *d);
     if (const auto r = intRange(code))
         return storeInteger(ctx, v, *r);
     if (code == "bit")
@@ -343,6 +561,17 @@ std::string storeCode(const ColumnType& t)
     case SqlType::DateTime2:
     case SqlType::DateTimeOffset:
         return t.sqlName();
+    case SqlType::VarChar:
+    case SqlType::Char:
+    case SqlType::Text:
+        return "varchar";
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+        return "decimal(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+    case SqlType::Money:
+        return "money";
+    case SqlType::SmallMoney:
+        return "smallmoney";
     case SqlType::VarBinary:
         return "varbinary";
     case SqlType::Binary:
@@ -383,6 +612,11 @@ int64_t dataLength(std::string_view typeCode, int valueType, std::string_view te
                 : scale <= 4 ? 4
                              : 5) +
                (base == "time" ? 0 : 3) + (base == "datetimeoffset" ? 2 : 0);
+    }
+    if (base == "decimal" || base == "numeric") {
+        int precision = 18;
+        std::sscanf(std::string(typeCode.substr(base.size())).c_str(), "(%d", &precision);
+        return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
     }
     if (valueType == SQLITE_INTEGER)
         return integer >= INT32_MIN && integer <= INT32_MAX ? 4 : 8;
