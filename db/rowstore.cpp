@@ -78,6 +78,13 @@ QString dateTimeText(int type, const char* data, std::uint32_t size)
             text += u' ';
         text += twoDigits(rec.datehour) + u':' + twoDigits(rec.dateminute) + u':' + twoDigits(rec.datesecond);
     }
+    if (type == SYBMSDATETIMEOFFSET) {
+        // The local time with its offset, so that a value edited as shown keeps its instant.
+        const int zone = rec.datetzone;
+        const int minutes = zone < 0 ? -zone : zone;
+        text += (zone < 0 ? QStringLiteral(" -") : QStringLiteral(" +")) + twoDigits(minutes / 60) + u':' +
+                twoDigits(minutes % 60);
+    }
     return text;
 }
 

@@ -143,7 +143,7 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
         code = kIsoDateTime2;
         break;
     case SYBMSDATETIMEOFFSET:
-        // Shown without its offset, so written without one: the server reads the time as UTC.
+        // Shown with its offset; a text written without one is read as UTC, as the server reads it.
         code = kIsoDateTimeOffset;
         break;
     case SYBDATETIME:
@@ -158,7 +158,8 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
     }
     static const QRegularExpression shown(
         QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/"
-                       "(\\d{4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+                       "(\\d{4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,7}))?)?)?"
+                       "(?:\\s*([+-]\\d{2}:\\d{2}))?\\s*$"));
     const auto m = shown.match(s);
     if (!m.hasMatch())
         return false;
@@ -166,7 +167,9 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
     const int hour = m.captured(4).toInt();
     const int minute = m.captured(5).toInt();
     const int second = m.captured(6).toInt();
-    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+    const QString offset = m.captured(8);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59 ||
+        (!offset.isEmpty() && code != kIsoDateTimeOffset))
         return false;
     QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
     if (code != kIsoDate) {
@@ -185,6 +188,7 @@ bool addDisplayedDate(RowValues& out, std::size_t column, int type, const QStrin
                     .arg(second, 2, 10, QLatin1Char('0'));
         if (!fraction.isEmpty())
             text += u'.' + fraction;
+        text += offset;
     }
     out.shape.push_back(slot(column, code));
     RpcParam& p = out.params.emplace_back();

@@ -203,9 +203,10 @@ TEST(Keyless, DatesWrittenAsTheProgramShowsThemKeepTheirDayAndMonth)
         {"d2", "03/12/2011 10:30:15.1234567", "03/12/2011 10:30:15"},
         {"d2", "31/12/9999 23:59:59.9999999", "31/12/9999 23:59:59"},
         {"d20", "01/01/0001", "01/01/0001"},
-        // No offset is shown, so none is written: the time is read as UTC, as a text without one is.
-        {"dto", "03/12/2011 10:30:15", "03/12/2011 10:30:15"},
-        {"dto", "29/02/2012 23:59:59.9999999", "29/02/2012 23:59:59"},
+        // Shown with its offset, and written with the offset given; a text without one is read as UTC.
+        {"dto", "03/12/2011 10:30:15", "03/12/2011 10:30:15 +00:00"},
+        {"dto", "03/12/2011 10:30:15 +03:30", "03/12/2011 10:30:15 +03:30"},
+        {"dto", "29/02/2012 23:59:59.9999999 -14:00", "29/02/2012 23:59:59 -14:00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.column) + " " + c.written);
