@@ -5,6 +5,7 @@
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/values.h"
+#include "valuetable.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -117,31 +118,11 @@ protected:
         delete s_server;
         s_server = nullptr;
     }
-    static std::string scalar(Client& c, const std::string& sql)
-    {
-        std::vector<ResultSet> rs;
-        EXPECT_TRUE(c.run(sql, &rs)) << sql << ": " << (g_msgs.empty() ? "" : g_msgs.back().text);
-        if (rs.empty() || rs.back().rows.empty() || rs.back().rows[0].empty())
-            return "<no value>";
-        return rs.back().rows[0][0];
-    }
+    static std::string scalar(Client& c, const std::string& sql) { return scalarOf(c, sql); }
     static TdsServer* s_server;
 };
 
 TdsServer* TdsValuesTest::s_server = nullptr;
-
-// One row of a column of `type` holding `sent` (a T-SQL literal): what db-lib reads back ("*": not read), the
-// literals a comparison with the column must match and must not match; or the error that refuses the value,
-// which then is never stored.
-struct ValueCase
-{
-    std::string type;
-    std::string sent;
-    std::string read;
-    std::vector<std::string> match;
-    std::vector<std::string> noMatch;
-    int error = 0;
-};
 
 TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
 {
@@ -215,33 +196,7 @@ TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
     };
     Client c(*s_server, "vals");
     ASSERT_TRUE(c.proc());
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const ValueCase& k = cases[i];
-        const std::string table = "V" + std::to_string(i);
-        const std::string what = k.type + " <- " + k.sent;
-        ASSERT_TRUE(c.run("CREATE TABLE " + table + " (c " + k.type + ")")) << what;
-        const bool stored = c.run("INSERT INTO " + table + " VALUES (" + k.sent + ")");
-        if (k.error) {
-            EXPECT_FALSE(stored) << what;
-            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << what;
-            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table), "0") << what;
-            // Nor does an UPDATE put it there.
-            ASSERT_TRUE(c.run("INSERT INTO " + table + " VALUES (NULL)")) << what;
-            EXPECT_FALSE(c.run("UPDATE " + table + " SET c = " + k.sent)) << what;
-            EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, k.error) << what;
-            continue;
-        }
-        ASSERT_TRUE(stored) << what << ": " << (g_msgs.empty() ? "" : g_msgs.back().text);
-        if (k.read != "*") { // db-lib shows no empty binary value
-            EXPECT_EQ(scalar(c, "SELECT c FROM " + table), k.read) << what;
-        }
-        for (const auto& m : k.match)
-            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table + " WHERE c = " + m), "1")
-                << what << " = " << m;
-        for (const auto& m : k.noMatch)
-            EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM " + table + " WHERE c = " + m), "0")
-                << what << " = " << m;
-    }
+    expectValueCases(c, cases);
 }
 
 // A datetime RPC parameter (days and 1/300 s ticks, as db-lib sends it) equals the one instant however the
