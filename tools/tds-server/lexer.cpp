@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -49,7 +50,7 @@ public:
             if (skipBlankOrComment())
                 continue;
             Token t;
-            t.offset = m_i;
+            t.offset = static_cast<uint32_t>(m_i);
             const auto c = static_cast<unsigned char>(m_sql[m_i]);
             if ((c == 'N' || c == 'n') && m_i + 1 < m_n && m_sql[m_i + 1] == '\'') {
                 t.national = true;
@@ -72,7 +73,7 @@ public:
             out.push_back(t);
         }
         Token end;
-        end.offset = m_n;
+        end.offset = static_cast<uint32_t>(m_n);
         out.push_back(end);
         m_list = nullptr;
         return list;
@@ -256,22 +257,36 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
+// A long statement's token array is mapped on its own, in a power of two of huge pages, and the last one
+// released is kept for the thread's next long statement: its pages are already there, so translating
+// costs the same per character however long the statement is. The thread gives it back when it ends.
 size_t mappedLength(size_t bytes)
 {
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    size_t length = kHugePage;
+    while (length < bytes)
+        length *= 2;
+    return length;
 }
 
-} // namespace
-
-template <typename T> void* TokenAllocator<T>::allocateTokens(size_t bytes)
+struct SpareMapping
 {
-    if (bytes < kHugePage) {
-        if (void* p = std::malloc(bytes))
-            return p;
-        throw std::bad_alloc();
+    void* p = nullptr;
+    size_t length = 0;
+    SpareMapping() = default;
+    SpareMapping(const SpareMapping&) = delete;
+    SpareMapping& operator=(const SpareMapping&) = delete;
+    ~SpareMapping()
+    {
+        if (p)
+            munmap(p, length);
     }
+};
+
+thread_local SpareMapping t_spare;
+
+void* mapHuge(size_t length)
+{
     // Map one huge page more than needed and cut the mapping to a huge-page boundary at both ends.
-    const size_t length = mappedLength(bytes);
     void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
         throw std::bad_alloc();
@@ -287,12 +302,31 @@ template <typename T> void* TokenAllocator<T>::allocateTokens(size_t bytes)
     return p;
 }
 
+} // namespace
+
+template <typename T> void* TokenAllocator<T>::allocateTokens(size_t bytes)
+{
+    if (bytes < kHugePage) {
+        if (void* p = std::malloc(bytes))
+            return p;
+        throw std::bad_alloc();
+    }
+    const size_t length = mappedLength(bytes);
+    if (t_spare.p && t_spare.length == length)
+        return std::exchange(t_spare.p, nullptr);
+    return mapHuge(length);
+}
+
 template <typename T> void TokenAllocator<T>::releaseTokens(void* p, size_t bytes) noexcept
 {
-    if (bytes < kHugePage)
+    if (bytes < kHugePage) {
         std::free(p);
-    else
-        munmap(p, mappedLength(bytes));
+        return;
+    }
+    if (t_spare.p)
+        munmap(t_spare.p, t_spare.length);
+    t_spare.p = p;
+    t_spare.length = mappedLength(bytes);
 }
 
 template struct TokenAllocator<Token>;

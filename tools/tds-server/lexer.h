@@ -3,6 +3,7 @@
 // operators; -- and /* */ comments are skipped.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -10,7 +11,7 @@
 
 namespace rimo::tds {
 
-enum class TokenKind { Identifier, QuotedIdentifier, Number, String, Variable, Operator, End };
+enum class TokenKind : uint8_t { Identifier, QuotedIdentifier, Number, String, Variable, Operator, End };
 
 // A token's text is a view into the statement (or, for a quoted text with doubled quotes, into the
 // token list's own copy), so a token costs the same few bytes whatever its length and the statement is
@@ -18,7 +19,7 @@ enum class TokenKind { Identifier, QuotedIdentifier, Number, String, Variable, O
 struct Token
 {
     std::string_view text; // identifier name without brackets, string value without quotes, operator text
-    size_t offset = 0;
+    uint32_t offset = 0;   // a statement is far below 4 GB: it comes in a message of at most 64 MB
     TokenKind kind = TokenKind::End;
     bool national = false; // N'...'
 
