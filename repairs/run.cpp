@@ -32,7 +32,10 @@ public:
     {
         find(set);
         for (const TField* f : m_fields) {
-            if (f->IsNull())
+            qint64 number = 0;
+            if (f->wholeNumber(number)) // the usual key: its digits, without a string
+                journal.addInteger(number);
+            else if (f->IsNull())
                 journal.addValue(std::nullopt);
             else
                 journal.addText(f->AsString());
