@@ -77,6 +77,21 @@ protected:
         QScrollBar::paintEvent(event);
     }
 
+public:
+    // Runs `change` (new range and value) and draws the bar again only when its picture changed:
+    // QAbstractSlider asks for a repaint on every new range and value, and once the list is long
+    // a post moves both without moving the handle.
+    template <class Change> void changeQuietly(Change change)
+    {
+        const bool wasOff = testAttribute(Qt::WA_UpdatesDisabled);
+        // The attribute itself, not setUpdatesEnabled, which repaints when it turns updates on.
+        setAttribute(Qt::WA_UpdatesDisabled, true);
+        change();
+        setAttribute(Qt::WA_UpdatesDisabled, wasOff);
+        if (!wasOff && look() != m_shown)
+            update();
+    }
+
 private:
     struct Look
     {
@@ -141,11 +156,16 @@ public:
         m_appendedFirst = -1;
         // The table's own geometry update also lays out the scroll area's margins again, which
         // repaints both scroll bars: with the bar already shown only its range changes.
-        if (m_barScrolls)
-            updateScrollRange();
-        else
+        auto* bar = static_cast<SteadyScrollBar*>(verticalScrollBar());
+        if (m_barScrolls) {
+            bar->changeQuietly([this] {
+                updateScrollRange();
+                followNewest();
+            });
+        } else {
             updateGeometries();
-        followNewest();
+            followNewest();
+        }
         const int top = rowViewportPosition(first);
         const int bottom = viewport()->height();
         if (top < bottom)

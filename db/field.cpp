@@ -12,6 +12,11 @@ QString TField::FieldName() const
     return m_owner->m_columns[static_cast<std::size_t>(m_index)].name;
 }
 
+Cell TField::rawCell() const
+{
+    return m_owner->cell(m_index);
+}
+
 namespace {
 const QVariant* editedValue(const std::vector<std::optional<QVariant>>& edit, int index)
 {
@@ -46,20 +51,27 @@ void appendInteger(QString& out, qint64 v)
 }
 } // namespace
 
+bool TField::wholeNumber(qint64& out) const
+{
+    if (editedValue(m_owner->m_edit, m_index))
+        return false;
+    const ColumnInfo& c = m_owner->m_columns[static_cast<std::size_t>(m_index)];
+    const Cell& cell = m_owner->cell(m_index);
+    const bool whole = cell.tag == CellTag::Int ||
+                       (cell.tag == CellTag::Raw &&
+                        (c.type == SYBINT1 || c.type == SYBINT2 || c.type == SYBINT4 || c.type == SYBINT8));
+    if (whole)
+        out = cellAsInteger(c, cell);
+    return whole;
+}
+
 void TField::appendAsString(QString& out) const
 {
-    if (!editedValue(m_owner->m_edit, m_index)) {
-        const ColumnInfo& c = m_owner->m_columns[static_cast<std::size_t>(m_index)];
-        const Cell& cell = m_owner->cell(m_index);
-        const bool wholeNumber = cell.tag == CellTag::Int ||
-                                 (cell.tag == CellTag::Raw && (c.type == SYBINT1 || c.type == SYBINT2 ||
-                                                               c.type == SYBINT4 || c.type == SYBINT8));
-        if (wholeNumber) {
-            appendInteger(out, cellAsInteger(c, cell));
-            return;
-        }
-    }
-    out += AsString();
+    qint64 v = 0;
+    if (wholeNumber(v))
+        appendInteger(out, v);
+    else
+        out += AsString();
 }
 
 qint64 TField::AsInteger() const

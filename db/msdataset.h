@@ -38,6 +38,13 @@ public:
     void setAsString(const QString& value);
     void setAsInteger(qint64 value);
     int index() const { return m_index; }
+    // The value of the current row as read from the server (edits not included): its tag and
+    // bytes, valid until the cursor moves. Callers that compare or hash many rows use these bytes
+    // instead of making a string of every value.
+    rimo::db::Cell rawCell() const;
+    // True, with the value in `out`, when the current row holds a whole number as read (a whole
+    // number column, not NULL, not edited): its text is what AsString gives, QString::number's.
+    bool wholeNumber(qint64& out) const;
 
 private:
     TMSDataSet* m_owner;

@@ -13,15 +13,8 @@ namespace {
 const QByteArray kMagic = QByteArrayLiteral("RIMO1-REPAIR-JOURNAL 1");
 constexpr char kTab = '\t';
 
-void appendEscaped(QByteArray& out, const QString& text)
+void appendEscapedSlow(QByteArray& out, QStringView text)
 {
-    bool plain = true;
-    for (const QChar c : text)
-        plain = plain && c != u'\\' && c != u'\t' && c != u'\n' && c != u'\r';
-    if (plain) {
-        out += text.toUtf8();
-        return;
-    }
     const QByteArray utf8 = text.toUtf8();
     for (const char c : utf8) {
         switch (c) {
@@ -40,6 +33,24 @@ void appendEscaped(QByteArray& out, const QString& text)
         default:
             out += c;
         }
+    }
+}
+
+// Journals hold one line per written row: plain ASCII, the usual case, is copied without a
+// temporary UTF-8 string.
+void appendEscaped(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* d = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') {
+            out.resize(at);
+            appendEscapedSlow(out, text);
+            return;
+        }
+        d[i] = static_cast<char>(c);
     }
 }
 
@@ -117,6 +128,16 @@ QList<QByteArrayView> splitFields(QByteArrayView text)
 }
 
 } // namespace
+
+void appendEncodedValue(QByteArray& out, const Value& v)
+{
+    appendValue(out, v);
+}
+
+void appendEncodedText(QByteArray& out, QStringView text)
+{
+    appendEscaped(out, text);
+}
 
 QByteArray encodeValue(const Value& v)
 {
@@ -262,7 +283,8 @@ void JournalWriter::append(const JournalRow& row)
 
 void JournalWriter::beginRow()
 {
-    m_line.resize(0);
+    if (!m_batch)
+        m_line.resize(0);
     m_line += "row";
 }
 
@@ -278,11 +300,57 @@ void JournalWriter::addText(const QString& text)
     appendEscaped(m_line, text);
 }
 
+void JournalWriter::addEncoded(QByteArrayView tabLedValues)
+{
+    m_line += tabLedValues;
+}
+
+void JournalWriter::addInteger(qint64 v)
+{
+    m_line += kTab;
+    appendEncodedNumber(m_line, v);
+}
+
+void appendEncodedNumber(QByteArray& out, qint64 v)
+{
+    char digits[24];
+    std::size_t at = sizeof digits;
+    // Through the unsigned value, so the lowest number has its digits too.
+    quint64 rest = v < 0 ? 0 - static_cast<quint64>(v) : static_cast<quint64>(v);
+    do {
+        digits[--at] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (v < 0)
+        digits[--at] = '-';
+    out.append(digits + at, static_cast<qsizetype>(sizeof digits - at));
+}
+
 void JournalWriter::endRow()
 {
     m_line += '\n';
+    if (m_batch) {
+        ++m_batchRows;
+        return;
+    }
     write(m_line);
     ++m_rows;
+}
+
+void JournalWriter::beginBatch()
+{
+    m_line.resize(0);
+    m_batch = true;
+    m_batchRows = 0;
+}
+
+void JournalWriter::endBatch()
+{
+    m_batch = false;
+    if (m_batchRows == 0)
+        return;
+    write(m_line);
+    m_rows += m_batchRows;
 }
 
 void JournalWriter::write(const QByteArray& bytes)

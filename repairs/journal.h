@@ -56,6 +56,10 @@ struct Journal
 };
 
 QByteArray encodeValue(const Value& v);
+// Appends the encoded value (or text, never NULL) to `out`, for lines built in place.
+void appendEncodedValue(QByteArray& out, const Value& v);
+void appendEncodedText(QByteArray& out, QStringView text);
+void appendEncodedNumber(QByteArray& out, qint64 v); // as QString::number writes it
 QByteArray encodeHeader(const JournalHeader& header);
 QByteArray encodeRow(const JournalRow& row);
 
@@ -81,7 +85,14 @@ public:
     void beginRow();
     void addValue(const Value& v);
     void addText(const QString& text);
+    // Values encoded once and written on many lines: each with its leading TAB.
+    void addEncoded(QByteArrayView tabLedValues);
+    void addInteger(qint64 v);
     void endRow();
+    // The rows ended between the two go to the file together at endBatch, in one write, flushed:
+    // for the rows one statement writes, journalled before it is sent.
+    void beginBatch();
+    void endBatch();
     const QString& path() const { return m_path; }
     qint64 rows() const { return m_rows; }
 
@@ -91,6 +102,8 @@ private:
     QFile m_file;
     QByteArray m_line;
     qint64 m_rows = 0;
+    bool m_batch = false;
+    qint64 m_batchRows = 0;
 };
 
 // "<folder>/<repair>-<database>-<yyyyMMdd-HHmmss>.journal", with a counter added when taken.

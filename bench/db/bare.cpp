@@ -92,6 +92,11 @@ std::unique_ptr<testsupport::TdsServer> startHerdServer(long rows)
 
 DBPROCESS* bareConnect(const testsupport::TdsServer& server, const char* database)
 {
+    return bareConnectTo(server.serverSpec(), server.password(), database);
+}
+
+DBPROCESS* bareConnectTo(const std::string& serverSpec, const std::string& password, const char* database)
+{
     static const bool initialised = [] {
         dbinit();
         dbmsghandle(printMessage);
@@ -101,15 +106,15 @@ DBPROCESS* bareConnect(const testsupport::TdsServer& server, const char* databas
     (void)initialised;
     LOGINREC* login = dblogin();
     DBSETLUSER(login, "sa");
-    DBSETLPWD(login, server.password().c_str());
+    DBSETLPWD(login, password.c_str());
     DBSETLAPP(login, "bench");
     DBSETLCHARSET(login, "UTF-8");
     DBSETLDBNAME(login, database);
     dbsetlversion(login, DBVERSION_74);
-    DBPROCESS* proc = dbopen(login, server.serverSpec().c_str());
+    DBPROCESS* proc = dbopen(login, serverSpec.c_str());
     dbloginfree(login);
     if (!proc) {
-        std::fprintf(stderr, "cannot connect to %s\n", server.serverSpec().c_str());
+        std::fprintf(stderr, "cannot connect to %s\n", serverSpec.c_str());
         std::exit(1);
     }
     return proc;

@@ -31,6 +31,8 @@ std::unique_ptr<testsupport::TdsServer> startHerdServer(long rows);
 
 // A plain db-lib connection as "sa" to `database`; exits the process when it cannot connect.
 DBPROCESS* bareConnect(const testsupport::TdsServer& server, const char* database);
+// The same to a server given by "host:port" and the password of "sa".
+DBPROCESS* bareConnectTo(const std::string& serverSpec, const std::string& password, const char* database);
 
 // Sends one batch and reads every result; false when a statement failed.
 bool bareBatch(DBPROCESS* proc, const char* sql);

@@ -6,6 +6,9 @@
 //         directly (same statement text, same parameter types and values).
 // The two sides alternate their order each round; medians are reported.
 // Usage: bench_db [rows=1000000] [updates=100000] [rounds=3]
+//        bench_db --rss [rows=1000000]: the open's peak memory per side, each side opening the table
+//        once in a process of its own under /usr/bin/time -v (the server, a child of this process,
+//        is not counted), beside a process that only connects.
 #include "bare.h"
 
 #include "db/msdataset.h"
@@ -14,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 using namespace rimo::bench;
 
@@ -61,11 +65,61 @@ std::int64_t stRecNoValue(long i, int salt)
     return i % 13 + 1 + salt;
 }
 
+// One side's open alone: "layer", "bare" or "none" (connect only), on a running server.
+int openAlone(const std::string& side, const char* server, const char* password)
+{
+    TMSConnection connection;
+    connection.Server = QString::fromLocal8Bit(server);
+    connection.Database = QStringLiteral("herd");
+    connection.Username = QStringLiteral("sa");
+    connection.Password = QString::fromLocal8Bit(password);
+    TMSTable table;
+    table.Connection = &connection;
+    table.TableName = QStringLiteral("FirstRec");
+    table.OrderFields = QStringLiteral("Serial,MilkPeriod,RDate");
+    long rows = 0;
+    std::int64_t dataBytes = 0;
+    if (side == "layer") {
+        connection.Connect();
+        table.Open();
+        rows = table.RecordCount();
+    } else {
+        DBPROCESS* proc = bareConnectTo(server, password, "herd");
+        if (side == "bare") {
+            const BareRead r = bareOpen(proc, table.selectStatement().toUtf8());
+            rows = r.rows;
+            dataBytes = r.dataBytes;
+        }
+        dbclose(proc);
+    }
+    std::printf("%s: %ld rows, %lld bytes of data as delivered, peak RSS %lld kB\n", side.c_str(), rows,
+                static_cast<long long>(dataBytes), static_cast<long long>(processMemory().peak / 1024));
+    return 0;
+}
+
+int rssPerSide(const char* self, long rows)
+{
+    auto server = startHerdServer(rows);
+    for (const char* side : {"none", "bare", "layer"}) {
+        const std::string command = "/usr/bin/time -v '" + std::string(self) + "' --alone " + side + " " +
+                                    server->serverSpec() + " '" + server->password() +
+                                    "' 2>&1 | grep -E '^(none|bare|layer):|Maximum resident|Elapsed'";
+        std::fflush(stdout);
+        if (std::system(command.c_str()) != 0)
+            return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 4 && std::string(argv[1]) == "--alone")
+        return openAlone(argv[2], argv[3], argv[4]);
+    if (argc > 1 && std::string(argv[1]) == "--rss")
+        return rssPerSide(argv[0], argc > 2 ? std::atol(argv[2]) : 1000000);
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const long updates = argc > 2 ? std::atol(argv[2]) : 100000;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;

@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -300,4 +301,42 @@ TEST_F(BoardTest, PostsRepaintOnlyTheirOwnRowsAndThePictureStaysWhole)
     settle();
     EXPECT_EQ(kept, board.grab().toImage());
     EXPECT_EQ(list()->model()->rowCount(), visibleRows - 2 + 1 + 10 + 1);
+}
+
+// Far past a screen of rows the scroll bar's handle stays at the end as the list grows: a post
+// does not draw the bar again, while a bar whose handle moves is drawn again, and the picture is
+// what a full repaint draws.
+TEST_F(BoardTest, PostsFarDownTheListLeaveTheScrollBarAsItIs)
+{
+    board.StartRecording(true, QStringLiteral("گزارش"));
+    QList<rimo::board::Row> many;
+    for (int i = 0; i < 5000; ++i)
+        many.append({QStringLiteral("سطر"), QString::number(i)});
+    board.rowModel().append(many);
+    board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("اول"));
+    const auto settle = [] { QTest::qWait(30); };
+    settle();
+
+    QScrollBar* bar = list()->verticalScrollBar();
+    PaintRecorder recorder;
+    bar->installEventFilter(&recorder);
+    for (int i = 0; i < 3; ++i)
+        board.PostThisMessage(QStringLiteral("پايين"), QString::number(i));
+    settle();
+    EXPECT_TRUE(recorder.painted.isEmpty()) << recorder.painted.boundingRect().height();
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(bar->maximum() / 2);
+    settle();
+    EXPECT_FALSE(recorder.painted.isEmpty());
+    bar->removeEventFilter(&recorder);
+    bar->setValue(bar->maximum());
+    board.PostThisMessage(QStringLiteral("پايين"), QStringLiteral("آخر"));
+    settle();
+
+    const QImage kept = board.grab().toImage();
+    bar->update();
+    list()->viewport()->update();
+    settle();
+    EXPECT_EQ(kept, board.grab().toImage());
 }

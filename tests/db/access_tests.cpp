@@ -479,3 +479,49 @@ TEST_F(Access, PostsOfDifferentShapesInOneRunEachWriteTheirRow)
         }
     }
 }
+
+// A whole number is read without its text exactly when AsString would give QString::number's
+// digits: whole-number columns holding a value, as read; NULL, bit, float, text and an edited
+// value take the text path. Equal values have equal raw cells.
+TEST_F(Access, WholeNumbersReadWithoutTheirTextWhereTheTextIsTheirDigits)
+{
+    table.TableName = "Animals";
+    table.OrderFields = "ID";
+    table.Open();
+    struct Case
+    {
+        const char* column;
+        bool whole;
+    };
+    const Case cases[] = {{"ID", true},      {"Lact", true},  {"Milk", false}, {"Dry", false},
+                          {"Serial", false}, {"Code", false}, {"Born", false}};
+    for (table.First(); !table.Eof(); table.Next()) {
+        for (const Case& c : cases) {
+            const TField& f = table.FieldByName(c.column);
+            SCOPED_TRACE(std::string(c.column) + " = " + f.AsString().toStdString());
+            qint64 n = -1;
+            const bool whole = f.wholeNumber(n);
+            EXPECT_EQ(whole, c.whole && !f.IsNull());
+            if (whole) {
+                EXPECT_EQ(QString::number(n), f.AsString());
+            }
+        }
+    }
+    // Rows 2 and 3 differ in Serial ('b7', 'B7') only by letter case, and so in their raw bytes.
+    table.First();
+    table.Next();
+    const rimo::db::Cell b7 = table.FieldByName("Serial").rawCell();
+    const QByteArray lower(b7.data, b7.size);
+    table.Next();
+    const rimo::db::Cell upper = table.FieldByName("Serial").rawCell();
+    EXPECT_NE(lower, QByteArray(upper.data, upper.size));
+    EXPECT_EQ(lower.toUpper(), QByteArray(upper.data, upper.size));
+
+    // An edited value is not the row as read.
+    table.Edit();
+    table.FieldByName("Lact").setAsInteger(7);
+    qint64 n = -1;
+    EXPECT_FALSE(table.FieldByName("Lact").wholeNumber(n));
+    EXPECT_EQ(table.FieldByName("Lact").AsString(), "7");
+    table.Cancel();
+}

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace rimo::repairs;
 
@@ -54,6 +55,46 @@ TEST(Journal, WhatIsWrittenReadsBackTheSame)
     }
     // A journal is never overwritten.
     EXPECT_THROW(JournalWriter(path, header()), rimo::Error);
+}
+
+// Lines built in place (pre-encoded fields, numbers) read back as the rows they stand for, and a
+// batch reaches the file whole at its end, not before.
+TEST(Journal, BatchOfLinesBuiltInPlaceReachesTheFileAtItsEnd)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("batch.journal"));
+    JournalWriter w(path, header());
+    QByteArray identity;
+    for (const Value& v : {Value(QStringLiteral("ü\tab\there")), Value(std::nullopt)}) {
+        identity += '\t';
+        appendEncodedValue(identity, v);
+    }
+    w.beginBatch();
+    for (const qint64 n : {qint64{0}, qint64{-42}, std::numeric_limits<qint64>::min()}) {
+        w.beginRow();
+        w.addEncoded(identity);
+        w.addInteger(n);
+        w.addText(QStringLiteral("x\\y"));
+        w.addValue(std::nullopt);
+        w.addInteger(n + 1);
+        w.endRow();
+    }
+    EXPECT_TRUE(readJournalFile(path).rows.empty());
+    EXPECT_EQ(w.rows(), 0);
+    w.endBatch();
+    EXPECT_EQ(w.rows(), 3);
+    const Journal j = readJournalFile(path);
+    ASSERT_EQ(j.rows.size(), 3u);
+    const Values id{QStringLiteral("ü\tab\there"), std::nullopt};
+    EXPECT_EQ(j.rows[1], (JournalRow{id,
+                                     {QStringLiteral("-42"), QStringLiteral("x\\y")},
+                                     {std::nullopt, QStringLiteral("-41")}}));
+    EXPECT_EQ(j.rows[2].before[0], QString::number(std::numeric_limits<qint64>::min()));
+    // An empty batch writes nothing; the next row is written at once again.
+    w.beginBatch();
+    w.endBatch();
+    w.append({id, {QStringLiteral("1"), QStringLiteral("2")}, {QStringLiteral("3"), QStringLiteral("4")}});
+    EXPECT_EQ(readJournalFile(path).rows.size(), 4u);
 }
 
 TEST(Journal, UnwritableFolderRaisesBeforeAnyRow)

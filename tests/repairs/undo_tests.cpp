@@ -295,3 +295,69 @@ TEST_P(Undo, JournalOfAnotherDatabaseIsRefused)
     j.header.database = QStringLiteral("otherherd");
     EXPECT_THROW(undoJournal(*connection, j, false), rimo::Error);
 }
+
+// The lactation journal holds a line per recording for every statement that touches it, with the
+// value before that statement: also when two marked calvings share a serial and a date (each of
+// their statements journals both calvings' recordings), and the same lines whether the calvings
+// table has a key or not.
+TEST(LactationJournal, EveryStatementJournalsEveryRecordingItTouches)
+{
+    const char* keylessZayesh = "CREATE TABLE zayesh (Serial nvarchar(20), ZDate char(10), MilkPeriod int "
+                                "NULL, MilkPeriodchange int)";
+    // ID, value before, value after; recordings 2 and 3 come twice per statement of A1.
+    QStringList expected{"2 1 5", "2 1 5", "3 2 5",   "3 2 5", "2 5 5", "2 5 5",
+                         "3 5 5", "3 5 5", "4 \\N 1", "5 1 1", "6 3 3"};
+    expected.sort();
+    for (const bool keyedCalvings : {true, false}) {
+        SCOPED_TRACE(keyedCalvings ? "keyed calvings" : "keyless calvings");
+        TdsServer server;
+        server.exec("CREATE DATABASE herd");
+        for (const char* s : {kKeyed, keyedCalvings ? kZayesh : keylessZayesh, kRecordings, kCalvings,
+                              "INSERT INTO zayesh (Serial, ZDate, MilkPeriod, MilkPeriodchange) "
+                              "VALUES (N'A1', '1390/01/15', 4, 1)"})
+            server.exec(s, "herd");
+        TMSConnection connection;
+        TMSTable table, zayesh;
+        TMSQuery ask;
+        for (TMSDataSet* d : std::initializer_list<TMSDataSet*>{&table, &zayesh, &ask})
+            d->Connection = &connection;
+        zayesh.TableName = QStringLiteral("zayesh");
+        testsupport::connectToServer(connection, server, QStringLiteral("herd"));
+        const auto numbers = [&] {
+            TMSQuery q;
+            q.Connection = &connection;
+            q.setSqlText(QStringLiteral("SELECT ID, MilkPeriod FROM FirstRec ORDER BY ID"));
+            q.Open();
+            QStringList out;
+            for (; !q.Eof(); q.Next())
+                out << q.Fields(0).AsString() + u' ' +
+                           (q.Fields(1).IsNull() ? "NULL" : q.Fields(1).AsString());
+            return out;
+        };
+        const QStringList before = numbers();
+
+        QTemporaryDir dir;
+        RepairDisplay display;
+        display.setTitle = [](const QString&) {};
+        RunSummary s;
+        runRepair(Repair::Lactation, {connection, table, zayesh, ask},
+                  {dir.path(), false, false, nullptr, {}}, display, s);
+        const Journal j = readJournalFile(s.journalPath);
+        QStringList lines, recording2;
+        for (const JournalRow& r : j.rows) {
+            ASSERT_EQ(r.identity.size(), 1u);
+            const QString b = r.before[0] ? *r.before[0] : QStringLiteral("\\N");
+            lines << *r.identity[0] + u' ' + b + u' ' + r.after[0].value_or(QStringLiteral("\\N"));
+            if (*r.identity[0] == "2")
+                recording2 << b;
+        }
+        lines.sort();
+        EXPECT_EQ(lines, expected);
+        // The second statement of A1 sees what the first wrote.
+        EXPECT_EQ(recording2, (QStringList{"1", "1", "5", "5"}));
+        EXPECT_EQ(s.rowsWritten, 11);
+
+        undoJournal(connection, j, false);
+        EXPECT_EQ(numbers(), before);
+    }
+}
