@@ -157,6 +157,7 @@ public:
         // The table's own geometry update also lays out the scroll area's margins again, which
         // repaints both scroll bars: with the bar already shown only its range changes.
         auto* bar = static_cast<SteadyScrollBar*>(verticalScrollBar());
+        const int scrolledFrom = bar->value();
         if (m_barScrolls) {
             bar->changeQuietly([this] {
                 updateScrollRange();
@@ -166,7 +167,11 @@ public:
             updateGeometries();
             followNewest();
         }
-        const int top = rowViewportPosition(first);
+        // When the list scrolled, the row above the new ones is painted again as well: on a window
+        // system that scrolls by copying pixels, a row still waiting for its own paint is copied
+        // half drawn, and the copy is never painted over.
+        const bool scrolled = bar->value() != scrolledFrom;
+        const int top = rowViewportPosition(scrolled && first > 0 ? first - 1 : first);
         const int bottom = viewport()->height();
         if (top < bottom)
             viewport()->update(0, qMax(0, top), viewport()->width(), bottom - qMax(0, top));
