@@ -383,6 +383,19 @@ print(cur.fetchall()[0][0])
               "stored\n245\n8115\n[(7, Decimal('1.01'))]\n3\n");
 }
 
+// A CHECK constraint compares as a WHERE does: a bound beyond the column's type is no overflow, and a
+// decimal bound is not rounded to the column's scale.
+TEST_F(TdsValuesTest, ChecksCompareAsAWhereDoes)
+{
+    Client c(*s_server, "vals");
+    ASSERT_TRUE(
+        c.run("CREATE TABLE Checked (i int CHECK (i < 3000000000), d decimal(5,2) CHECK (d < 10.005))"));
+    EXPECT_TRUE(c.run("INSERT INTO Checked VALUES (2147483647, 10.00)"));
+    EXPECT_FALSE(c.run("INSERT INTO Checked VALUES (1, 10.01)"));
+    EXPECT_EQ(g_msgs.empty() ? 0 : g_msgs.back().number, 547);
+    EXPECT_EQ(scalar(c, "SELECT COUNT(*) FROM Checked"), "1");
+}
+
 // An expression column whose type the server cannot tell from the expression takes it from the first row
 // with a value: a NULL first row once made it an int and every later text a 0.
 TEST_F(TdsValuesTest, ANullFirstRowDoesNotDecideAnExpressionsType)

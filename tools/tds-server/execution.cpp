@@ -301,24 +301,9 @@ std::string Session::typeSlotCode(const Statement& st, const std::vector<std::st
         return {};
     if (kind == TypeSlot::DeclaredType)
         return c->type.sqlName();
-    // A text compared with binary is converted by SQL Server; only writing one into a binary column is
-    // refused.
-    const std::string code = storeCode(c->type);
-    if (kind == TypeSlot::Compared && code.find("binary") != std::string::npos)
-        return {};
-    // Compared with a varchar column, an nvarchar value wins: the column's text is widened, the value is
-    // not narrowed.
-    if (kind == TypeSlot::Compared && code == "varchar")
-        return {};
-    // Numbers compare with a decimal or money column at their own precision, not rounded to its scale.
-    if (kind == TypeSlot::Compared && (c->type.type == SqlType::Decimal || c->type.type == SqlType::Numeric ||
-                                       c->type.type == SqlType::Money || c->type.type == SqlType::SmallMoney))
-        return {};
-    // Whole-number types are below the numbers they are compared with: only texts convert to them.
-    if (kind == TypeSlot::Compared &&
-        (code == "int" || code == "smallint" || code == "tinyint" || code == "bigint" || code == "bit"))
-        return code + "~";
-    return code;
+    if (kind == TypeSlot::Compared)
+        return comparedStoreCode(c->type);
+    return storeCode(c->type);
 }
 
 // INSERT ... SELECT: each selected value goes into its column through rimo_store, as a value of

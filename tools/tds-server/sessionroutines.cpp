@@ -123,7 +123,9 @@ void Session::createTable(TableDef def)
         const std::string& name = kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType ? b : a;
         for (const auto& c : def.columns)
             if (compareCi(c.name, name) == 0)
-                return kind == TypeSlot::DeclaredType ? c.type.sqlName() : storeCode(c.type);
+                return kind == TypeSlot::DeclaredType ? c.type.sqlName()
+                       : kind == TypeSlot::Compared   ? comparedStoreCode(c.type)
+                                                      : storeCode(c.type);
         return {};
     };
     for (auto& k : def.constraints)

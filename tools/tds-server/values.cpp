@@ -583,6 +583,31 @@ std::string storeCode(const ColumnType& t)
     }
 }
 
+std::string comparedStoreCode(const ColumnType& t)
+{
+    switch (t.type) {
+    case SqlType::VarBinary:
+    case SqlType::Binary:
+    case SqlType::Image:
+    case SqlType::VarChar:
+    case SqlType::Char:
+    case SqlType::Text:
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+    case SqlType::Money:
+    case SqlType::SmallMoney:
+        return {};
+    case SqlType::Int:
+    case SqlType::BigInt:
+    case SqlType::SmallInt:
+    case SqlType::TinyInt:
+    case SqlType::Bit:
+        return storeCode(t) + "~";
+    default:
+        return storeCode(t);
+    }
+}
+
 int64_t dataLength(std::string_view typeCode, int valueType, std::string_view text, int64_t integer)
 {
     const std::string_view base = typeCode.substr(0, typeCode.find('('));

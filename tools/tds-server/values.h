@@ -17,6 +17,11 @@ namespace rimo::tds {
 // The type code rimo_store takes for a column type ("int", "datetime", ...), or empty when values of the
 // type are kept as given.
 std::string storeCode(const ColumnType& t);
+// The code for a value compared with a column of type `t`, as SQL Server converts it there: a text is
+// brought to a whole-number type ("int~": only texts convert); nothing is converted for a binary,
+// varchar, decimal or money column (the value keeps its own type or precision); the other types as
+// for a value written.
+std::string comparedStoreCode(const ColumnType& t);
 
 // DATALENGTH of a value of `typeCode` (a column type's sqlName, or empty when unknown), in SQL Server's
 // bytes: UTF-16 for the n-types, code page 1256 for the other texts, the type's width for numbers.
