@@ -239,3 +239,12 @@ private:
     rimo::db::RowValues m_postValues;
     std::vector<rimo::db::Cell> m_postCells;
 };
+
+namespace rimo::db {
+
+// True when the catalogue gives `table`.`column` a Unicode type (nchar, nvarchar, ntext, sysname): a
+// text compared with it then goes as N'...', since a plain literal keeps only the database's code page.
+// False when it does not, or when the catalogue cannot be read (the statement is left as it was).
+bool columnIsUnicode(TMSQuery& ask, const QString& table, const QString& column);
+
+} // namespace rimo::db

@@ -1,4 +1,5 @@
 #include "db/msdataset.h"
+#include "db/sqltext.h"
 
 #include "core/error.h"
 #include "core/wholefile.h"
@@ -177,4 +178,23 @@ void TMSQuery::Execute()
     });
     if (!gotColumns)
         Close(); // nothing to read: the query stays closed, as after a statement without rows
+}
+
+bool rimo::db::columnIsUnicode(TMSQuery& ask, const QString& table, const QString& column)
+{
+    try {
+        ask.setSqlText(
+            QStringLiteral("SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = ") +
+            quotedSqlText(table) + QStringLiteral(" AND COLUMN_NAME = ") + quotedSqlText(column));
+        ask.Open();
+        const QString type =
+            ask.IsEmpty() ? QString() : ask.FieldByName(QStringLiteral("DATA_TYPE")).AsString();
+        ask.Close();
+        for (const char* unicode : {"nchar", "nvarchar", "ntext", "sysname"})
+            if (type.compare(QLatin1String(unicode), Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
 }

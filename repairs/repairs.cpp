@@ -21,21 +21,7 @@ QString lactationUpdateStatement(const QString& serial, qint64 milkPeriod, const
 
 bool firstRecSerialIsUnicode(TMSQuery& ask)
 {
-    try {
-        ask.setSqlText(QStringLiteral("SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS "
-                                      "WHERE TABLE_NAME = 'FirstRec' AND COLUMN_NAME = 'Serial'"));
-        ask.Open();
-        const QString type =
-            ask.IsEmpty() ? QString() : ask.FieldByName(QStringLiteral("DATA_TYPE")).AsString();
-        ask.Close();
-        return type.compare(QLatin1String("nchar"), Qt::CaseInsensitive) == 0 ||
-               type.compare(QLatin1String("nvarchar"), Qt::CaseInsensitive) == 0 ||
-               type.compare(QLatin1String("ntext"), Qt::CaseInsensitive) == 0 ||
-               type.compare(QLatin1String("sysname"), Qt::CaseInsensitive) == 0;
-    } catch (const std::exception&) {
-        // A catalogue that cannot be read leaves the statement as it always was.
-        return false;
-    }
+    return rimo::db::columnIsUnicode(ask, QStringLiteral("FirstRec"), QStringLiteral("Serial"));
 }
 
 namespace {

@@ -103,7 +103,12 @@ void findMultiHerdSettings(const MultiHerdParts& parts, QString& InUser, QString
     // The chosen herd's row; the first one when two herds share the name. A herd removed since
     // the listing gives empty settings (an empty result reads as empty texts), and the herd
     // connection then fails.
+    // A Persian name goes as N'...' when DName is a Unicode column: a plain literal keeps only the
+    // database's code page, and a name with a Persian yeh or digits would find no row.
+    const bool unicodeName =
+        db::columnIsUnicode(parts.ask, QStringLiteral("Masters"), QStringLiteral("DName"));
     parts.ask.setSqlText(QStringLiteral("SELECT * FROM Masters Where DName=") +
+                         (unicodeName ? QStringLiteral("N") : QString()) +
                          db::quotedSqlText(parts.chooser->selectedName()));
     parts.ask.Execute();
     InPass = parts.ask.FieldByName(QStringLiteral("SPass")).AsString();

@@ -309,6 +309,22 @@ TEST_F(MultiHerd, HerdNameWithAQuoteIsFound)
     EXPECT_TRUE(m_dialogs.messages.isEmpty());
 }
 
+// A name typed on a Persian keyboard (yeh U+06CC, Persian digits) is outside the code page of a plain
+// literal: the chosen herd is found only because the name goes as N'...' to the nvarchar DName.
+TEST_F(MultiHerd, PersianNameOutsideTheCodePageIsFound)
+{
+    const QString persian = QStringLiteral("دامداری ۱۲");
+    m_server.exec("CREATE DATABASE HerdP");
+    createMasters({{kHerdA, "HerdA"}, {persian, "HerdP"}});
+    writeFile("MultiConnect.Dat", savedConnection(password()));
+    answerChooser(1); // the list is sorted by name: U+064A before U+06CC
+
+    auto program = start();
+    ASSERT_EQ(m_listed, (QStringList{kHerdA, persian}));
+    EXPECT_EQ(program->dataModule()->HConnection->Database, "HerdP");
+    EXPECT_TRUE(program->dataModule()->HConnection->Connected());
+}
+
 TEST_F(MultiHerd, SameNameTwiceTakesTheFirstRow)
 {
     m_server.exec("CREATE DATABASE HerdFirst");
