@@ -151,6 +151,9 @@ std::optional<std::string> preciseWireText(uint8_t tdsType, int scale, std::stri
     if (tdsType != 0x29) {
         kind = tdsType == 0x2A ? SqlType::DateTime2 : SqlType::DateTimeOffset;
         t.days1970 = static_cast<int64_t>(le(timeLen, 3)) + firstDay();
+        // Three bytes count beyond 9999-12-31: refused before the instant is worked out from them.
+        if (t.days1970 > lastDay())
+            return std::nullopt;
     }
     if (tdsType == 0x2B) {
         const int offset = static_cast<int16_t>(static_cast<uint16_t>(le(timeLen + 3, 2)));
