@@ -136,24 +136,13 @@ TEST(TdsPreciseTime, KeptTextsOrderAsTheirInstants)
     EXPECT_EQ(dataLength("datetimeoffset(7)", SQLITE_TEXT, "", 0), 10);
 }
 
-class TdsPreciseTimeTest : public ::testing::Test
+struct TdsPreciseTimeTestDatabase
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new TdsServer();
-        s_server->exec("CREATE DATABASE times");
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-    static std::string scalar(Client& c, const std::string& sql) { return scalarOf(c, sql); }
-    static TdsServer* s_server;
+    static constexpr const char* name = "times";
 };
-
-TdsServer* TdsPreciseTimeTest::s_server = nullptr;
+class TdsPreciseTimeTest : public OneDatabaseSuite<TdsPreciseTimeTestDatabase>
+{
+};
 
 TEST_F(TdsPreciseTimeTest, ColumnValuesKeepTheirTypesThroughDbLib)
 {

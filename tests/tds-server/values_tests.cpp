@@ -105,24 +105,13 @@ TEST(TdsValues, LoneSurrogatesAreKeptAsSent)
               0);
 }
 
-class TdsValuesTest : public ::testing::Test
+struct TdsValuesTestDatabase
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new TdsServer();
-        s_server->exec("CREATE DATABASE vals");
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-    static std::string scalar(Client& c, const std::string& sql) { return scalarOf(c, sql); }
-    static TdsServer* s_server;
+    static constexpr const char* name = "vals";
 };
-
-TdsServer* TdsValuesTest::s_server = nullptr;
+class TdsValuesTest : public OneDatabaseSuite<TdsValuesTestDatabase>
+{
+};
 
 TEST_F(TdsValuesTest, ColumnValuesKeepSqlServersTypesThroughDbLib)
 {

@@ -21,6 +21,24 @@ inline std::string scalarOf(Client& c, const std::string& sql)
     return rs.back().rows[0][0];
 }
 
+// A suite sharing one test server with one database, `Database::name`, made before its first test.
+template <class Database> class OneDatabaseSuite : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new TdsServer();
+        s_server->exec(std::string("CREATE DATABASE ") + Database::name);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    static std::string scalar(Client& c, const std::string& sql) { return scalarOf(c, sql); }
+    static inline TdsServer* s_server = nullptr;
+};
+
 // One row of a column of `type` holding `sent` (a T-SQL literal): what db-lib reads back ("*": not read),
 // the literals a comparison with the column must match and must not match; or the error that refuses
 // the value, which then is never stored.
