@@ -10,6 +10,7 @@
 //        once in a process of its own under /usr/bin/time -v (the server, a child of this process,
 //        is not counted), beside a process that only connects.
 #include "bare.h"
+#include "layerconnection.h"
 
 #include "db/msdataset.h"
 
@@ -69,10 +70,7 @@ std::int64_t stRecNoValue(long i, int salt)
 int openAlone(const std::string& side, const char* server, const char* password)
 {
     TMSConnection connection;
-    connection.Server = QString::fromLocal8Bit(server);
-    connection.Database = QStringLiteral("herd");
-    connection.Username = QStringLiteral("sa");
-    connection.Password = QString::fromLocal8Bit(password);
+    pointAtHerd(connection, QString::fromLocal8Bit(server), QString::fromLocal8Bit(password));
     TMSTable table;
     table.Connection = &connection;
     table.TableName = QStringLiteral("FirstRec");
@@ -126,10 +124,8 @@ int main(int argc, char** argv)
 
     auto server = startHerdServer(rows);
     TMSConnection connection;
-    connection.Server = QString::fromStdString(server->serverSpec());
-    connection.Database = QStringLiteral("herd");
-    connection.Username = QStringLiteral("sa");
-    connection.Password = QString::fromStdString(server->password());
+    pointAtHerd(connection, QString::fromStdString(server->serverSpec()),
+                QString::fromStdString(server->password()));
     TMSTable table;
     table.setObjectName(QStringLiteral("TSqlTable"));
     table.Connection = &connection;

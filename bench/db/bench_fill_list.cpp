@@ -5,6 +5,7 @@
 
 #include "bare.h"
 #include "db/msconnection.h"
+#include "layerconnection.h"
 #include "toolkit/dialoghelpers/listfill.h"
 
 #include <QCoreApplication>
@@ -64,10 +65,8 @@ int main(int argc, char** argv)
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     auto server = startHerdServer(rows);
     TMSConnection connection;
-    connection.Server = QString::fromStdString(server->serverSpec());
-    connection.Database = QStringLiteral("herd");
-    connection.Username = QStringLiteral("sa");
-    connection.Password = QString::fromStdString(server->password());
+    pointAtHerd(connection, QString::fromStdString(server->serverSpec()),
+                QString::fromStdString(server->password()));
     connection.LoginPrompt = false;
     Fillers fillers(connection);
     try {

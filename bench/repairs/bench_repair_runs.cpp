@@ -7,6 +7,7 @@
 //            through the access layer (open FirstRec in the same order, read the same six fields).
 // Usage: bench_repair_runs [rows=100000] [rounds=5]
 #include "bare.h"
+#include "layerconnection.h"
 
 #include "db/msdataset.h"
 #include "repairs/run.h"
@@ -35,10 +36,8 @@ struct Herd
 {
     explicit Herd(const testsupport::TdsServer& server)
     {
-        connection.Server = QString::fromStdString(server.serverSpec());
-        connection.Database = QStringLiteral("herd");
-        connection.Username = QStringLiteral("sa");
-        connection.Password = QString::fromStdString(server.password());
+        bench::pointAtHerd(connection, QString::fromStdString(server.serverSpec()),
+                           QString::fromStdString(server.password()));
         connection.StatementTimeoutSeconds = 0;
         connection.Connect();
         for (TMSDataSet* d : std::initializer_list<TMSDataSet*>{&table, &zayesh, &ask})
