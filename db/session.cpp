@@ -114,20 +114,25 @@ WaitHooks g_hooks;
 const int kTickSignal = SIGRTMIN + 3;
 timer_t g_ticks{};
 bool g_ticksMade = false;
+bool g_ticksOn = false;
+int g_ticksHeld = 0; // KeepWaitTicks alive: the ticks run from one call to the next
 
 void onTick(int) {}
 
 void setTicks(bool on)
 {
+    if (on == g_ticksOn)
+        return;
     if (!g_ticksMade) {
-        if (!on)
-            return;
         struct sigaction sa
         {
         };
         sa.sa_handler = onTick;
         sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0; // no SA_RESTART: the wait must return to db-lib's loop
+        // A tick between two calls restarts the system call it lands in. The poll db-lib waits in
+        // is never restarted, whatever the flag: it returns to db-lib's loop, which asks
+        // checkInterrupt.
+        sa.sa_flags = SA_RESTART;
         sigaction(kTickSignal, &sa, nullptr);
         sigevent ev{};
         ev.sigev_notify = SIGEV_THREAD_ID;
@@ -142,7 +147,8 @@ void setTicks(bool on)
         period.it_value.tv_nsec = 100'000'000;
         period.it_interval.tv_nsec = 100'000'000;
     }
-    timer_settime(g_ticks, 0, &period, nullptr);
+    if (timer_settime(g_ticks, 0, &period, nullptr) == 0)
+        g_ticksOn = on;
 }
 
 int checkInterrupt(void*)
@@ -188,7 +194,7 @@ public:
         g_wait.timeoutSeconds = timeoutSeconds;
         g_wait.deadline = timeoutSeconds > 0 ? QDeadlineTimer(std::chrono::seconds(timeoutSeconds))
                                              : QDeadlineTimer(QDeadlineTimer::Forever);
-        m_ticking = static_cast<bool>(g_hooks.whileWaiting) && !m_saved.active;
+        m_ticking = static_cast<bool>(g_hooks.whileWaiting) && !m_saved.active && g_ticksHeld == 0;
         if (m_ticking)
             setTicks(true);
     }
@@ -227,6 +233,18 @@ QString collectedText(const QString& fallback)
 void setWaitHooks(WaitHooks hooks)
 {
     g_hooks = std::move(hooks);
+}
+
+KeepWaitTicks::KeepWaitTicks()
+{
+    if (g_ticksHeld++ == 0 && g_hooks.whileWaiting && !g_wait.active)
+        setTicks(true);
+}
+
+KeepWaitTicks::~KeepWaitTicks()
+{
+    if (--g_ticksHeld == 0 && !g_wait.active)
+        setTicks(false);
 }
 
 QString freetdsServerName(const QString& server)

@@ -42,6 +42,19 @@ struct WaitHooks
 };
 void setWaitHooks(WaitHooks hooks);
 
+// For its lifetime the wait ticks that give `whileWaiting` its ten calls a second run from one call
+// to the next instead of being started and stopped around each: a run of many short statements
+// saves two system calls a statement. Between the calls a tick only restarts the system call it
+// lands in. Held by the thread that makes the calls, around code that shows no dialog.
+class KeepWaitTicks
+{
+public:
+    KeepWaitTicks();
+    ~KeepWaitTicks();
+    KeepWaitTicks(const KeepWaitTicks&) = delete;
+    KeepWaitTicks& operator=(const KeepWaitTicks&) = delete;
+};
+
 // "host,port" and "host:port" -> "host:port"; "(local)" and "." -> the loopback host.
 QString freetdsServerName(const QString& server);
 

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "db/msdataset.h"
+#include "db/session.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -548,6 +549,8 @@ void runRepair(Repair repair, const RepairObjects& objects, const RunOptions& op
         QElapsedTimer& clock;
         ~Finish() { s.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9; }
     } finish{summary, clock};
+    // One statement a row: the wait ticks stay on from one to the next.
+    const db::KeepWaitTicks ticks;
     if (repair == Repair::Sequence) {
         IdentityReader ids(c.identity.columns);
         RebuildRecordSequence(objects.table, shown, sequenceHooks(c, ids));
