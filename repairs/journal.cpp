@@ -5,6 +5,12 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace rimo::repairs {
 
@@ -12,6 +18,13 @@ namespace {
 
 const QByteArray kMagic = QByteArrayLiteral("RIMO1-REPAIR-JOURNAL 1");
 constexpr char kTab = '\t';
+constexpr qint64 kJournalPage = 4096;
+constexpr qint64 kJournalGrowth = qint64{4} << 20;
+
+QString errnoText(int e)
+{
+    return QString::fromLocal8Bit(std::strerror(e));
+}
 
 void appendEscapedSlow(QByteArray& out, QStringView text)
 {
@@ -189,6 +202,9 @@ Journal parseJournal(const QByteArray& bytes)
 {
     Journal j;
     QByteArrayView rest(bytes);
+    // The reserve a writer that never closed left after its last line.
+    while (!rest.isEmpty() && rest.back() == '\0')
+        rest.chop(1);
     qsizetype line = 0;
     // The header's seven lines, in their order.
     const char* const names[] = {"", "database", "table", "repair", "started", "identity", "columns"};
@@ -267,9 +283,52 @@ JournalWriter::JournalWriter(const QString& path, const JournalHeader& header) :
     if (QFileInfo(folder).isDir() && !(QFile::permissions(folder) & QFileDevice::WriteOwner))
         throw Error(
             QStringLiteral("The journal %1 cannot be created: the folder is write-protected").arg(path));
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    // Read as well as write: a shared mapping needs both.
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
         throw Error(QStringLiteral("The journal %1 cannot be created: %2").arg(path, m_file.errorString()));
+    if (reserve(kJournalPage) != 0) {
+        // A file system that cannot map the file: written line by line instead.
+        if (m_map)
+            ::munmap(m_map, static_cast<std::size_t>(m_reserved));
+        m_map = nullptr;
+        m_reserved = 0;
+        if (::ftruncate(m_file.handle(), 0) != 0)
+            throw Error(QStringLiteral("The journal %1 cannot be written: %2").arg(path, errnoText(errno)));
+    }
     write(encodeHeader(header));
+}
+
+JournalWriter::~JournalWriter()
+{
+    if (!m_map)
+        return;
+    ::munmap(m_map, static_cast<std::size_t>(m_reserved));
+    // Should this fail, the reserve stays behind the last line, where readers pass over it.
+    (void)::ftruncate(m_file.handle(), static_cast<off_t>(m_size));
+}
+
+int JournalWriter::reserve(qint64 size)
+{
+    // Doubling from one page, then a few megabytes at a time: the file is never much larger than
+    // its lines, and grows a few hundred times for a run of millions of rows.
+    qint64 reserved = std::max(m_reserved, kJournalPage);
+    while (reserved < size)
+        reserved = std::min(reserved * 2, reserved + kJournalGrowth);
+    if (reserved == m_reserved)
+        return 0;
+    // Blocks taken now, so a full disk is an error here and never a fault on a mapped page.
+    if (const int e = ::posix_fallocate(m_file.handle(), static_cast<off_t>(m_reserved),
+                                        static_cast<off_t>(reserved - m_reserved)))
+        return e;
+    void* map = m_map ? ::mremap(m_map, static_cast<std::size_t>(m_reserved),
+                                 static_cast<std::size_t>(reserved), MREMAP_MAYMOVE)
+                      : ::mmap(nullptr, static_cast<std::size_t>(reserved), PROT_READ | PROT_WRITE,
+                               MAP_SHARED, m_file.handle(), 0);
+    if (map == MAP_FAILED)
+        return errno;
+    m_map = static_cast<char*>(map);
+    m_reserved = reserved;
+    return 0;
 }
 
 void JournalWriter::append(const JournalRow& row)
@@ -353,11 +412,21 @@ void JournalWriter::endBatch()
     m_rows += m_batchRows;
 }
 
-void JournalWriter::write(const QByteArray& bytes)
+void JournalWriter::write(QByteArrayView bytes)
 {
-    // Handed to the system before the row's write, so a crash of this process keeps the line.
-    if (m_file.write(bytes) != bytes.size() || !m_file.flush())
-        throw Error(QStringLiteral("The journal %1 cannot be written: %2").arg(m_path, m_file.errorString()));
+    // In the file before the row's write, so a crash of this process keeps the line.
+    if (!m_map) {
+        if (m_file.write(bytes.data(), bytes.size()) != bytes.size() || !m_file.flush())
+            throw Error(
+                QStringLiteral("The journal %1 cannot be written: %2").arg(m_path, m_file.errorString()));
+        m_size += bytes.size();
+        return;
+    }
+    if (m_size + bytes.size() > m_reserved)
+        if (const int e = reserve(m_size + bytes.size()))
+            throw Error(QStringLiteral("The journal %1 cannot be written: %2").arg(m_path, errnoText(e)));
+    std::memcpy(m_map + m_size, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    m_size += bytes.size();
 }
 
 QString newJournalPath(const QString& folder, const QString& repair, const QString& database)

@@ -72,13 +72,19 @@ inline constexpr qint64 kJournalFileLimit = qint64{1} << 30;
 // Reads and parses the regular file at `path`, at most kJournalFileLimit bytes.
 Journal readJournalFile(const QString& path);
 
-// Appends to a new journal file. Every write goes to the file at once (flushed), and any failure
-// raises rimo::Error before the caller writes the row to the database.
+// Appends to a new journal file. Every line is in the file at once, and any failure raises
+// rimo::Error before the caller writes the row to the database. The file is written through a
+// shared mapping of space reserved ahead (a process killed after a line leaves it in the file, as a
+// written one would, without a system call a row); its unused reserve, zeros, is cut off when the
+// writer closes, and a reader passes over it when the writer never did.
 class JournalWriter
 {
 public:
     // Creates `path` (it must not exist) and writes the header. Raises when it cannot.
     JournalWriter(const QString& path, const JournalHeader& header);
+    ~JournalWriter();
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
     void append(const JournalRow& row);
     // The same line built in place, for a run that writes one per row: beginRow, one addValue per
     // identity value, value before and value after, in the header's order, then endRow.
@@ -89,18 +95,23 @@ public:
     void addEncoded(QByteArrayView tabLedValues);
     void addInteger(qint64 v);
     void endRow();
-    // The rows ended between the two go to the file together at endBatch, in one write, flushed:
-    // for the rows one statement writes, journalled before it is sent.
+    // The rows ended between the two go to the file together at endBatch, at once: for the rows
+    // one statement writes, journalled before it is sent.
     void beginBatch();
     void endBatch();
     const QString& path() const { return m_path; }
     qint64 rows() const { return m_rows; }
 
 private:
-    void write(const QByteArray& bytes);
+    void write(QByteArrayView bytes);
+    // Reserves and maps the file up to at least `size` bytes; 0 or the system's error number.
+    int reserve(qint64 size);
     QString m_path;
     QFile m_file;
     QByteArray m_line;
+    char* m_map = nullptr; // the mapped file, none when the system cannot map it
+    qint64 m_reserved = 0; // its size
+    qint64 m_size = 0;     // bytes written
     qint64 m_rows = 0;
     bool m_batch = false;
     qint64 m_batchRows = 0;

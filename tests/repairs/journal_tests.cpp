@@ -5,8 +5,13 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace rimo::repairs;
 
@@ -95,6 +100,114 @@ TEST(Journal, BatchOfLinesBuiltInPlaceReachesTheFileAtItsEnd)
     w.endBatch();
     w.append({id, {QStringLiteral("1"), QStringLiteral("2")}, {QStringLiteral("3"), QStringLiteral("4")}});
     EXPECT_EQ(readJournalFile(path).rows.size(), 4u);
+}
+
+namespace {
+
+JournalRow numberedRow(qint64 n)
+{
+    return {{QString::number(n), QStringLiteral("S") + QString::number(n % 97)},
+            {QString::number(n * 3), std::nullopt},
+            {QString::number(n + 1), QStringLiteral("رسمي")}};
+}
+
+// Runs `child` in a forked process, which ends with its return value and never runs a destructor
+// of what it made: as a process killed at that point.
+int inChild(const std::function<int()>& child)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(child());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The file is written through space reserved ahead: past its first page and past several steps
+// of growth every row reads back, and a closed journal holds its lines and nothing after them.
+// A process that ends without closing it leaves every line it wrote, and the reserve after them
+// is passed over.
+TEST(Journal, RowsAcrossTheReserveSurviveTheProcessAndAClosedFileEndsAtItsLastLine)
+{
+    QTemporaryDir dir;
+    const QString closed = dir.filePath(QStringLiteral("closed.journal"));
+    constexpr qint64 kRows = 150'000; // some 6 MB of lines: past the doubling and two fixed steps
+    {
+        JournalWriter w(closed, header());
+        for (qint64 n = 0; n < kRows; ++n)
+            w.append(numberedRow(n));
+    }
+    const QByteArray bytes = fileBytes(closed);
+    ASSERT_FALSE(bytes.isEmpty());
+    EXPECT_EQ(bytes.back(), '\n');
+    const Journal j = parseJournal(bytes);
+    ASSERT_EQ(j.rows.size(), static_cast<std::size_t>(kRows));
+    for (qint64 n = 0; n < kRows; ++n)
+        ASSERT_EQ(j.rows[static_cast<std::size_t>(n)], numberedRow(n)) << n;
+
+    const QString killed = dir.filePath(QStringLiteral("killed.journal"));
+    for (const int rows : {0, 1, 3000}) {
+        QFile::remove(killed);
+        ASSERT_EQ(inChild([&] {
+                      auto* w = new JournalWriter(killed, header()); // never closed
+                      for (int n = 0; n < rows; ++n)
+                          w->append(numberedRow(n));
+                      w->beginBatch(); // a batch not ended is not in the file
+                      w->append(numberedRow(-1));
+                      return 0;
+                  }),
+                  0);
+        const QByteArray left = fileBytes(killed);
+        EXPECT_EQ(left.size() % 4096, 0) << "the reserve stays behind the lines";
+        const Journal k = readJournalFile(killed);
+        EXPECT_EQ(k.header, header());
+        ASSERT_EQ(k.rows.size(), static_cast<std::size_t>(rows));
+        EXPECT_FALSE(k.truncatedTail);
+        for (int n = 0; n < rows; ++n)
+            ASSERT_EQ(k.rows[static_cast<std::size_t>(n)], numberedRow(n)) << n;
+    }
+}
+
+// When the file cannot grow (here: the process's file size limit, as a full disk would do), the
+// row is refused with an error before it is written, and every row before it is in the file.
+TEST(Journal, FileThatCannotGrowRaisesBeforeTheRow)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limited.journal"));
+    const QString count = dir.filePath(QStringLiteral("count"));
+    ASSERT_EQ(inChild([&] {
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit{64 * 1024, 64 * 1024};
+                  ::setrlimit(RLIMIT_FSIZE, &limit);
+                  JournalWriter w(path, header());
+                  int n = 0;
+                  try {
+                      for (; n < 100'000; ++n)
+                          w.append(numberedRow(n));
+                  } catch (const rimo::Error& e) {
+                      if (!e.text().contains(QLatin1String("cannot be written")))
+                          return 2;
+                      QFile f(count);
+                      return f.open(QIODevice::WriteOnly) && f.write(QByteArray::number(n)) > 0 ? 0 : 3;
+                  }
+                  return 1; // never refused
+              }),
+              0);
+    const int refusedAt = fileBytes(count).toInt();
+    ASSERT_GT(refusedAt, 100);
+    const Journal j = readJournalFile(path);
+    ASSERT_EQ(j.rows.size(), static_cast<std::size_t>(refusedAt));
+    EXPECT_FALSE(j.truncatedTail);
+    for (std::size_t n = 0; n < j.rows.size(); ++n)
+        ASSERT_EQ(j.rows[n], numberedRow(static_cast<qint64>(n))) << n;
 }
 
 TEST(Journal, UnwritableFolderRaisesBeforeAnyRow)
