@@ -20,8 +20,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 using namespace rimo;
 using rimo::testsupport::TdsServer;
@@ -199,6 +203,24 @@ TEST_F(Repairs, OfficialKindInAFixedWidthColumnCountsWithoutItsPadding)
     start();
     form().dxButton9->click();
     EXPECT_EQ(recordings(), (QStringList{"A1/1/1390/01/01/1/1", "A1/1/1390/02/01/2/2"}));
+}
+
+// The wait ticks run from one statement of a run to the next, and stop with the run: a tick left
+// running would interrupt a later wait of other code (a poll that does not expect it).
+TEST_F(Repairs, NoWaitTickOutlivesARun)
+{
+    insertManyRecordings(300);
+    start();
+    form().dxButton9->click();
+    form().btn1->click();
+    ASSERT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join("|").toStdString();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pollfd pfd{fds[0], POLLIN, 0};
+    errno = 0;
+    EXPECT_EQ(::poll(&pfd, 1, 350), 0) << "interrupted: " << std::strerror(errno);
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST_F(Repairs, EmptyTableWritesNothing)
