@@ -143,9 +143,8 @@ void bareRecordSequence(DBPROCESS* proc)
     }
 }
 
-// Lactation rebuild, bare: the marked calvings, then one batch per calving in the same text (at
-// most `limit` of them).
-void bareLactationNumbers(DBPROCESS* proc, std::size_t limit = SIZE_MAX)
+// Lactation rebuild, bare: the marked calvings, then one batch per calving in the same text.
+void bareLactationNumbers(DBPROCESS* proc)
 {
     struct Calving
     {
@@ -167,8 +166,6 @@ void bareLactationNumbers(DBPROCESS* proc, std::size_t limit = SIZE_MAX)
         }
     }
     std::string sql;
-    if (calvings.size() > limit)
-        calvings.resize(limit);
     for (const Calving& c : calvings) {
         std::string serial;
         for (const char ch : c.serial) {
@@ -298,14 +295,6 @@ int main(int argc, char** argv)
                 die("cannot unmark calvings");
         }
         marked = bareScalar(bare, "SELECT COUNT(*) FROM zayesh WHERE MilkPeriodchange = 1");
-        // Herd databases look recordings up by animal; without the index every statement reads the
-        // whole table and both sides measure nothing but the server's scan.
-        const double t0 = now();
-        bareLactationNumbers(bare, 20);
-        std::printf("lactation: %.1f ms per statement without an index on FirstRec.Serial\n",
-                    (now() - t0) * 1000 / 20);
-        if (!bareBatch(bare, "CREATE INDEX IX_FirstRec_Serial ON FirstRec (Serial, RDate)"))
-            die("cannot create the index");
         RunningProgram program(*server);
         lac = compare(
             "lactation", rounds,
