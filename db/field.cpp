@@ -68,10 +68,13 @@ bool TField::wholeNumber(qint64& out) const
 void TField::appendAsString(QString& out) const
 {
     qint64 v = 0;
-    if (wholeNumber(v))
+    if (editedValue(m_owner->m_edit, m_index))
+        out += AsString();
+    else if (wholeNumber(v))
         appendInteger(out, v);
     else
-        out += AsString();
+        appendCellAsString(out, m_owner->m_columns[static_cast<std::size_t>(m_index)],
+                           m_owner->cell(m_index));
 }
 
 qint64 TField::AsInteger() const

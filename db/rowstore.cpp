@@ -5,6 +5,7 @@
 
 #include <sybdb.h>
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -387,6 +388,33 @@ QString cellAsString(const ColumnInfo& column, const Cell& cell)
         return rawAsString(column, cell.data, cell.size);
     }
     return {};
+}
+
+void appendCellAsString(QString& out, const ColumnInfo& column, const Cell& cell)
+{
+    const bool text = cell.tag == CellTag::Text || (cell.tag == CellTag::Raw && column.isText());
+    if (!text) {
+        out += cellAsString(column, cell);
+        return;
+    }
+    auto size = static_cast<qsizetype>(cell.size);
+    // Padding of char columns, as cellAsString drops it (a blank is never part of a longer UTF-8
+    // sequence).
+    if (cell.tag == CellTag::Raw && column.fixedChar)
+        while (size > 0 && cell.data[size - 1] == ' ')
+            --size;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(cell.data);
+    if (std::all_of(bytes, bytes + size, [](unsigned char c) { return c < 0x80; })) {
+        out += QLatin1String(cell.data, size);
+        return;
+    }
+    // Decoded into the string's own buffer (UTF-8 never takes fewer bytes than UTF-16 units), a
+    // leading byte order mark dropped as QString::fromUtf8 drops it.
+    const qsizetype at = out.size();
+    out.resize(at + size);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QChar* end = utf8.appendToBuffer(out.data() + at, QByteArrayView(cell.data, size));
+    out.resize(end - out.constData());
 }
 
 double cellAsFloat(const ColumnInfo& column, const Cell& cell)

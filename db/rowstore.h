@@ -94,6 +94,8 @@ private:
 
 // Conversions of one stored value; `null` values read as empty text or 0.
 QString cellAsString(const ColumnInfo& column, const Cell& cell);
+// Appends the same text to `out`; plain ASCII text, the usual case, without a string of its own.
+void appendCellAsString(QString& out, const ColumnInfo& column, const Cell& cell);
 std::int64_t cellAsInteger(const ColumnInfo& column, const Cell& cell);
 double cellAsFloat(const ColumnInfo& column, const Cell& cell);
 

@@ -5,6 +5,7 @@
 #include "db/sqltext.h"
 
 #include <gtest/gtest.h>
+#include <sybdb.h>
 
 #include <cstring>
 
@@ -150,6 +151,48 @@ TEST(DbRowStore, CellLengthsAroundEachLengthForm)
         EXPECT_EQ(QByteArray(cells[i].data, static_cast<qsizetype>(cells[i].size)), values[i]);
     }
     EXPECT_EQ(cells.back().tag, CellTag::Null);
+}
+
+// Text appended in place reads as the cell's own string: padding of char columns dropped, other
+// blanks kept, Persian and broken UTF-8 as the string would have them, other types unchanged.
+TEST(DbRowStore, AppendedCellTextIsTheCellsString)
+{
+    auto column = [](int type, bool fixedChar) {
+        ColumnInfo c;
+        c.type = type;
+        c.fixedChar = fixedChar;
+        return c;
+    };
+    const std::int32_t number = -42;
+    const double real = 2.5;
+    const QByteArray persian = QStringLiteral("گاو ۱۲ ").toUtf8();
+    const struct
+    {
+        ColumnInfo column;
+        CellTag tag;
+        QByteArray bytes;
+    } cases[] = {
+        {column(SYBVARCHAR, false), CellTag::Raw, "A-1204 "},
+        {column(SYBCHAR, true), CellTag::Raw, "1390/01/01     "},
+        {column(SYBCHAR, true), CellTag::Raw, "      "},
+        {column(SYBCHAR, true), CellTag::Raw, persian + "   "},
+        {column(SYBNVARCHAR, false), CellTag::Raw, persian},
+        {column(SYBNVARCHAR, true), CellTag::Text, "kept  "},
+        {column(SYBVARCHAR, false), CellTag::Raw, QByteArray("ab\xC3\x28\xFF", 5)},
+        {column(SYBVARCHAR, false), CellTag::Raw, QByteArray("\xEF\xBB\xBF\xF0\x9F\x90\x84\xE2\x82", 9)},
+        {column(SYBVARCHAR, false), CellTag::Text, QByteArray("\xF0\x9F\x90\x84\xC3", 5)},
+        {column(SYBVARCHAR, false), CellTag::Raw, ""},
+        {column(SYBVARCHAR, false), CellTag::Null, ""},
+        {column(SYBINT4, false), CellTag::Raw, QByteArray(reinterpret_cast<const char*>(&number), 4)},
+        {column(SYBFLT8, false), CellTag::Float, QByteArray(reinterpret_cast<const char*>(&real), 8)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const Cell cell{c.tag, c.bytes.constData(), static_cast<std::uint32_t>(c.bytes.size())};
+        QString out = QStringLiteral("before|");
+        appendCellAsString(out, c.column, cell);
+        EXPECT_EQ(out, QStringLiteral("before|") + cellAsString(c.column, cell));
+    }
 }
 
 TEST(DbRowStore, RowsAcrossChunksKeepEveryCell)
