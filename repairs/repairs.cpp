@@ -3,6 +3,8 @@
 #include "db/msdataset.h"
 #include "db/sqltext.h"
 
+#include <utility>
+
 using rimo::db::quotedSqlText;
 
 namespace {
@@ -52,15 +54,18 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display, const 
     qint64 officialCounter = 1;
     qint64 step = 0;
     QString title;
+    // Read into strings kept from row to row: a row costs no allocation for them.
+    QString rowSerial, kind;
 
     while (!table.Eof()) {
         if (display.stopRequested && display.stopRequested())
             return;
-        QString rowSerial = serial.AsString();
+        rowSerial.resize(0);
+        serial.appendAsString(rowSerial);
         const qint64 rowLactation = milkPeriod.AsInteger();
         if (rowSerial != animal) { // exact, letter case included
             lactation = rowLactation;
-            animal = std::move(rowSerial);
+            std::swap(animal, rowSerial);
             allCounter = 1;
             officialCounter = 1;
         }
@@ -68,7 +73,9 @@ void RebuildRecordSequence(TMSTable& table, const RepairDisplay& display, const 
             lactation = rowLactation;
             officialCounter = 1;
         }
-        const bool official = recKind.AsString() == kOfficial;
+        kind.resize(0);
+        recKind.appendAsString(kind);
+        const bool official = kind == kOfficial;
         bool write = true;
         if (hooks.beforeRowWrite) {
             const std::optional<QString> before[2] = {valueOf(recSeq), valueOf(stRecNo)};
