@@ -18,7 +18,6 @@ namespace {
 
 const QByteArray kMagic = QByteArrayLiteral("RIMO1-REPAIR-JOURNAL 1");
 constexpr char kTab = '\t';
-constexpr qint64 kJournalPage = 4096;
 constexpr qint64 kJournalGrowth = qint64{4} << 20;
 
 QString errnoText(int e)
@@ -286,7 +285,8 @@ JournalWriter::JournalWriter(const QString& path, const JournalHeader& header) :
     // Read as well as write: a shared mapping needs both.
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
         throw Error(QStringLiteral("The journal %1 cannot be created: %2").arg(path, m_file.errorString()));
-    if (reserve(kJournalPage) != 0) {
+    const QByteArray head = encodeHeader(header);
+    if (reserve(head.size()) != 0) {
         // A file system that cannot map the file: written line by line instead.
         if (m_map)
             ::munmap(m_map, static_cast<std::size_t>(m_reserved));
@@ -295,7 +295,7 @@ JournalWriter::JournalWriter(const QString& path, const JournalHeader& header) :
         if (::ftruncate(m_file.handle(), 0) != 0)
             throw Error(QStringLiteral("The journal %1 cannot be written: %2").arg(path, errnoText(errno)));
     }
-    write(encodeHeader(header));
+    write(head);
 }
 
 JournalWriter::~JournalWriter()
@@ -309,9 +309,10 @@ JournalWriter::~JournalWriter()
 
 int JournalWriter::reserve(qint64 size)
 {
-    // Doubling from one page, then a few megabytes at a time: the file is never much larger than
-    // its lines, and grows a few hundred times for a run of millions of rows.
-    qint64 reserved = std::max(m_reserved, kJournalPage);
+    // The header's size first, then doubling, then a few megabytes at a time: the file is never
+    // more than twice its lines (its size tells how far a run has come), and grows a few hundred
+    // times for a run of millions of rows.
+    qint64 reserved = m_reserved > 0 ? m_reserved : size;
     while (reserved < size)
         reserved = std::min(reserved * 2, reserved + kJournalGrowth);
     if (reserved == m_reserved)

@@ -166,7 +166,7 @@ TEST(Journal, RowsAcrossTheReserveSurviveTheProcessAndAClosedFileEndsAtItsLastLi
                   }),
                   0);
         const QByteArray left = fileBytes(killed);
-        EXPECT_EQ(left.size() % 4096, 0) << "the reserve stays behind the lines";
+        EXPECT_TRUE(left.startsWith(encodeHeader(header())));
         const Journal k = readJournalFile(killed);
         EXPECT_EQ(k.header, header());
         ASSERT_EQ(k.rows.size(), static_cast<std::size_t>(rows));
