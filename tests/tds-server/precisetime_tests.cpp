@@ -375,20 +375,7 @@ TEST_F(TdsPreciseTimeTest, CatalogueOrderAndOldClients)
 // datetime2) and an aware datetime (datetimeoffset); values written by parameter read back as sent.
 TEST_F(TdsPreciseTimeTest, PytdsParametersAndValues)
 {
-    const std::string script = R"PY(
-import datetime, pytds, sys
-c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='times',
-                  autocommit=True, login_timeout=10)
-cur = c.cursor()
-def one(sql, params=None):
-    cur.execute(sql, params)
-    return cur.fetchall()[0][0]
-def error(sql, params=None):
-    try:
-        cur.execute(sql, params)
-        return 'stored'
-    except pytds.Error as e:
-        return str(getattr(e, 'msg_no', '?'))
+    const std::string script = pytdsValueScript("times") + R"PY(
 tz = lambda minutes: datetime.timezone(datetime.timedelta(minutes=minutes))
 cur.execute('CREATE TABLE Py (k int, t time(0), t7 time, d2 datetime2, d3 datetime2(3), dto datetimeoffset)')
 cur.execute('INSERT INTO Py VALUES (%s, %s, %s, %s, %s, %s)',

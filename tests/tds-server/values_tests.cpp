@@ -423,20 +423,7 @@ print(cur.fetchall())
 // inside a literal.
 TEST_F(TdsValuesTest, PytdsValuesKeepSqlServersTypes)
 {
-    const std::string script = R"PY(
-import datetime, pytds, sys
-c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database='vals',
-                  autocommit=True, login_timeout=10)
-cur = c.cursor()
-def one(sql, params=None):
-    cur.execute(sql, params)
-    return cur.fetchall()[0][0]
-def error(sql, params=None):
-    try:
-        cur.execute(sql, params)
-        return 'stored'
-    except pytds.Error as e:
-        return str(getattr(e, 'msg_no', '?'))
+    const std::string script = pytdsValueScript("vals") + R"PY(
 cur.execute('CREATE TABLE Py (i int, t tinyint, d datetime, dd date, r real, vb varbinary(8), m nvarchar(max), vm varchar(max), bm varbinary(max))')
 cur.execute("INSERT INTO Py (i, d, dd, r, vb) VALUES (%s, %s, %s, %s, %s)",
             (7, '20110315', '2011-03-15', 0.1, pytds.Binary(b'\x01\x02')))

@@ -21,6 +21,29 @@ inline std::string scalarOf(Client& c, const std::string& sql)
     return rs.back().rows[0][0];
 }
 
+// The start of a pytds script on database `database` (port and password as its arguments): a cursor
+// `cur`, `one(sql, params)` for the first value of the first row, and `error(sql, params)` for the
+// number of the error that refuses a statement ('stored' when none does).
+inline std::string pytdsValueScript(const std::string& database)
+{
+    return R"PY(
+import datetime, pytds, sys
+c = pytds.connect('127.0.0.1', port=int(sys.argv[1]), user='sa', password=sys.argv[2], database=')PY" +
+           database + R"PY(',
+                  autocommit=True, login_timeout=10)
+cur = c.cursor()
+def one(sql, params=None):
+    cur.execute(sql, params)
+    return cur.fetchall()[0][0]
+def error(sql, params=None):
+    try:
+        cur.execute(sql, params)
+        return 'stored'
+    except pytds.Error as e:
+        return str(getattr(e, 'msg_no', '?'))
+)PY";
+}
+
 // A suite sharing one test server with one database, `Database::name`, made before its first test.
 template <class Database> class OneDatabaseSuite : public ::testing::Test
 {
