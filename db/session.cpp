@@ -194,7 +194,8 @@ public:
         g_wait.timeoutSeconds = timeoutSeconds;
         g_wait.deadline = timeoutSeconds > 0 ? QDeadlineTimer(std::chrono::seconds(timeoutSeconds))
                                              : QDeadlineTimer(QDeadlineTimer::Forever);
-        m_ticking = static_cast<bool>(g_hooks.whileWaiting) && !m_saved.active && g_ticksHeld == 0;
+        // Ticks already running (a KeepWaitTicks) stay as they are.
+        m_ticking = static_cast<bool>(g_hooks.whileWaiting) && !m_saved.active && !g_ticksOn;
         if (m_ticking)
             setTicks(true);
     }
