@@ -3,6 +3,7 @@
 // the forms it refuses.
 #include "dblibclient.h"
 #include "tdsserver.h"
+#include "valuetable.h"
 
 #include <gtest/gtest.h>
 
@@ -33,15 +34,7 @@ protected:
         delete s_server;
         s_server = nullptr;
     }
-    // The first value of the last result set of a batch that must succeed.
-    static std::string scalar(Client& c, const std::string& sql)
-    {
-        std::vector<ResultSet> rs;
-        EXPECT_TRUE(c.run(sql, &rs)) << sql << ": " << (g_msgs.empty() ? "" : g_msgs.back().text);
-        if (rs.empty() || rs.back().rows.empty() || rs.back().rows[0].empty())
-            return "<no value>";
-        return rs.back().rows[0][0];
-    }
+    static std::string scalar(Client& c, const std::string& sql) { return scalarOf(c, sql); }
     static TdsServer* s_server;
 };
 
