@@ -56,6 +56,23 @@ TEST(TdsLexer, LiteralsNamesAndComments)
     EXPECT_THROW(lex("select 'open"), ServerError);
 }
 
+// T-SQL ends a line, and with it a -- comment, at CR, LF or CR LF; what follows on the next line is read.
+TEST(TdsLexer, LineCommentsEndAtCrLfOrCrLf)
+{
+    for (const char* end : {"\r", "\n", "\r\n", "\n\r"}) {
+        const std::string sql = std::string("SELECT * FROM T WHERE a = 1 -- c") + end + "AND Count = 2";
+        const auto t = lex(sql);
+        ASSERT_EQ(t.size(), 13u) << "line end " << static_cast<int>(end[0]);
+        EXPECT_TRUE(t[8].isWord("AND"));
+        EXPECT_EQ(t[11].text, "2");
+    }
+    // A comment at the end of the text takes the rest, whatever it holds.
+    EXPECT_EQ(lex("SELECT 1 -- to the end 'no quote").size(), 3u);
+    const auto batch = translateBatch("SELECT 1 -- one\rSELECT 2 -- two\r\nSELECT 3");
+    ASSERT_EQ(batch.size(), 3u);
+    EXPECT_EQ(batch[1].text, "SELECT 2 -- two");
+}
+
 TEST(TdsTranslator, SupportedFormsTranslate)
 {
     struct Case
