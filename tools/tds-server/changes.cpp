@@ -124,8 +124,12 @@ Statement Parser::update()
             // Compound assignment: a += b, a -= b, ...
             const char o = at().text[0];
             advance();
-            const std::string rhs = expr();
-            value = o == '+' ? "rimo_add(" + col + ", " + rhs + ")" : col + " " + o + " (" + rhs + ")";
+            const size_t r0 = position();
+            std::optional<ColumnType> rhsHint;
+            const std::string rhs = expr(&rhsHint);
+            value = "rimo_arith('" + std::string(1, o) + "', " + col + ", " + rhs + ", " +
+                    typeSlot(TypeSlot::Arithmetic, "", parts.back()) + ", " +
+                    operandType(r0, position(), rhsHint) + ")";
         } else {
             fail();
         }

@@ -35,7 +35,8 @@ struct Call
 
 using Translator = std::string (*)(const Call&);
 
-std::string castTo(const std::string& e, const ColumnType& t)
+// `e` as a value of type `t`; `from` is e's type as rimo_arith takes it, `style` CONVERT's style.
+std::string castTo(const std::string& e, const ColumnType& t, const std::string& from, int style)
 {
     switch (t.type) {
     case SqlType::Int:
@@ -59,7 +60,8 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::VarBinary:
     case SqlType::Binary:
     case SqlType::Image:
-        return "CAST(" + e + " AS BLOB)";
+        return "rimo_binary(" + e + ", " + from + ", " + std::to_string(t.length) + ", " +
+               (t.type == SqlType::Binary ? "1" : "0") + ", " + std::to_string(style) + ")";
     default: {
         std::string text = "CAST(" + e + " AS TEXT)";
         if (!t.isUnicode())
@@ -104,29 +106,54 @@ std::string aggregate(const Call& c)
     return lowerAscii(c.name) + "(" + inner + ")";
 }
 
+// The target type of CAST or CONVERT: a text or binary type written without its length is 30 long
+// there (in a column definition it is 1).
+ColumnType castType(Parser& p)
+{
+    const size_t before = p.position();
+    ColumnType t = p.columnType();
+    if (p.position() == before + 1 && t.length > 0 &&
+        (t.isText() || t.type == SqlType::VarBinary || t.type == SqlType::Binary))
+        t.length = 30;
+    return t;
+}
+
 std::string cast(const Call& c)
 {
     c.p.expectOp("(");
-    std::string e = c.p.expr();
+    const size_t from = c.p.position();
+    std::optional<ColumnType> fromHint;
+    std::string e = c.p.expr(&fromHint);
+    const std::string fromType = c.p.operandType(from, c.p.position(), fromHint);
     c.p.expectWord("AS");
-    const ColumnType t = c.p.columnType();
+    const ColumnType t = castType(c.p);
     c.p.expectOp(")");
     c.setHint(t);
-    return castTo(e, t);
+    return castTo(e, t, fromType, 0);
 }
 
-// CONVERT(type, e [, style]): the style is read and ignored.
+// CONVERT(type, e [, style]): the style counts for texts made binary (1 and 2: hexadecimal digits, with
+// and without 0x); elsewhere it is read and ignored.
 std::string convert(const Call& c)
 {
     c.p.expectOp("(");
-    const ColumnType t = c.p.columnType();
+    const ColumnType t = castType(c.p);
     c.p.expectOp(",");
-    std::string e = c.p.expr();
-    if (c.p.op(","))
+    const size_t from = c.p.position();
+    std::optional<ColumnType> fromHint;
+    std::string e = c.p.expr(&fromHint);
+    const std::string fromType = c.p.operandType(from, c.p.position(), fromHint);
+    int style = 0;
+    if (c.p.op(",")) {
+        const Token styleToken = c.p.at();
         c.p.expr();
+        if (styleToken.kind == TokenKind::Number && styleToken.text.size() < 4 &&
+            styleToken.text.find_first_not_of("0123456789") == std::string_view::npos)
+            style = std::stoi(std::string(styleToken.text));
+    }
     c.p.expectOp(")");
     c.setHint(t);
-    return castTo(e, t);
+    return castTo(e, t, fromType, style);
 }
 
 // Functions SQLite has under the same name and with one argument.

@@ -100,6 +100,12 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "tds-server: --max-connections needs a number of at least 1\n");
                 return 2;
             }
+        } else if (arg == "--max-pending-logins") {
+            config.maxPendingLogins = std::atoi(value().c_str());
+            if (config.maxPendingLogins < 1) {
+                std::fprintf(stderr, "tds-server: --max-pending-logins needs a number of at least 1\n");
+                return 2;
+            }
         } else if (arg == "--login-timeout") {
             config.loginTimeoutSeconds = std::atoi(value().c_str());
             if (config.loginTimeoutSeconds < 1) {

@@ -4,6 +4,7 @@
 // flow (routines.cpp), expressions (expressions.cpp) and built-in functions (functions.cpp).
 #pragma once
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/lexer.h"
 #include "tools/tds-server/storage.h"
 #include "tools/tds-server/translator.h"
@@ -21,6 +22,12 @@ std::string upperAscii(std::string_view s);
 std::string textLiteral(const std::string& text);
 // A reserved word of T-SQL (syntax errors at one are reported "near the keyword").
 bool isKeyword(const Token& tok);
+
+// The arithmetic type SQL Server gives a number literal: int for a whole number that fits one, numeric
+// for a longer one or one with a point, float with an exponent; 0x... is binary.
+ArithType literalArithType(std::string_view text);
+// An ArithType as rimo_arith takes it.
+std::string arithTypeCode(ArithType t);
 
 inline ColumnType typeOf(SqlType t, int length = 0, int precision = 0, int scale = 0)
 {
@@ -94,8 +101,14 @@ public:
     std::string select(Statement& st, bool topLevel);
     // A type name with its optional (length), (precision, scale) or (max).
     ColumnType columnType();
+    // Parameter declarations: @name [AS] type [= default] [, ...], marked OUTPUT where `outputAllowed`.
+    std::vector<ProcedureParameter> parameterList(bool outputAllowed);
     // When tokens [from, to) are one column reference: its qualifier (maybe empty) and name.
     bool columnRef(size_t from, size_t to, std::string& qualifier, std::string& column) const;
+    // The type of the operand in tokens [from, to), as rimo_arith takes it: a literal's own type, a column's
+    // (a type slot the session fills in), a parameter's name (its declared type is looked up when the
+    // statement runs), the known type of a function or CAST (`hint`), else NULL: the value's own.
+    std::string operandType(size_t from, size_t to, const std::optional<ColumnType>& hint) const;
 
 private:
     enum class Shape { Other, Text, Number };
@@ -114,6 +127,7 @@ private:
     std::string orderList();
     std::string fromClause(Statement& st);
     std::string tableSource(Statement& st);
+    void rowsetFunction();
     Statement set();
 
     // INSERT, UPDATE and DELETE (changes.cpp).
@@ -158,6 +172,10 @@ private:
     std::string unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
     std::string primary(std::optional<ColumnType>* hint, bool* plainColumn);
     std::string caseExpr(std::optional<ColumnType>* hint);
+    // The openings of nested rimo_arith calls for the operators `ops`, innermost first.
+    static std::string arithCalls(const std::string& ops);
+    // Whether tokens [from, to) are one parenthesised group.
+    bool oneGroup(size_t from, size_t to) const;
     // When tokens [from, to) are one literal or parameter (a value SQL Server converts to the type of
     // the column it is compared with).
     bool valueAt(size_t from, size_t to) const;

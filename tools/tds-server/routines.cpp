@@ -223,31 +223,7 @@ Statement Parser::createProcedure()
     if (at().isOp(";"))
         fail();
     const bool parenthesised = op("(");
-    while (at().kind == TokenKind::Variable) {
-        ProcedureParameter p;
-        p.name = std::string(at().text);
-        if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
-            fail();
-        for (const auto& q : st.parameters)
-            if (lowerAscii(q.name) == lowerAscii(p.name))
-                throw ServerError(134, 15,
-                                  "The variable name '" + p.name +
-                                      "' has already been declared. Variable names must be "
-                                      "unique within a query batch or stored procedure.");
-        advance();
-        word("AS");
-        p.type = columnType();
-        if (op("=")) {
-            if (at().kind == TokenKind::Variable)
-                fail();
-            p.defaultSql = unary(nullptr, nullptr, nullptr);
-        }
-        if (at().isWord("OUTPUT") || at().isWord("OUT") || at().isWord("READONLY") || at().isWord("VARYING"))
-            throw notSupported("Procedure parameters marked " + upperAscii(at().text));
-        st.parameters.push_back(std::move(p));
-        if (!op(","))
-            break;
-    }
+    st.parameters = parameterList(false);
     if (parenthesised)
         expectOp(")");
     if (at().isWord("WITH") || at().isWord("FOR"))
@@ -261,6 +237,48 @@ Statement Parser::createProcedure()
     body.batch();
     m_p = m_t.size() - 1;
     return st;
+}
+
+std::vector<ProcedureParameter> Parser::parameterList(bool outputAllowed)
+{
+    std::vector<ProcedureParameter> parameters;
+    while (at().kind == TokenKind::Variable) {
+        ProcedureParameter p;
+        p.name = std::string(at().text);
+        if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
+            fail();
+        for (const auto& q : parameters)
+            if (lowerAscii(q.name) == lowerAscii(p.name))
+                throw ServerError(134, 15,
+                                  "The variable name '" + p.name +
+                                      "' has already been declared. Variable names must be "
+                                      "unique within a query batch or stored procedure.");
+        advance();
+        word("AS");
+        p.type = columnType();
+        if (op("=")) {
+            if (at().kind == TokenKind::Variable)
+                fail();
+            p.defaultSql = unary(nullptr, nullptr, nullptr);
+        }
+        if (outputAllowed && (at().isWord("OUTPUT") || at().isWord("OUT")))
+            advance();
+        if (at().isWord("OUTPUT") || at().isWord("OUT") || at().isWord("READONLY") || at().isWord("VARYING"))
+            throw notSupported("Procedure parameters marked " + upperAscii(at().text));
+        parameters.push_back(std::move(p));
+        if (!op(","))
+            break;
+    }
+    return parameters;
+}
+
+std::vector<ProcedureParameter> parameterDeclarations(std::string_view text)
+{
+    Parser p(text, lex(text));
+    auto parameters = p.parameterList(true);
+    if (p.at().kind != TokenKind::End)
+        p.fail();
+    return parameters;
 }
 
 // DROP VIEW / DROP PROC[EDURE] [IF EXISTS] name, ...

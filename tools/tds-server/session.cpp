@@ -1,5 +1,6 @@
 #include "tools/tds-server/session.h"
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
@@ -100,8 +101,6 @@ void Session::run()
                     return;
                 loggedIn = true;
                 reader.limitTo(kMaxMessageSize);
-                if (m_transport.loggedIn)
-                    m_transport.loggedIn();
                 continue;
             }
             throw ProtocolError("expected PRELOGIN or LOGIN7");
@@ -163,6 +162,16 @@ bool Session::login(const Message& m)
     if (!databaseExists(m_config.dataDir, db))
         return refuse(ServerError(
             4060, 11, "Cannot open database \"" + db + "\" requested by the login. The login failed."));
+    if (m_transport.loggedIn && !m_transport.loggedIn()) {
+        m_writer.message(true, 17809, 1, 20,
+                         "Could not connect because the maximum number of '" +
+                             std::to_string(m_config.maxConnections) +
+                             "' user connections has already been reached. The system administrator can use "
+                             "sp_configure to increase the maximum value. The connection has been closed.");
+        m_writer.done(0xFD, kDoneError, 0, 0);
+        m_writer.finish();
+        return false;
+    }
     try {
         openDatabase(db);
     } catch (const ServerError& e) {
@@ -218,13 +227,17 @@ void Session::openDatabase(const std::string& name)
              "database_id int, crdate datetime, cmptlevel tinyint, filename nvarchar(260))");
     // Attention is also noticed while SQLite works on a long statement. It is taken off the connection
     // here, so the writer must know of it too: the batch then ends with the DONE_ATTN the client waits for.
+    // A client that has gone ends the statement the same way: nobody is left to read its answer.
     sqlite3_progress_handler(
-        h, 20000,
-        [](void* self) -> int {
-            auto* s = static_cast<Session*>(self);
-            if (!s->m_transport.pollAttention || !s->m_transport.pollAttention())
+        h, 20000, [](void* self) -> int { return static_cast<Session*>(self)->interrupted() ? 1 : 0; }, this);
+    // Waiting for another connection's write lock is cut short the same way, and otherwise gives up
+    // after ten seconds (SQLite's busy time-out, which this handler replaces).
+    sqlite3_busy_handler(
+        h,
+        [](void* self, int tries) -> int {
+            if (tries >= 1000 || static_cast<Session*>(self)->interrupted())
                 return 0;
-            s->m_writer.setAttention();
+            sqlite3_sleep(10);
             return 1;
         },
         this);
@@ -234,6 +247,17 @@ void Session::openDatabase(const std::string& name)
     m_db = std::move(db);
     m_dbName = name;
     m_usage.acquire(m_dbName);
+}
+
+bool Session::interrupted()
+{
+    if (m_writer.attention())
+        return true;
+    if (m_transport.pollAttention && m_transport.pollAttention()) {
+        m_writer.setAttention();
+        return true;
+    }
+    return m_transport.clientGone && m_transport.clientGone();
 }
 
 void Session::acknowledgeAttention()
@@ -286,10 +310,20 @@ void Session::handleRpc(const Message& m)
                 214, 16, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
             m_done.hold(kDoneError, 0, 0, true);
         } else {
-            // Parameters sent without names take the names declared in @params, in order.
+            // Parameters sent without names take the names declared in @params, in order; a parameter
+            // has the type @params declares for it (in arithmetic), else the one it was sent as.
             std::vector<std::string> declared;
-            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text)
-                declared = declaredNames(r.params[1].value.s);
+            std::map<std::string, uint8_t> declaredTypes;
+            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text) {
+                try {
+                    for (const auto& p : parameterDeclarations(r.params[1].value.s)) {
+                        declared.push_back(p.name);
+                        declaredTypes[lowerAscii(p.name)] = static_cast<uint8_t>(arithTypeOf(p.type));
+                    }
+                } catch (const ServerError&) {
+                    declared = declaredNames(r.params[1].value.s);
+                }
+            }
             std::map<std::string, Value> params;
             for (size_t i = 2; i < r.params.size(); ++i) {
                 std::string name = r.params[i].name;
@@ -297,7 +331,9 @@ void Session::handleRpc(const Message& m)
                     name = declared[i - 2];
                 if (name.empty())
                     name = "@P" + std::to_string(i - 1);
-                params[lowerAscii(name)] = r.params[i].value;
+                Value& v = params[lowerAscii(name)] = r.params[i].value;
+                if (const auto t = declaredTypes.find(lowerAscii(name)); t != declaredTypes.end())
+                    v.arithType = t->second;
             }
             ok = runBatch(r.params[0].value.s, &params, true);
         }

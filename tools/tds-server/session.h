@@ -28,8 +28,10 @@ struct ServerConfig
 {
     std::string dataDir;
     std::string password;
-    // Connections served at once; further ones are closed as soon as they are accepted.
+    // Sessions (logged-in connections) served at once; a login beyond them is refused (error 17809).
     int maxConnections = 200;
+    // Connections that have not logged in yet; one more closes the one that has waited longest.
+    int maxPendingLogins = 64;
     // Seconds a connection may take from accept to a completed login.
     int loginTimeoutSeconds = 30;
 };
@@ -57,8 +59,11 @@ public:
         std::function<bool(char*, size_t)> read;
         std::function<void(const char*, size_t)> write;
         std::function<bool()> pollAttention;
-        // Told once the login has succeeded (the transport then lifts its login time-out).
-        std::function<void()> loggedIn;
+        // Whether the last pollAttention found the client gone (the connection closed or broken).
+        std::function<bool()> clientGone;
+        // Asked once the login is accepted, before it is acknowledged: false refuses it (the server
+        // serves as many sessions as it may); true lifts the login time-out.
+        std::function<bool()> loggedIn;
     };
 
     Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid);
@@ -78,6 +83,9 @@ private:
     void handleUnprepare(const RpcRequest& r);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
+    // Whether the work under way must stop: the client sent an attention (the writer then knows of it)
+    // or has gone.
+    bool interrupted();
     void sendError(const ServerError& e);
 
     // Databases (session.cpp).

@@ -1,5 +1,6 @@
 // The session's side of views, procedures and IF: making and dropping them, and running a procedure's
 // body with its arguments.
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/sqliteerrors.h"
@@ -120,10 +121,13 @@ void Session::createView(CachedStatement& cs)
 void Session::createTable(TableDef def)
 {
     auto code = [&](TypeSlot kind, const std::string& a, const std::string& b) -> std::string {
-        const std::string& name = kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType ? b : a;
+        const std::string& name =
+            kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType || kind == TypeSlot::Arithmetic ? b
+                                                                                                         : a;
         for (const auto& c : def.columns)
             if (compareCi(c.name, name) == 0)
                 return kind == TypeSlot::DeclaredType ? c.type.sqlName()
+                       : kind == TypeSlot::Arithmetic ? std::to_string(static_cast<int>(arithTypeOf(c.type)))
                        : kind == TypeSlot::Compared   ? comparedStoreCode(c.type)
                                                       : storeCode(c.type);
         return {};
@@ -178,9 +182,12 @@ Value Session::evaluate(const std::string& sql, const std::map<std::string, Valu
 {
     const std::string text = "SELECT " + sql;
     sqlite3_stmt* raw = nullptr;
+    m_db->refusedTable().clear();
     if (sqlite3_prepare_v2(m_db->handle(), text.c_str(), static_cast<int>(text.size()), &raw, nullptr) !=
         SQLITE_OK) {
         sqlite3_finalize(raw);
+        if (!m_db->refusedTable().empty())
+            throw ServerError(208, 16, "Invalid object name '" + m_db->refusedTable() + "'.");
         throw prepareError(sqlite3_errmsg(m_db->handle()));
     }
     const std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt(raw);
@@ -243,7 +250,8 @@ bool Session::runProcedure(const Statement& st, const std::map<std::string, Valu
             if (!p)
                 throw ServerError(8145, 16, a.name + " is not a parameter for procedure " + st.name + ".");
         }
-        args[lowerAscii(p->name)] = evaluate(a.sql, params);
+        Value& v = args[lowerAscii(p->name)] = evaluate(a.sql, params);
+        v.arithType = static_cast<uint8_t>(arithTypeOf(p->type));
     }
     for (const auto& p : proc.parameters) {
         if (args.count(lowerAscii(p.name)))
@@ -252,7 +260,8 @@ bool Session::runProcedure(const Statement& st, const std::map<std::string, Valu
             throw ServerError(201, 16,
                               "Procedure or function '" + st.name + "' expects parameter '" + p.name +
                                   "', which was not supplied.");
-        args[lowerAscii(p.name)] = evaluate(p.defaultSql, nullptr);
+        Value& v = args[lowerAscii(p.name)] = evaluate(p.defaultSql, nullptr);
+        v.arithType = static_cast<uint8_t>(arithTypeOf(p.type));
     }
     const std::shared_ptr<CachedBatch> body = translate(proc.definition);
     const DepthGuard guard(m_procedureDepth);

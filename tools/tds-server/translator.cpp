@@ -485,6 +485,7 @@ std::string Parser::tableSource(Statement& st)
         word("AS");
         return inner + " AS " + sqliteIdent(name());
     }
+    rowsetFunction();
     const TableRef r = tableRef(st);
     std::string alias = r.alias;
     if (word("AS"))
@@ -495,6 +496,34 @@ std::string Parser::tableSource(Statement& st)
     if (r.sql.rfind("\"", 0) == 0)
         m_tables.emplace_back(alias, r.name);
     return r.sql + " AS " + sqliteIdent(alias);
+}
+
+// A name called with arguments in FROM is a table-valued function: SQL Server's own rowset functions are
+// not supported, and any other name (SQLite's json_each, a function never made) is no object of the
+// database. The old form of table hints, FROM t (NOLOCK), is no call.
+void Parser::rowsetFunction()
+{
+    size_t k = 0;
+    while (isName(at(k)) && at(k + 1).isOp("."))
+        k += 2;
+    if (!isName(at(k)) || !at(k + 1).isOp("("))
+        return;
+    static constexpr std::string_view kHints[] = {
+        "NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "REPEATABLEREAD", "SERIALIZABLE", "HOLDLOCK", "UPDLOCK",
+        "XLOCK",  "ROWLOCK",         "PAGLOCK",       "TABLOCK",        "TABLOCKX",     "READPAST", "NOWAIT"};
+    if (std::any_of(std::begin(kHints), std::end(kHints),
+                    [&](std::string_view h) { return at(k + 2).isWord(h); }))
+        return;
+    std::string shown;
+    for (size_t i = 0; i <= k; i += 2)
+        shown += (i ? "." : "") + std::string(at(i).text);
+    static constexpr std::string_view kRowsetFunctions[] = {
+        "OPENJSON",        "OPENXML",     "OPENROWSET",    "OPENQUERY",     "OPENDATASOURCE", "STRING_SPLIT",
+        "GENERATE_SERIES", "CHANGETABLE", "CONTAINSTABLE", "FREETEXTTABLE", "PREDICT"};
+    for (std::string_view f : kRowsetFunctions)
+        if (at(k).isWord(f))
+            throw notSupported("The rowset function " + std::string(f));
+    throw ServerError(208, 16, "Invalid object name '" + shown + "'.");
 }
 
 Statement Parser::set()
@@ -535,6 +564,7 @@ std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b)
     const char* tag = kind == TypeSlot::InsertColumn   ? "ins"
                       : kind == TypeSlot::UpdateColumn ? "col"
                       : kind == TypeSlot::Compared     ? "cmp"
+                      : kind == TypeSlot::Arithmetic   ? "ari"
                                                        : "typ";
     return sqliteLiteral(std::string(1, kSlotMark) + tag + ":" + a + kSlotSeparator + b);
 }
@@ -573,6 +603,7 @@ void resolveTypeSlots(
         const TypeSlot kind = tag == "ins"   ? TypeSlot::InsertColumn
                               : tag == "col" ? TypeSlot::UpdateColumn
                               : tag == "cmp" ? TypeSlot::Compared
+                              : tag == "ari" ? TypeSlot::Arithmetic
                                              : TypeSlot::DeclaredType;
         const std::string c = code(kind, a, b);
         out.append(sql, done, pos - done);
