@@ -175,6 +175,7 @@ bool Session::runList(std::vector<std::unique_ptr<CachedStatement>>& list,
             if (e.abortsBatch())
                 return false;
         }
+        releaseTransactionLocks();
         if (m_writer.attention())
             return false;
     }

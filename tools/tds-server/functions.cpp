@@ -320,6 +320,22 @@ std::string objectProperty(const Call& c)
            std::string(kObjectsScope) + " WHERE o.rimo_oid = (" + id + "))";
 }
 
+// APPLOCK_MODE(principal, resource, owner) and APPLOCK_TEST(principal, resource, mode, owner): the
+// session answers them from the server's application locks.
+std::string applockMode(const Call& c)
+{
+    const auto a = c.args(3, 3);
+    c.setHint(typeOf(SqlType::NVarChar, 32));
+    return "rimo_applock_mode(" + a[0] + ", " + a[1] + ", " + a[2] + ")";
+}
+
+std::string applockTest(const Call& c)
+{
+    const auto a = c.args(4, 4);
+    c.setHint(typeOf(SqlType::SmallInt));
+    return "rimo_applock_test(" + a[0] + ", " + a[1] + ", " + a[2] + ", " + a[3] + ")";
+}
+
 struct Function
 {
     std::string_view name; // upper case
@@ -328,6 +344,8 @@ struct Function
 
 const Function kFunctions[] = {
     {"ABS", sameNameOneArg},
+    {"APPLOCK_MODE", applockMode},
+    {"APPLOCK_TEST", applockTest},
     {"AVG", aggregate},
     {"CAST", cast},
     {"CHARINDEX", charIndex},

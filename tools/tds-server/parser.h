@@ -162,6 +162,9 @@ private:
     Statement dropObjects(char type);
     // A name of a view or procedure: [dbo.]name, with the name as written for messages.
     std::string objectName(std::string* shown);
+    // A system procedure the server knows (sp_getapplock, sp_releaseapplock), named with or without
+    // sys. or dbo. and a database: its lowercased name, read; nullopt (nothing read) for any other name.
+    std::optional<std::string> systemProcedureAt();
 
     // Expressions (expressions.cpp).
     std::string andExpr(std::optional<ColumnType>* hint, bool* plainColumn);

@@ -482,6 +482,12 @@ void HeldDone::hold(uint16_t status, uint16_t curCmd, uint64_t count, bool inRpc
     m_done = Done{static_cast<uint8_t>(inRpc ? 0xFF : 0xFD), status, curCmd, count};
 }
 
+void HeldDone::holdToken(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count)
+{
+    flush(true);
+    m_done = Done{token, status, curCmd, count};
+}
+
 void HeldDone::flush(bool more)
 {
     if (!m_done)

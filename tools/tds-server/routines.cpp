@@ -132,7 +132,11 @@ Statement Parser::exec()
     if (at().kind == TokenKind::Variable && at(1).isOp("="))
         throw notSupported("EXEC with a return status variable");
     std::string shown;
-    st.name = objectName(&shown);
+    if (const auto system = systemProcedureAt()) {
+        st.name = *system;
+    } else {
+        st.name = objectName(&shown);
+    }
     if (at().kind == TokenKind::End || at().isOp(";") || isStatementStart(at()) || at().isWord("END"))
         return st;
     for (bool first = true;; first = false) {
@@ -159,6 +163,37 @@ Statement Parser::exec()
         st.arguments.push_back(std::move(a));
     }
     return st;
+}
+
+std::optional<std::string> Parser::systemProcedureAt()
+{
+    if (!isName(at()))
+        return std::nullopt;
+    // [[database.]schema.]name, the schema sys, dbo or left out (master..sp_getapplock).
+    std::vector<std::string> parts{lowerAscii(at().text)};
+    size_t k = 1;
+    while (at(k).isOp(".")) {
+        ++k;
+        if (at(k).isOp(".")) {
+            parts.emplace_back();
+            continue;
+        }
+        if (!isName(at(k)))
+            return std::nullopt;
+        parts.push_back(lowerAscii(at(k).text));
+        ++k;
+    }
+    const std::string& procedure = parts.back();
+    if ((procedure != "sp_getapplock" && procedure != "sp_releaseapplock") || parts.size() > 3)
+        return std::nullopt;
+    if (parts.size() >= 2) {
+        const std::string& schema = parts[parts.size() - 2];
+        if (!schema.empty() && schema != "sys" && schema != "dbo")
+            return std::nullopt;
+    }
+    for (size_t i = 0; i < k; ++i)
+        advance();
+    return procedure;
 }
 
 std::string Parser::objectName(std::string* shown)

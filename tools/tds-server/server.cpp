@@ -273,7 +273,7 @@ void Server::serveClient(int fd, uint16_t spid)
         t.write = [fd](const char* buf, size_t n) { writeAll(fd, buf, n); };
         t.pollAttention = [fd, gone] { return pollAttention(fd, *gone); };
         t.clientGone = [gone] { return gone->load(); };
-        Session session(std::move(t), m_config, m_usage, spid);
+        Session session(std::move(t), m_config, m_usage, m_locks, spid);
         session.run();
     } catch (const ProtocolError& e) {
         std::fprintf(stderr, "tds-server: closing connection %u: %s\n", spid, e.what());

@@ -31,6 +31,33 @@ std::vector<std::string> declaredNames(const std::string& decl)
     return names;
 }
 
+// A procedure's name as called by RPC, without its brackets and, for the system procedures, without the
+// database and schema in front.
+std::string procedureName(const std::string& called)
+{
+    std::string name;
+    std::vector<std::string> parts{""};
+    for (char c : called) {
+        if (c == '.')
+            parts.emplace_back();
+        else if (c != '[' && c != ']')
+            parts.back() += c;
+    }
+    name = parts.back();
+    const std::string lower = lowerAscii(name);
+    if (lower == "sp_getapplock" || lower == "sp_releaseapplock")
+        return lower;
+    if (parts.size() == 2 && lowerAscii(parts[0]) == "dbo")
+        return name;
+    return parts.size() == 1 ? name : called;
+}
+
+uint64_t nextSessionId()
+{
+    static std::atomic<uint64_t> next{0};
+    return ++next;
+}
+
 bool isProc(const RpcRequest& r, uint16_t id, const std::string& name)
 {
     const std::string proc = lowerAscii(r.procName);
@@ -69,15 +96,18 @@ bool DatabaseUsage::inUse(const std::string& name)
     return m_count.count(lowerAscii(name)) > 0;
 }
 
-Session::Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid)
-    : m_transport(std::move(transport)), m_config(config), m_usage(usage), m_spid(spid),
-      m_writer(m_transport.write, spid)
+Session::Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, AppLocks& locks,
+                 uint16_t spid)
+    : m_transport(std::move(transport)), m_config(config), m_usage(usage), m_locks(locks), m_spid(spid),
+      m_sessionId(nextSessionId()), m_writer(m_transport.write, spid)
 {
     m_writer.setAttentionCheck([this] { return m_transport.pollAttention && m_transport.pollAttention(); });
 }
 
 Session::~Session()
 {
+    // A session's locks end with it, however it ended.
+    m_locks.releaseAll(m_sessionId, false);
     m_cache.clear();
     if (m_db)
         m_usage.release(m_dbName);
@@ -247,6 +277,7 @@ void Session::openDatabase(const std::string& name)
     m_db = std::move(db);
     m_dbName = name;
     m_usage.acquire(m_dbName);
+    registerAppLockFunctions();
 }
 
 bool Session::interrupted()
@@ -337,11 +368,46 @@ void Session::handleRpc(const Message& m)
             }
             ok = runBatch(r.params[0].value.s, &params, true);
         }
+    } else if (!r.procName.empty()) {
+        // A procedure called by name: a system procedure the server knows, or one of the database. Its
+        // return status is the call's.
+        std::vector<CallArgument> args;
+        for (const auto& p : r.params)
+            args.push_back(CallArgument{p.name, p.value});
+        int status = 0;
+        bool started = false;
+        try {
+            bool failed = false;
+            started = true;
+            callProcedure(procedureName(r.procName), args, status, failed);
+            ok = !failed && !m_batchFailed;
+        } catch (const ServerError& e) {
+            sendError(e);
+            m_done.hold(kDoneError, 0, 0, true);
+            started = e.number() != 2812 && e.number() != 201 && e.number() != 8144 && e.number() != 8145 &&
+                      e.number() != 8143 && e.number() != 119 && e.number() != 217;
+        }
+        releaseTransactionLocks();
+        if (m_writer.attention()) {
+            m_done.flush(true);
+            m_writer.done(0xFD, kDoneAttn, 0, 0);
+            m_writer.clearAttention();
+            m_writer.finish();
+            return;
+        }
+        // A call that could not start (an unknown procedure or argument) has no return status.
+        m_done.flush(true);
+        if (started)
+            m_writer.returnStatus(status);
+        m_writer.done(0xFE, ok ? 0 : kDoneError, 0, 0);
+        m_writer.finish();
+        return;
     } else {
-        const std::string shown = r.procName.empty() ? "procedure #" + std::to_string(r.procId) : r.procName;
-        sendError(ServerError(2812, 16, "Could not find stored procedure '" + shown + "'."));
+        sendError(ServerError(
+            2812, 16, "Could not find stored procedure 'procedure #" + std::to_string(r.procId) + "'."));
         m_done.hold(kDoneError, 0, 0, true);
     }
+    releaseTransactionLocks();
     if (m_writer.attention()) {
         m_done.flush(true);
         m_writer.done(0xFD, kDoneAttn, 0, 0);
@@ -435,6 +501,7 @@ void Session::handleTransaction(const Message& m)
         m_writer.envChangeBinary(8, descriptor, {});
     } else if (type == 7 || type == 8) {
         exec(type == 7 ? "COMMIT" : "ROLLBACK");
+        releaseTransactionLocks();
         m_writer.envChangeBinary(type == 7 ? 9 : 10, {}, descriptor);
         // Flags follow the (usually empty) transaction name.
         size_t pos = headers + 2;
