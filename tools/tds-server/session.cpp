@@ -52,6 +52,8 @@ std::string procedureName(const std::string& called)
     return parts.size() == 1 ? name : called;
 }
 
+constexpr size_t kMaxRpcParameters = 2100;
+
 uint64_t nextSessionId()
 {
     static std::atomic<uint64_t> next{0};
@@ -157,6 +159,11 @@ void Session::run()
         default:
             throw ProtocolError("unexpected packet type");
         }
+        // An attention that came while the last packets of the answer went out (the client had read what
+        // it wanted from the first) has been taken off the connection but not answered yet: the client
+        // waits for its DONE_ATTN.
+        if (m_writer.attention())
+            acknowledgeAttention();
     }
 }
 
@@ -294,8 +301,15 @@ bool Session::interrupted()
 void Session::acknowledgeAttention()
 {
     m_writer.discard();
+    m_writer.clearAttention();
     m_writer.done(0xFD, kDoneAttn, 0, 0);
     m_writer.finish();
+    // The acknowledgement itself may have crossed another attention.
+    if (m_writer.attention()) {
+        m_writer.clearAttention();
+        m_writer.done(0xFD, kDoneAttn, 0, 0);
+        m_writer.finish();
+    }
 }
 
 void Session::sendError(const ServerError& e)
@@ -326,6 +340,16 @@ void Session::handleRpc(const Message& m)
 {
     const RpcRequest r = parseRpc(m.payload, m_version >= kTds72);
     bool ok = false;
+    // SQL Server's limit on a request's parameters, sp_executesql's @stmt and @params among them.
+    if (r.params.size() > kMaxRpcParameters) {
+        m_writer.message(true, 8003, 1, 16,
+                         "The incoming request has too many parameters. The server supports a maximum of " +
+                             std::to_string(kMaxRpcParameters) +
+                             " parameters. Reduce the number of parameters and resend the request.");
+        m_writer.done(0xFD, kDoneError, 0, 0);
+        m_writer.finish();
+        return;
+    }
     m_batchFailed = false;
     if (isProc(r, 11, "sp_prepare")) {
         handlePrepare(r);
