@@ -73,6 +73,13 @@ std::string castTo(const std::string& e, const ColumnType& t, const std::string&
     }
 }
 
+// An aggregate used as a windowed function (SUM(x) OVER (...)) is not followed.
+void refuseOver(const Call& c)
+{
+    if (c.p.at().isWord("OVER"))
+        throw notSupported("An aggregate with OVER (" + upperAscii(c.name) + ")");
+}
+
 // COUNT(*), COUNT([DISTINCT|ALL] e) and COUNT_BIG(...), which differ only in their result type.
 std::string count(const Call& c, SqlType type)
 {
@@ -85,9 +92,11 @@ std::string count(const Call& c, SqlType type)
             inner = "DISTINCT ";
         else
             c.p.word("ALL");
+        const Parser::WindowPlaceScope nested(c.p, Parser::WindowPlace::Nested);
         inner += c.p.expr();
     }
     c.p.expectOp(")");
+    refuseOver(c);
     c.setHint(typeOf(type));
     return "count(" + inner + ")";
 }
@@ -101,8 +110,12 @@ std::string aggregate(const Call& c)
         inner = "DISTINCT ";
     else
         c.p.word("ALL");
-    inner += c.p.expr();
+    {
+        const Parser::WindowPlaceScope nested(c.p, Parser::WindowPlace::Nested);
+        inner += c.p.expr();
+    }
     c.p.expectOp(")");
+    refuseOver(c);
     return lowerAscii(c.name) + "(" + inner + ")";
 }
 
@@ -381,11 +394,53 @@ const Function kFunctions[] = {
 
 } // namespace
 
+std::string Parser::windowFunction(const std::string& fname, std::optional<ColumnType>* hint)
+{
+    const bool withArguments = !args().empty();
+    if (!at().isWord("OVER"))
+        throw ServerError(10753, 15, "The function '" + fname + "' must have an OVER clause.", 3);
+    if (withArguments)
+        throw ServerError(174, 15, "The " + lowerAscii(fname) + " function requires 0 argument(s).");
+    if (m_windowPlace == WindowPlace::Clause)
+        throw ServerError(4108, 15, "Windowed functions can only appear in the SELECT or ORDER BY clauses.");
+    if (m_windowPlace == WindowPlace::Nested)
+        throw ServerError(4109, 15,
+                          "Windowed functions cannot be used in the context of another windowed function or "
+                          "aggregate.");
+    advance();
+    expectOp("(");
+    const WindowPlaceScope nested(*this, WindowPlace::Nested);
+    std::string over;
+    if (word("PARTITION")) {
+        expectWord("BY");
+        over = "PARTITION BY " + exprList();
+    }
+    if (!word("ORDER"))
+        throw ServerError(4112, 15, "The function '" + fname + "' must have an OVER clause with ORDER BY.");
+    expectWord("BY");
+    over += (over.empty() ? "" : " ") + std::string("ORDER BY ") + orderList();
+    if (at().isWord("ROWS") || at().isWord("RANGE"))
+        throw ServerError(10752, 15, "The function '" + fname + "' may not have a window frame.");
+    expectOp(")");
+    if (hint)
+        *hint = typeOf(SqlType::BigInt);
+    return lowerAscii(fname) + "() OVER (" + over + ")";
+}
+
 std::string Parser::function(std::optional<ColumnType>* hint)
 {
     const std::string fname(at().text);
     const std::string f = upperAscii(fname);
     advance();
+    if (f == "ROW_NUMBER" || f == "RANK" || f == "DENSE_RANK")
+        return windowFunction(fname, hint);
+    static constexpr std::string_view kOtherWindowFunctions[] = {
+        "NTILE",          "LAG",          "LEAD",      "FIRST_VALUE",
+        "LAST_VALUE",     "PERCENT_RANK", "CUME_DIST", "PERCENTILE_CONT",
+        "PERCENTILE_DISC"};
+    if (std::find(std::begin(kOtherWindowFunctions), std::end(kOtherWindowFunctions), f) !=
+        std::end(kOtherWindowFunctions))
+        throw notSupported("The windowed function " + f);
     const auto* found = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                      [&](const Function& fn) { return fn.name == f; });
     if (found != std::end(kFunctions))

@@ -47,6 +47,26 @@ public:
     Parser(std::string_view src, TokenList tokens) : m_src(src), m_t(std::move(tokens)) {}
 
     std::vector<Statement> batch();
+
+    // Where a windowed function (ROW_NUMBER() OVER ...) may stand: in a select list or ORDER BY; not in
+    // the other clauses (4108), nor inside another windowed function or an aggregate (4109).
+    enum class WindowPlace { Clause, Allowed, Nested };
+    // Sets where windowed functions may stand while it lives.
+    class WindowPlaceScope
+    {
+    public:
+        WindowPlaceScope(Parser& p, WindowPlace place) : m_p(p), m_saved(p.m_windowPlace)
+        {
+            p.m_windowPlace = place;
+        }
+        ~WindowPlaceScope() { m_p.m_windowPlace = m_saved; }
+        WindowPlaceScope(const WindowPlaceScope&) = delete;
+        WindowPlaceScope& operator=(const WindowPlaceScope&) = delete;
+
+    private:
+        Parser& m_p;
+        WindowPlace m_saved;
+    };
     // The body of a stored procedure: a batch in which CREATE VIEW and CREATE PROCEDURE cannot appear.
     void setInProcedure() { m_inProcedure = true; }
 
@@ -135,6 +155,9 @@ private:
     std::string topClause();
     Statement update();
     Statement remove();
+    // WITH name [(columns)] AS (select) [, ...] followed by SELECT, INSERT, UPDATE or DELETE.
+    Statement withStatement();
+    bool isCte(std::string_view name) const;
 
     // Definitions (definitions.cpp).
     std::vector<std::string> keyColumns();
@@ -189,6 +212,8 @@ private:
 
     // Built-in functions (functions.cpp).
     std::string function(std::optional<ColumnType>* hint);
+    // ROW_NUMBER, RANK and DENSE_RANK with their OVER clause.
+    std::string windowFunction(const std::string& name, std::optional<ColumnType>* hint);
 
     // Counts the nesting of the recursive rules (sub-queries, parentheses, unary operators, NOT) so
     // that a deeply nested statement is refused before it runs the session thread out of stack.
@@ -211,7 +236,22 @@ private:
     bool m_first = true; // no statement of the batch read yet
     int m_nested = 0;    // inside IF or BEGIN ... END
     bool m_inProcedure = false;
-    bool m_viewSelect = false; // reading the select of CREATE VIEW
+    bool m_viewSelect = false; // reading the select of CREATE VIEW or of a common table expression
+    WindowPlace m_windowPlace = WindowPlace::Clause;
+    // The common table expressions of the statement being read, and the one being defined.
+    std::vector<std::string> m_cteNames;
+    std::string m_cteDefining;
+    // The sources of the FROM clauses read (one entry per table, view, derived table or common table
+    // expression) with the depth of sub-queries they stand at.
+    struct Source
+    {
+        std::string alias;
+        std::string table; // empty for a derived table
+        bool cte = false;
+        int depth = 0;
+    };
+    std::vector<Source> m_sources;
+    int m_selectDepth = 0;
     // What the statement being read refers to, sub-queries included.
     bool m_usesSysDatabases = false;
     std::vector<std::string> m_databases;

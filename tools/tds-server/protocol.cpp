@@ -648,8 +648,9 @@ RpcRequest parseRpc(std::string_view payload, bool hasHeaders)
         c.u8(); // status flags
         p.value = readParamValue(c);
         r.params.push_back(std::move(p));
+        // One past SQL Server's limit is enough to refuse the request (8003); the rest is not read.
         if (r.params.size() > 2100)
-            throw ProtocolError("too many parameters");
+            break;
     }
     return r;
 }

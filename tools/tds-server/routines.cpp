@@ -2,6 +2,8 @@
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
 
+#include <set>
+
 namespace rimo::tds {
 
 namespace {
@@ -277,17 +279,17 @@ Statement Parser::createProcedure()
 std::vector<ProcedureParameter> Parser::parameterList(bool outputAllowed)
 {
     std::vector<ProcedureParameter> parameters;
+    std::set<std::string> names; // lowercased: sp_executesql may declare two thousand
     while (at().kind == TokenKind::Variable) {
         ProcedureParameter p;
         p.name = std::string(at().text);
         if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
             fail();
-        for (const auto& q : parameters)
-            if (lowerAscii(q.name) == lowerAscii(p.name))
-                throw ServerError(134, 15,
-                                  "The variable name '" + p.name +
-                                      "' has already been declared. Variable names must be "
-                                      "unique within a query batch or stored procedure.");
+        if (!names.insert(lowerAscii(p.name)).second)
+            throw ServerError(134, 15,
+                              "The variable name '" + p.name +
+                                  "' has already been declared. Variable names must be "
+                                  "unique within a query batch or stored procedure.");
         advance();
         word("AS");
         p.type = columnType();

@@ -15,6 +15,7 @@ namespace rimo::tds {
 struct SelectItem
 {
     bool star = false;
+    bool unnamed = false;           // an expression without an alias
     std::optional<ColumnType> type; // known result type of an expression item
 };
 
