@@ -63,14 +63,31 @@ QString TDateServices::ToFarsiDate(const QString& eng_date)
     return solar.stepped ? CompleateDate(solar.text) : solar.text;
 }
 
+rimo::SolarDayCheck TDateServices::solarDayOrError(const QString& FarDate)
+{
+    const QString problem = dateEntryProblem(FarDate);
+    if (!problem.isEmpty())
+        throw rimo::Error(problem);
+    const rimo::SolarDayCheck day = rimo::checkSolarDay(FarDate);
+    switch (day.fault) {
+    case rimo::SolarDayFault::None:
+        return day;
+    case rimo::SolarDayFault::Year:
+        throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadYear));
+    case rimo::SolarDayFault::Day:
+        break;
+    }
+    throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadDay));
+}
+
 QString TDateServices::ToEnglishDate(const QString& FarDate)
 {
-    QString result;
-    if (IsValidDate(FarDate))
-        result = rimo::ConvertDateText(trimmedText(FarDate), rimo::dkSolar);
-    if (!result.left(4).contains(u'/'))
-        result = ConvertDateFormat(result, QStringLiteral("Y/M/D"), QStringLiteral("D/M/Y"));
-    return result;
+    const rimo::SolarDayCheck day = solarDayOrError(FarDate);
+    quint16 y = day.year, m = day.month, d = day.day;
+    // Solar years near 65535 lie past the Gregorian years the library holds.
+    if (!rimo::SolarToGregorian(y, m, d))
+        throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadYear));
+    return rimo::twoDigits(d) + u'/' + rimo::twoDigits(m) + u'/' + QString::number(y);
 }
 
 QString TDateServices::ToEnglishDateForSQLServer(const QString& FarDate)

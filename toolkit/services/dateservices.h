@@ -8,6 +8,7 @@
 // the library. IsKabise is the day counting's own leap-year rule and differs from the library's
 // in some years.
 
+#include "calendar/dateentry.h"
 #include "core/clock.h"
 
 #include <QDate>
@@ -32,8 +33,13 @@ public:
     // date that does not exist outside the day arithmetic's span, or a date before 622-03-21.
     // What the day arithmetic assembles from odd days or months goes through CompleateDate.
     QString ToFarsiDate(const QString& eng_date);
-    // Solar date text to Gregorian "dd/mm/yyyy" through the library; "//" after a failed check.
+    // Solar date text to Gregorian "dd/mm/yyyy" through the library. A text that names no solar
+    // day raises rimo::Error and shows nothing: the error's text is the one Persian message for
+    // it, the entry check's own (blank, letters, month 13) or the date message with "the year is
+    // not right" (fewer than four digits: 89/11/4) or "the day is not right" (1389/07/31,
+    // 1404/12/30). So no caller can build SQL from a day that does not exist.
     QString ToEnglishDate(const QString& FarDate);
+    // The same as ToEnglishDate.
     QString ToEnglishDateForSQLServer(const QString& FarDate);
     // Today's solar date as filled at the toolkit's creation (empty before).
     QString FarsiToday() const { return m_today; }
@@ -92,6 +98,8 @@ protected:
 private:
     // The completed text, or nothing after the check's message.
     std::optional<QString> completeChecked(const QString& St);
+    // The solar day a text names; raises rimo::Error with the Persian message when it names none.
+    static rimo::SolarDayCheck solarDayOrError(const QString& FarDate);
 
     QString m_today;
 };
