@@ -279,18 +279,16 @@ int TDateServices::DateToInt(const QString& St)
 
 QString TDateServices::NDayFromDate(const QString& FarDate, int N)
 {
-    // The Gregorian side as ToEnglishDate finds it, but a text that names no real solar day
-    // (1388/12/30, year 89) is refused rather than read back as a Gregorian date of its own.
-    QDate date;
-    if (IsValidDate(FarDate)) {
-        quint16 y = 0, m = 0, d = 0;
-        rimo::SplitDate(trimmedText(FarDate), y, m, d);
-        if (rimo::SolarToGregorian(y, m, d))
-            date = QDate(y, m, d);
-    }
-    if (!date.isValid())
+    // A text the entry check refuses is reported as everywhere else; one that passes it but names
+    // no day (1388/12/30, year 89) is refused rather than counted from a day of its own making.
+    if (!IsValidDate(FarDate))
         throw rimo::Error(QStringLiteral("'%1' is not a valid date").arg(FarDate.left(40)));
-    return ToFarsiDate(date.addDays(N).toString(QStringLiteral("dd/MM/yyyy")));
+    const rimo::SolarDayCheck from = solarDayOrError(FarDate);
+    // Counted on the calendar the conversions and the month control show, as DaySubDate counts.
+    quint16 y = 0, m = 0, d = 0;
+    if (!rimo::solarDateOfDayNumber(rimo::solarDayNumber(from.year, from.month, from.day) + N, y, m, d))
+        throw rimo::Error(QStringLiteral("No solar date lies %1 days from %2").arg(N).arg(FarDate.left(40)));
+    return QStringLiteral("%1/%2/%3").arg(y, 4, 10, QChar(u'0')).arg(rimo::twoDigits(m), rimo::twoDigits(d));
 }
 
 QString TDateServices::NMinFromTime(const QString& InTime, const QString& N)

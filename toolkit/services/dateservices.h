@@ -5,8 +5,10 @@
 //
 // Two engines meet here: ToFarsiDate keeps the toolkit's own day stepping for
 // 1922-01-01..2021-03-20 and uses the calendar library outside it; ToEnglishDate always uses
-// the library. IsKabise is the day counting's own leap-year rule and differs from the library's
-// in some years.
+// the library. Everything that counts days counts on the library's calendar, the one the
+// conversions and the month control show. IsKabise is the toolkit's older leap-year rule, kept
+// for its callers; it differs from the library's in some years (1387, 1388, 1403, 1404) and no
+// count uses it.
 
 #include "calendar/dateentry.h"
 #include "core/clock.h"
@@ -46,6 +48,8 @@ public:
     // From the clock's date, or from `today`.
     void fillTodaySlot();
     void fillTodaySlot(const QDate& today);
+    // The toolkit's own leap-year test (1388 and 1404 leap, 1387 and 1403 not), for callers that
+    // ask it; the day counting no longer uses it and follows the library's calendar.
     static bool IsKabise(int Sal);
     // "D/M/Y" <-> "Y/M/D" (names in any case) by fixed character positions; otherwise "".
     static QString ConvertDateFormat(const QString& St, const QString& OldFormat, const QString& NewFormat);
@@ -71,21 +75,29 @@ public:
     static QString timeEntryProblem(const QString& St);
 
     // --- Arithmetic ---
-    // Days from Date1 to Date2 (IsKabise years, toolkit month lengths); never negative unless
-    // ReturnMinuse asks for the sign. 0 after a failed check.
+    // Days from Date1 to Date2 on the library's calendar (Esfand 30 in its leap years); never
+    // negative unless ReturnMinuse asks for the sign. 0 after a failed check.
     int DaySubDate(const QString& Date1, const QString& Date2, bool ReturnMinuse);
     // The same on canonical texts read at fixed positions, with no check and no message.
     int DaySubDateWithOutCheckDate(const QString& Date1, const QString& Date2, bool ReturnMinuse);
     // The difference as "MM/DD" in 30-day months and 360-day years; "" after a failed check.
     QString SubDate(const QString& Date1, const QString& Date2);
-    // yyyymmdd as an integer, -1 after a failed check.
+    // yyyymmdd as an integer, -1 after a failed check. It orders dates and counts nothing.
     int DateToInt(const QString& St);
+    // The solar date N days after FarDate (N may be negative), counted on the library's calendar.
+    // Raises rimo::Error for a text that names no day: after the entry check's message for one
+    // the check refuses, with the Persian message as its text for one it lets through
+    // (1388/12/30, 89/11/04). Raises too when the result lies outside years 1..65535.
     QString NDayFromDate(const QString& FarDate, int N);
     // InTime advanced by the span N, as hh:mm, wrapping at midnight.
     QString NMinFromTime(const QString& InTime, const QString& N);
     // Hours from Time2 to Time1 (wrapping over midnight), rounded to two decimals.
     double SubTime(const QString& Time1, const QString& Time2);
+    // The next three turn a bare count into units, with no date to place a leap day at: they
+    // keep fixed units (30-day months, 365-day years), like SubDate's model, not the calendar.
+    // A day count as "months.days" in 30-day months.
     static QString ConvertDayToMonthDay(const QString& St);
+    // A "months/days" text or a day count as a comparable "MM/DD" (whole 30-day months carried).
     static QString ConvetToDateCompare(const QString& St);
     // A day count as years (365 days), months (30 days) and days, numbers in digits followed by
     // the Persian unit words; "" for 0, negatives and non-numbers.
