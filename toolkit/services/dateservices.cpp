@@ -8,6 +8,7 @@
 #include "core/integertext.h"
 #include "core/textutil.h"
 #include "db/msdataset.h"
+#include "dbcontrols/dbwidgets.h"
 #include "toolkit/services/texts.h"
 
 #include <QVariant>
@@ -30,6 +31,15 @@ QString dateMessage(const QString& t, const QString& reason)
 QString timeMessage(const QString& t, const QString& reason)
 {
     return texts::TimePrefix + t + texts::NotValid + texts::LineBreak + reason;
+}
+
+// The column a data-aware edit box is bound to: the one the project's TDBEdit names, or for any
+// other box its dynamic property "dataField"; "" for a box without one.
+QString dataFieldOf(const QWidget* sender)
+{
+    if (const auto* edit = qobject_cast<const TDBEdit*>(sender))
+        return edit->DataField();
+    return sender->property("dataField").toString();
 }
 
 QString widgetText(QWidget* sender)
@@ -217,13 +227,14 @@ bool TDateServices::CheckTheDate(QWidget* Sender, TMSTable* InTable)
         Sender->setFocus();
         return false;
     }
-    const QString field = Sender->property("dataField").toString();
+    const QString field = dataFieldOf(Sender);
     if (!field.isEmpty()) {
         if (!InTable)
             throw rimo::Error(QStringLiteral("No table for the date field %1").arg(field));
         writeDateField(InTable, field, *done);
     }
-    // A data-aware box shows its field's value; without a data link it is set here as well.
+    // Writing the field tells no control, so the box is given the completed text too (a TDBEdit
+    // bound to that field writes the same text into the row once more).
     Sender->setProperty("text", *done);
     return true;
 }

@@ -64,8 +64,9 @@ public:
     // The clock's time of day as hh:mm; also resets the program's date and time formats.
     QString NowTime();
     // For the exit of an edit box (a widget with a "text" property). A rejected text stays and
-    // gets the focus back. An accepted date is completed; when Sender carries the dynamic
-    // property "dataField" it is also stored into that field of InTable.
+    // gets the focus back. An accepted date is completed and shown in the box; for a data-aware
+    // box (a TDBEdit with a DataField, or a box with the dynamic property "dataField") it is
+    // also stored as text into that field of InTable, whose row must be in editing.
     bool CheckTheDate(QWidget* Sender, TMSTable* InTable);
     bool CheckTheTime(QWidget* Sender);
 
