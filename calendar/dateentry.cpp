@@ -1,5 +1,6 @@
 #include "calendar/dateentry.h"
 
+#include "calendar/solarcalendar.h"
 #include "core/error.h"
 #include "core/integertext.h"
 #include "core/textutil.h"
@@ -81,6 +82,25 @@ QString completedDate(const QString& accepted)
 int dateNumber(const QString& accepted)
 {
     return integerOrError(completedDate(accepted).remove(u'/'));
+}
+
+SolarDayCheck checkSolarDay(const QString& accepted)
+{
+    const QString t = trimmedText(accepted);
+    const qsizetype first = t.indexOf(u'/');
+    const qsizetype second = t.indexOf(u'/', first + 1);
+    // The year as the library's texts read it: four digits at least, within 16 bits.
+    bool yearRead = false;
+    const qlonglong year = QStringView(t).left(first).toLongLong(&yearRead);
+    if (first < 0 || second < 0 || !yearRead || year < 1000 || year > 65535)
+        return {SolarDayFault::Year};
+    const int month = readInteger(QStringView(t).mid(first + 1, second - first - 1)).value_or(0);
+    const int day = readInteger(QStringView(t).mid(second + 1)).value_or(0);
+    const auto y = static_cast<quint16>(year);
+    if (month < 1 || month > 12 || day < 1 || day > 31 ||
+        !DateIsValid(dkSolar, y, static_cast<quint16>(month), static_cast<quint16>(day)))
+        return {SolarDayFault::Day};
+    return {SolarDayFault::None, y, static_cast<quint16>(month), static_cast<quint16>(day)};
 }
 
 TimeEntryCheck checkTimeEntry(const QString& text)

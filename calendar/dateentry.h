@@ -35,6 +35,22 @@ QString completedDate(const QString& accepted);
 // rimo::Error when the number does not fit 32 bits.
 int dateNumber(const QString& accepted);
 
+// Whether a date the entry check accepts names a day the calendar library can convert and count.
+enum class SolarDayFault {
+    None,
+    Year, // a year of fewer than four digits (89, 0089) or beyond 65535
+    Day,  // a day beyond its month's length (1389/07/31, Esfand 30 of a common year)
+};
+
+struct SolarDayCheck
+{
+    SolarDayFault fault = SolarDayFault::None;
+    quint16 year = 0, month = 0, day = 0; // the day, when there is one
+};
+
+// Meant for a text checkDateEntry accepts; any other text gets a fault, never a day.
+SolarDayCheck checkSolarDay(const QString& accepted);
+
 // What is wrong with a typed time, in the order the checks find it.
 enum class TimeEntryFault {
     None,

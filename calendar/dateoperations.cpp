@@ -75,8 +75,11 @@ QString subtractMonths(const Parts& p, TDateKind Kind, qint64 n)
     if (!p.complete())
         return join(p.y, p.m, p.d);
     const qint64 months = p.y * 12 + (p.m - 1) - n;
-    const qint64 y = months < 12 ? 0 : months / 12;
-    const qint64 m = months < 12 ? 1 : months % 12 + 1;
+    const qint64 y = months >= 0 ? months / 12 : -((11 - months) / 12);
+    const qint64 m = months - 12 * y + 1;
+    // Before year 1 the year becomes 0, as past 65535, whatever the day.
+    if (y < 1)
+        return join(0, m, p.d);
     // A target month shorter than the day leaves the date as it is.
     if (monthLength(Kind, y, m) < p.d)
         return join(p.y, p.m, p.d);

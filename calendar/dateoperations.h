@@ -5,9 +5,10 @@
 //
 // Moves never leave a day its month lacks: a day beyond the new month's length becomes the
 // month's last day (DaysOfMonth, so a leap Esfand or February has its extra day). Month and day
-// steps carry across year ends. A year outside 1..65535 becomes 0, which the control refuses.
-// A negative count is the opposite step. A text with a zero year, month or day has no place in
-// the calendar; steps leave it as it is. Texts that are no date raise like SplitDate.
+// steps carry across year ends. A step by years, months or days to a year outside 1..65535 gives
+// year 0, which the control refuses with its message. A negative count is the opposite step. A text with a
+// zero year, month or day has no place in the calendar; steps leave it as it is. Texts that are no date raise
+// like SplitDate.
 
 #include "calendar/solarcalendar.h"
 
@@ -17,7 +18,8 @@ namespace rimo::dateops {
 
 QString IncYear(const QString& Date, TDateKind Kind, int ANumberOfYear);
 QString DecYear(const QString& Date, TDateKind Kind, int ANumberOfYear);
-// Subtracting months changes nothing when the day is beyond the target month's length.
+// Subtracting months within years 1..65535 changes nothing when the day is beyond the target
+// month's length.
 QString IncMonth(const QString& Date, TDateKind Kind, int ANumberOfMonth);
 QString DecMonth(const QString& Date, TDateKind Kind, int ANumberOfMonth);
 // Subtracting past the month's first day changes nothing.

@@ -17,9 +17,6 @@ namespace rimo {
 
 namespace {
 
-// Month lengths of the day counting, Esfand without its leap day.
-constexpr int kToolkitMonth[13] = {0, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 29};
-
 // The solar date of a Gregorian date by the calendar library, with a four-digit year;
 // the empty text when the date does not exist or lies before the solar calendar.
 QString librarySolarText(int y, int m, int d)
@@ -115,19 +112,12 @@ int toolkitDayDifference(const DateParts& from, const DateParts& to, bool signed
     if (m1 < 1 || m1 > 12 || m2 < 1 || m2 > 12)
         throw Error(
             QStringLiteral("A month of %1 cannot be counted in days").arg(m1 < 1 || m1 > 12 ? m1 : m2));
+    // Counted on the calendar the program shows, so that two days in a row are one day apart.
+    const qint64 forward = solarDayNumber(y2, m2, d2) - solarDayNumber(y1, m1, d1);
+    // The sign follows the dates' order as written; only a day beyond its month can make the
+    // count run the other way (1389/01/40 lies after 1389/02/01).
     const bool later = std::tuple(y1, m1, d1) > std::tuple(y2, m2, d2);
-    const qint64 lowYear = std::min(y1, y2);
-    const qint64 highYear = std::max(y1, y2);
-    const qint64 yearDays = 365 * (highYear - lowYear) + kabiseYearsBetween(lowYear, highYear);
-    qint64 monthDays = 0;
-    for (int m = std::min(m1, m2); m < std::max(m1, m2); ++m)
-        monthDays += kToolkitMonth[m];
-    const qint64 dayPart = later ? qint64(d1) - d2 : qint64(d2) - d1;
-    if ((!later && m1 > m2) || (later && m1 < m2))
-        monthDays = -monthDays;
-    qint64 result = yearDays + monthDays + dayPart;
-    if (signedResult && later)
-        result = -result;
+    const qint64 result = later && !signedResult ? -forward : forward;
     if (result < std::numeric_limits<int>::min() || result > std::numeric_limits<int>::max())
         throw Error(QStringLiteral("The number of days between the dates is too large"));
     return static_cast<int>(result);

@@ -1,7 +1,8 @@
 #pragma once
-// The toolkit's own date rules, apart from the calendar library: its leap years ("kabise") and
-// day counting, the day stepping of its Gregorian-to-solar conversion, date differences and the
-// texts that show and compare them. Plain functions of their input, with no messages.
+// The toolkit's own date rules beside the calendar library: its leap years ("kabise"), its day
+// counting (on the library's calendar), the day stepping of its Gregorian-to-solar conversion,
+// date differences and the texts that show and compare them. Plain functions of their input,
+// with no messages.
 
 #include <QString>
 #include <QtGlobal>
@@ -17,20 +18,21 @@ struct DateParts
 
 // --- Leap years and day counting ---
 
-// A kabise year of the day counting: (y - 55) mod 33 a multiple of 4 other than 32, where a year
-// from 100 on counts by its last two digits above 1300 (1388 as 88 + 1300, 2388 as 88 + 2300 -
-// 1300). Answers for any integer; differs from the library's rule in some years (1387, 1403).
+// The toolkit's IsKabise: (y - 55) mod 33 a multiple of 4 other than 32, where a year from 100 on
+// counts by its last two digits above 1300 (1388 as 88 + 1300, 2388 as 88 + 2300 - 1300).
+// Answers for any integer. It marks 1388 and 1404 where the calendar (IsLeapOfKind) has 1387
+// and 1403, so nothing that counts days uses it any more.
 bool isKabiseYear(int year);
 
 // The number of kabise years in [from, to); 0 when `to` is not above `from`. Long spans are
 // counted without visiting every year.
 qint64 kabiseYearsBetween(qint64 from, qint64 to);
 
-// Days from the earlier of two dates (compared by year, month and day) to the later in the
-// toolkit's calendar: months of 31 days, then 30, and an Esfand of 29 days or 30 in a kabise
-// year. With `signedResult` the count is negative when `from` is the later date. A day beyond
-// its month's length counts on (1389/01/40 is 1389/02/09). Raises rimo::Error for a month
-// outside 1..12 and a count beyond 32 bits.
+// Days from one date to another on the calendar the program shows (solarDayNumber: Esfand has
+// its 30th day in the library's leap years). The count is taken from the earlier date, in the
+// order of year, month and day, to the later one; with `signedResult` it is negative when `from`
+// is the later date. A day beyond its month's length counts on (1389/01/40 is 1389/02/09).
+// Raises rimo::Error for a month outside 1..12 and a count beyond 32 bits.
 int toolkitDayDifference(const DateParts& from, const DateParts& to, bool signedResult);
 
 // Year, month and day of a canonical yyyy/mm/dd text read at the positions 1-4, 6-7 and 9-10.

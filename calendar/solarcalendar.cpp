@@ -48,10 +48,16 @@ constexpr Civil civilFromDays(qint64 days)
     return {static_cast<qint64>(yoe + era * 400 + (m <= 2)), m, d};
 }
 
-// Days from solar 0001/01/01 to the first day of solar year y (y >= 1): 8 leap years in 33.
+constexpr qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+// Days from solar 0001/01/01 to the first day of solar year y: 8 leap years in 33, the same
+// cycle carried on before year 1.
 constexpr qint64 solarYearStart(qint64 y)
 {
-    return 365 * (y - 1) + (8 * y + 21) / 33;
+    return 365 * (y - 1) + floorDiv(8 * y + 21, 33);
 }
 
 // 1405/01/01 is 2026-03-21; solar day 0 (0001/01/01) lies that many days earlier.
@@ -91,17 +97,21 @@ bool DateOfDayNumber(TDateKind Kind, quint16 N, quint16 Year, quint16& Month, qu
     return DateIsValid(Kind, Year, Month, Day);
 }
 
-bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day)
+qint64 solarDayNumber(qint64 year, qint64 month, qint64 day)
 {
-    if (!DateIsValid(dkGregorian, Year, Month, Day))
-        return false;
-    const qint64 n = daysFromCivil(Year, Month, Day) - kSolarEpoch;
+    const qint64 carried = floorDiv(month - 1, 12);
+    return solarYearStart(year + carried) + kDaysBefore[dkSolar][month - 12 * carried] + day - 1;
+}
+
+bool solarDateOfDayNumber(qint64 n, quint16& Year, quint16& Month, quint16& Day)
+{
     if (n < 0)
         return false; // before solar year 1
     // The year from the mean year of 12053/33 days: exact for every day of years 1..65535, as
     // the first and last day of each year, the extremes, show (tested in calendar_tests).
     const qint64 y = (33 * n + 3) / 12053 + 1;
-    // Gregorian years fit 16 bits, and solar years are 621 or 622 smaller, so y fits too.
+    if (y > 65535)
+        return false;
     const auto dayOfYear = static_cast<unsigned>(n - solarYearStart(y)); // [0, 365]
     // Six months of 31 days, then months of 30 (Esfand's 30th day is day 365).
     if (dayOfYear < 186) {
@@ -115,12 +125,19 @@ bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day)
     return true;
 }
 
+bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day)
+{
+    if (!DateIsValid(dkGregorian, Year, Month, Day))
+        return false;
+    // Gregorian years fit 16 bits, and solar years are 621 or 622 smaller, so the year fits too.
+    return solarDateOfDayNumber(daysFromCivil(Year, Month, Day) - kSolarEpoch, Year, Month, Day);
+}
+
 bool SolarToGregorian(quint16& Year, quint16& Month, quint16& Day)
 {
     if (!DateIsValid(dkSolar, Year, Month, Day))
         return false;
-    const qint64 n = solarYearStart(Year) + kDaysBefore[dkSolar][Month] + Day - 1;
-    const Civil c = civilFromDays(kSolarEpoch + n);
+    const Civil c = civilFromDays(kSolarEpoch + solarDayNumber(Year, Month, Day));
     if (c.year > 65535)
         return false;
     Year = static_cast<quint16>(c.year);

@@ -48,6 +48,15 @@ quint16 DayNumberInYear(TDateKind Kind, quint16 Year, quint16 Month, quint16 Day
 // Month and day of day N of Year; false (with 0/0 when N fits no month) when that is no valid date.
 bool DateOfDayNumber(TDateKind Kind, quint16 N, quint16 Year, quint16& Month, quint16& Day);
 
+// Day numbers of the solar calendar: the days from 0001/01/01 (day 0) by the leap rule above,
+// whose 33-year cycle carries on past year 65535 and before year 1, so that any two dates are a
+// subtraction apart. Parts beyond their range count on: a day beyond its month's length into
+// the next months (1389/01/40 is 1389/02/09, 1388/12/30 is 1389/01/01), a month beyond 12 into
+// the next years (1389/13/01 is 1390/01/01). Callers keep the parts within 32 bits.
+qint64 solarDayNumber(qint64 year, qint64 month, qint64 day);
+// The date of day number n; false, with the parts unchanged, outside years 1..65535.
+bool solarDateOfDayNumber(qint64 n, quint16& Year, quint16& Month, quint16& Day);
+
 // Convert in place. False, with the parts unchanged, for an invalid date or a result outside
 // years 1..65535 (Gregorian dates before 622-03-21, solar dates after Gregorian year 65535).
 bool GregorianToSolar(quint16& Year, quint16& Month, quint16& Day);

@@ -128,7 +128,6 @@ protected:
     int registryWinVer() const override { return WinVer; }
     TMessageBoardForm& reportBoard() override { return *m_board; }
     QString reportToday() override { return FarsiToday(); }
-    QString reportNowTime() override { return NowTime(); }
     QListWidget& reportWindowList() override { return *CTILIst; }
 
 private:

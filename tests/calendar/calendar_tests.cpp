@@ -219,6 +219,45 @@ TEST(SolarCalendar, WholeRangeRoundTripAndContinuity)
     }
 }
 
+// Day numbers step through the calendar day by day: a year is as long as its months say (so
+// Esfand 30 exists exactly in the leap years), the conversions agree with them, and parts beyond
+// their range, or years outside 1..65535, carry on in the same cycle.
+TEST(SolarCalendar, DayNumbersFollowTheCalendar)
+{
+    for (int y = 1; y <= 65535; ++y) {
+        const qint64 start = solarDayNumber(y, 1, 1);
+        ASSERT_EQ(solarDayNumber(y, 12, DaysOfMonth(dkSolar, y, 12)) + 1, solarDayNumber(y + 1, 1, 1)) << y;
+        ASSERT_EQ(solarDayNumber(y + 1, 1, 1) - start, IsLeapOfKind(dkSolar, y) ? 366 : 365) << y;
+        quint16 year = 0, month = 0, day = 0;
+        ASSERT_TRUE(solarDateOfDayNumber(start, year, month, day)) << y;
+        ASSERT_EQ((Ymd{year, month, day}), (Ymd{y, 1, 1}));
+    }
+    // Against the conversions, through Qt's Julian days, every day of 1300..1500.
+    const qint64 offset = QDate(2011, 1, 24).toJulianDay() - solarDayNumber(1389, 11, 4);
+    for (int y = 1300; y <= 1500; ++y) {
+        for (int m = 1; m <= 12; ++m) {
+            for (int d = 1; d <= DaysOfMonth(dkSolar, y, m); ++d) {
+                const Ymd g = toGregorian({y, m, d});
+                ASSERT_EQ(solarDayNumber(y, m, d) + offset, QDate(g.y, g.m, g.d).toJulianDay())
+                    << y << m << d;
+            }
+        }
+    }
+    EXPECT_EQ(solarDayNumber(1389, 1, 40), solarDayNumber(1389, 2, 9));
+    EXPECT_EQ(solarDayNumber(1388, 12, 30), solarDayNumber(1389, 1, 1));
+    EXPECT_EQ(solarDayNumber(1389, 13, 1), solarDayNumber(1390, 1, 1));
+    EXPECT_EQ(solarDayNumber(1389, 0, 5), solarDayNumber(1388, 12, 5));
+    EXPECT_EQ(solarDayNumber(1389, 1, 0), solarDayNumber(1388, 12, 29));
+    for (qint64 y : {-1000LL, -34LL, -1LL, 0LL, 65530LL, 2147483600LL})
+        EXPECT_EQ(solarDayNumber(y + 33, 1, 1) - solarDayNumber(y, 1, 1), 33 * 365 + 8) << y;
+    quint16 year = 7, month = 7, day = 7;
+    EXPECT_FALSE(solarDateOfDayNumber(-1, year, month, day));
+    EXPECT_FALSE(solarDateOfDayNumber(solarDayNumber(65536, 1, 1), year, month, day));
+    EXPECT_EQ((Ymd{year, month, day}), (Ymd{7, 7, 7}));
+    EXPECT_TRUE(solarDateOfDayNumber(solarDayNumber(65536, 1, 1) - 1, year, month, day));
+    EXPECT_EQ((Ymd{year, month, day}), (Ymd{65535, 12, DaysOfMonth(dkSolar, 65535, 12)}));
+}
+
 // Qt's Persian calendar follows a 2820-year cycle; it agrees with the 33-year rule day by day up
 // to 2058-03-19, after which it places one leap year a year later.
 TEST(SolarCalendar, AgreesWithQtPersianCalendar)

@@ -110,7 +110,12 @@ TEST(DateOperations, RefusedNegativeAndOutOfRangeSteps)
         {"DecYear", ops::DecYear, "1389/11/04", dkSolar, 1389, "0/11/04"},
         {"GotoYear", ops::GotoYear, "1389/11/04", dkSolar, 70000, "0/11/04"},
         {"IncMonth", ops::IncMonth, "65535/12/01", dkGregorian, 1, "0/01/01"},
-        {"IncMonth", ops::IncMonth, "1389/11/04", dkSolar, -2147483647 - 1, "1389/11/04"},
+        // Subtracting months to before year 1 gives year 0 too (it used to leave the date).
+        {"IncMonth", ops::IncMonth, "1389/11/04", dkSolar, -2147483647 - 1, "0/03/04"},
+        {"DecMonth", ops::DecMonth, "9999/12/31", dkGregorian, 2147483647, "0/05/31"},
+        {"DecMonth", ops::DecMonth, "1000/02/10", dkSolar, 12000, "0/02/10"},
+        {"DecMonth", ops::DecMonth, "1000/02/31", dkSolar, 12001, "0/01/31"},
+        {"DecMonth", ops::DecMonth, "1000/02/10", dkSolar, 11988, "1/02/10"},
         {"IncDay", ops::IncDay, "65535/12/31", dkGregorian, 1, "0/01/01"},
         {"IncDay", ops::IncDay, "1389/11/04", dkSolar, 2147483647, "0/01/01"},
         {"IncDay", ops::IncDay, "1389/13/04", dkSolar, 1, "1389/00/04"},

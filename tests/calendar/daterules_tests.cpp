@@ -1,5 +1,6 @@
 // The toolkit's own date rules as plain functions: kabise years and their counting, day
-// differences, the day stepping of its conversion, and the texts of differences and clock times.
+// differences on the library's calendar, the day stepping of its conversion, and the texts of differences and
+// clock times.
 #include "calendar/daterules.h"
 #include "core/error.h"
 
@@ -63,13 +64,18 @@ TEST(DateRules, ToolkitDayDifference)
         {{1389, 5, 10}, {1389, 5, 10}, 0, 0},
         {{1389, 1, 1}, {1390, 1, 1}, 365, 365},
         {{1390, 1, 1}, {1389, 1, 1}, 365, -365},
-        {{1388, 1, 1}, {1389, 1, 1}, 366, 366}, // 1388 is kabise
-        {{1387, 12, 29}, {1388, 1, 1}, 1, 1},   // 1387 is not
-        {{1388, 12, 29}, {1389, 1, 1}, 2, 2},
+        // Counted on the calendar the program shows: 1387 and 1403 have an Esfand 30, 1388 and
+        // 1404 (kabise years of the toolkit's older rule) have none.
+        {{1388, 1, 1}, {1389, 1, 1}, 365, 365},
+        {{1387, 1, 1}, {1388, 1, 1}, 366, 366},
+        {{1387, 12, 29}, {1388, 1, 1}, 2, 2},
+        {{1388, 12, 29}, {1389, 1, 1}, 1, 1},
+        {{1403, 12, 30}, {1404, 1, 1}, 1, 1},
+        {{1404, 12, 29}, {1405, 1, 1}, 1, 1},
         {{1389, 6, 31}, {1389, 7, 1}, 1, 1},
         {{1389, 1, 1}, {1389, 12, 29}, 364, 364},
         {{1389, 12, 29}, {1389, 1, 1}, 364, -364},
-        {{89, 1, 1}, {90, 1, 1}, 365, 365}, // two-digit years count in their own cycle
+        {{89, 1, 1}, {90, 1, 1}, 365, 365}, // years below 1000 count in the same cycle
         // A day beyond its month counts on: 1389/01/40 is 1389/02/09, eight days after 02/01.
         {{1389, 1, 40}, {1389, 2, 1}, -8, -8},
         {{1389, 2, 1}, {1389, 1, 40}, -8, 8},

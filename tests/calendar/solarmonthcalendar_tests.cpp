@@ -249,6 +249,12 @@ TEST_F(CalendarTest, InDateRefusesZeroPartsWithItsMessage)
     cal->setInDate(u"2011/00/05"_s);
     ASSERT_EQ(dialogs.messages.size(), 3);
     EXPECT_EQ(dialogs.messages.back().text, u"Invalid date, Enter correct date please."_s);
+
+    // so does a step of months to before year 1
+    cal->setInDate(u"9999/12/31"_s);
+    EXPECT_EQ(cal->DecMonth(2147483647), u"9999/12/31"_s);
+    ASSERT_EQ(dialogs.messages.size(), 4);
+    EXPECT_EQ(dialogs.messages.back().text, u"Invalid date, Enter correct date please."_s);
 }
 
 TEST_F(CalendarTest, YearBoxKeys)

@@ -174,13 +174,24 @@ TEST_F(PickDateTest, EnterClosesWithOkFromTheGridTheMonthComboAndTheYearBox)
     EXPECT_EQ(pick(QStringLiteral("1389/05/10")), QStringLiteral("1390/05/10"));
 }
 
-TEST_F(PickDateTest, EsfandThirtyKeepsTheDayTheCalendarHad)
+// A day its month lacks opens on the month's last day, as the month control treats it; before,
+// the picker kept the calendar's own day and OK wrote e.g. 1389/12/04 for 1389/12/30.
+TEST_F(PickDateTest, ADayTheMonthLacksOpensOnTheMonthsLastDay)
 {
-    user(clickOk);
-    EXPECT_EQ(pick(QStringLiteral("1389/12/30")), QStringLiteral("1389/12/04"));
-    EXPECT_EQ(opened.year, 1389);
-    EXPECT_EQ(opened.month, 12);
-    EXPECT_EQ(opened.day, 4);
+    struct Case
+    {
+        QString box, opened;
+    } cases[] = {
+        {"1389/12/30", "1389/12/29"},                               // Esfand of a common year
+        {"1404/12/30", "1404/12/29"}, {"1403/12/30", "1403/12/30"}, // Esfand of a leap year keeps its 30th
+        {"1387/12/30", "1387/12/30"}, {"89/7/31", "1389/07/30"},
+    };
+    for (const Case& c : cases) {
+        user(clickOk);
+        EXPECT_EQ(pick(c.box), c.opened) << c.box.toStdString();
+        EXPECT_EQ(opened.date, c.opened) << c.box.toStdString();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(PickDateTest, FiveDigitYearIsReadAtTheDividers)

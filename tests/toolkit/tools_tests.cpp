@@ -1,3 +1,5 @@
+#include "board/boardrows.h"
+#include "board/messageboardform.h"
 #include "calendar/solarcalendar.h"
 #include "calendar/widgets/solarmonthcalendar.h"
 #include "core/formatsettings.h"
@@ -96,6 +98,23 @@ TEST(Tools, TodayAndTheTimeOfDayComeFromTheGivenClock)
     EXPECT_EQ(tools->FarsiToday(), "1403/12/30");
     tools->fillTodaySlot();
     EXPECT_EQ(tools->FarsiToday(), "1404/01/01");
+}
+
+// The world clock through the toolkit object: on a machine whose clock runs on UTC, Tehran and
+// the Iran zone row show the same time, from the universal time of the clock TTools was given.
+TEST(Tools, WorldClockRowsComeFromTheClocksUniversalTime)
+{
+    Fixture f;
+    f.clock->moment = QDateTime(QDate(2026, 12, 9), QTime(4, 44, 10));
+    f.clock->utcMoment = QDateTime(QDate(2026, 12, 9), QTime(4, 44, 10), Qt::UTC);
+    auto facts = std::make_shared<fakes::FakeSystemFacts>();
+    facts->zoneList = QList<ZoneFacts>{{"Iran Standard Time", "(UTC+03:30) Tehran"}};
+    PlatformServices services = f.services();
+    services.systemFacts = facts;
+    TTools tools(services, f.dir.path());
+    tools.ShowTimes();
+    EXPECT_EQ(tools.messageBoard()->rows().rows(),
+              (std::vector<board::Row>{{"Iran(Tehran)", "08:14"}, {"Iran ( Tehran)[+03:30]", "08:14:10"}}));
 }
 
 TEST(Tools, CreatesTheHiddenSolarCalendarOnItsClock)

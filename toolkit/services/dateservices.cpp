@@ -8,6 +8,7 @@
 #include "core/integertext.h"
 #include "core/textutil.h"
 #include "db/msdataset.h"
+#include "dbcontrols/dbwidgets.h"
 #include "toolkit/services/texts.h"
 
 #include <QVariant>
@@ -30,6 +31,15 @@ QString dateMessage(const QString& t, const QString& reason)
 QString timeMessage(const QString& t, const QString& reason)
 {
     return texts::TimePrefix + t + texts::NotValid + texts::LineBreak + reason;
+}
+
+// The column a data-aware edit box is bound to: the one the project's TDBEdit names, or for any
+// other box its dynamic property "dataField"; "" for a box without one.
+QString dataFieldOf(const QWidget* sender)
+{
+    if (const auto* edit = qobject_cast<const TDBEdit*>(sender))
+        return edit->DataField();
+    return sender->property("dataField").toString();
 }
 
 QString widgetText(QWidget* sender)
@@ -63,14 +73,31 @@ QString TDateServices::ToFarsiDate(const QString& eng_date)
     return solar.stepped ? CompleateDate(solar.text) : solar.text;
 }
 
+rimo::SolarDayCheck TDateServices::solarDayOrError(const QString& FarDate)
+{
+    const QString problem = dateEntryProblem(FarDate);
+    if (!problem.isEmpty())
+        throw rimo::Error(problem);
+    const rimo::SolarDayCheck day = rimo::checkSolarDay(FarDate);
+    switch (day.fault) {
+    case rimo::SolarDayFault::None:
+        return day;
+    case rimo::SolarDayFault::Year:
+        throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadYear));
+    case rimo::SolarDayFault::Day:
+        break;
+    }
+    throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadDay));
+}
+
 QString TDateServices::ToEnglishDate(const QString& FarDate)
 {
-    QString result;
-    if (IsValidDate(FarDate))
-        result = rimo::ConvertDateText(trimmedText(FarDate), rimo::dkSolar);
-    if (!result.left(4).contains(u'/'))
-        result = ConvertDateFormat(result, QStringLiteral("Y/M/D"), QStringLiteral("D/M/Y"));
-    return result;
+    const rimo::SolarDayCheck day = solarDayOrError(FarDate);
+    quint16 y = day.year, m = day.month, d = day.day;
+    // Solar years near 65535 lie past the Gregorian years the library holds.
+    if (!rimo::SolarToGregorian(y, m, d))
+        throw rimo::Error(dateMessage(trimmedText(FarDate), texts::BadYear));
+    return rimo::twoDigits(d) + u'/' + rimo::twoDigits(m) + u'/' + QString::number(y);
 }
 
 QString TDateServices::ToEnglishDateForSQLServer(const QString& FarDate)
@@ -200,13 +227,14 @@ bool TDateServices::CheckTheDate(QWidget* Sender, TMSTable* InTable)
         Sender->setFocus();
         return false;
     }
-    const QString field = Sender->property("dataField").toString();
+    const QString field = dataFieldOf(Sender);
     if (!field.isEmpty()) {
         if (!InTable)
             throw rimo::Error(QStringLiteral("No table for the date field %1").arg(field));
         writeDateField(InTable, field, *done);
     }
-    // A data-aware box shows its field's value; without a data link it is set here as well.
+    // Writing the field tells no control, so the box is given the completed text too (a TDBEdit
+    // bound to that field writes the same text into the row once more).
     Sender->setProperty("text", *done);
     return true;
 }
@@ -262,18 +290,16 @@ int TDateServices::DateToInt(const QString& St)
 
 QString TDateServices::NDayFromDate(const QString& FarDate, int N)
 {
-    // The Gregorian side as ToEnglishDate finds it, but a text that names no real solar day
-    // (1388/12/30, year 89) is refused rather than read back as a Gregorian date of its own.
-    QDate date;
-    if (IsValidDate(FarDate)) {
-        quint16 y = 0, m = 0, d = 0;
-        rimo::SplitDate(trimmedText(FarDate), y, m, d);
-        if (rimo::SolarToGregorian(y, m, d))
-            date = QDate(y, m, d);
-    }
-    if (!date.isValid())
+    // A text the entry check refuses is reported as everywhere else; one that passes it but names
+    // no day (1388/12/30, year 89) is refused rather than counted from a day of its own making.
+    if (!IsValidDate(FarDate))
         throw rimo::Error(QStringLiteral("'%1' is not a valid date").arg(FarDate.left(40)));
-    return ToFarsiDate(date.addDays(N).toString(QStringLiteral("dd/MM/yyyy")));
+    const rimo::SolarDayCheck from = solarDayOrError(FarDate);
+    // Counted on the calendar the conversions and the month control show, as DaySubDate counts.
+    quint16 y = 0, m = 0, d = 0;
+    if (!rimo::solarDateOfDayNumber(rimo::solarDayNumber(from.year, from.month, from.day) + N, y, m, d))
+        throw rimo::Error(QStringLiteral("No solar date lies %1 days from %2").arg(N).arg(FarDate.left(40)));
+    return QStringLiteral("%1/%2/%3").arg(y, 4, 10, QChar(u'0')).arg(rimo::twoDigits(m), rimo::twoDigits(d));
 }
 
 QString TDateServices::NMinFromTime(const QString& InTime, const QString& N)

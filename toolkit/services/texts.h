@@ -16,6 +16,8 @@ inline const QString DateDigits = QStringLiteral("جهت تاريخ از اعد�
 inline const QString DateEntry = QStringLiteral("اشكال در ورود تاريخ"); // shown alone, without the frame
 inline const QString BadMonth = QStringLiteral("ماه صحيح نيست");
 inline const QString BadDay = QStringLiteral("روز صحيح نيست");
+// For a date the calendar cannot convert: a year of fewer than four digits or beyond it.
+inline const QString BadYear = QStringLiteral("سال صحيح نيست");
 
 inline const QString ColonCount = QStringLiteral("تعداد \":\" درست نيست");
 inline const QString TimeCharacters = QStringLiteral("علامتهاي مجاز اعداد 1 تا 9 و علامت \":\" مي باشد");

@@ -65,6 +65,36 @@ QList<ReportRow> systemPropertyRows(const QString& today, QSize screen, SystemFa
     return rows;
 }
 
+namespace {
+
+struct ZoneDisplay
+{
+    QString places; // what follows the ")"
+    QString offset; // "+03:30", "-05:00"; "" for a display without one
+};
+
+// "(UTC+03:30) Tehran": the clock name goes, the places follow the ")", the offset precedes it.
+ZoneDisplay zoneDisplay(const QString& display)
+{
+    QString rest = display.mid(4);
+    const qsizetype close = rest.indexOf(u')');
+    const QString places = rest.mid(close + 1, 100);
+    if (close >= 0)
+        rest.remove(close, 100);
+    return {places, rest};
+}
+
+// The signed seconds of an offset text; raises rimo::Error when it is no time.
+int offsetSeconds(const QString& offset)
+{
+    const std::optional<int> seconds = secondsOfTime(offset.mid(1));
+    if (!seconds)
+        throw Error(QStringLiteral("'%1' is not a valid time").arg(offset.mid(1)));
+    return offset.at(0) == u'+' ? *seconds : -*seconds;
+}
+
+} // namespace
+
 std::optional<ReportRow> worldClockRow(const ZoneFacts& zone, const QDateTime& utcNow)
 {
     // The short name is what stands before "Standard Time", found in any letter case, so that
@@ -76,21 +106,26 @@ std::optional<ReportRow> worldClockRow(const ZoneFacts& zone, const QDateTime& u
         if (shortName.compare(QStringView(skipped), Qt::CaseInsensitive) == 0)
             return std::nullopt;
     }
-    // "(UTC+03:30) Tehran": the clock name goes, the places follow the ")", the offset precedes it.
-    QString display = zone.display.mid(4);
-    const qsizetype close = display.indexOf(u')');
-    const QString places = display.mid(close + 1, 100);
-    if (close >= 0)
-        display.remove(close, 100);
-    const QString offset = display;
-    const QString label = start + u'(' + places + u')' + u'[' + offset + u']';
-    if (offset.isEmpty())
+    const ZoneDisplay display = zoneDisplay(zone.display);
+    const QString label = start + u'(' + display.places + u')' + u'[' + display.offset + u']';
+    if (display.offset.isEmpty())
         return std::nullopt;
-    const std::optional<int> seconds = secondsOfTime(offset.mid(1));
-    if (!seconds)
-        throw Error(QStringLiteral("'%1' is not a valid time").arg(offset.mid(1)));
-    const QDateTime zoneTime = utcNow.addSecs(offset.at(0) == u'+' ? *seconds : -*seconds);
+    const QDateTime zoneTime = utcNow.addSecs(offsetSeconds(display.offset));
     return ReportRow{label, zoneTime.time().toString(QStringLiteral("HH:mm:ss"))};
+}
+
+QString tehranTime(const std::optional<QList<ZoneFacts>>& zones, const QDateTime& utcNow)
+{
+    int offset = kTehranOffsetSeconds;
+    for (const ZoneFacts& zone : zones.value_or(QList<ZoneFacts>())) {
+        if (zone.key.compare(u"Iran Standard Time", Qt::CaseInsensitive) != 0)
+            continue;
+        const ZoneDisplay display = zoneDisplay(zone.display);
+        if (!display.offset.isEmpty() && secondsOfTime(display.offset.mid(1)))
+            offset = offsetSeconds(display.offset);
+        break;
+    }
+    return utcNow.addSecs(offset).time().toString(QStringLiteral("HH:mm"));
 }
 
 } // namespace rimo
@@ -110,12 +145,14 @@ void TSystemReports::ShowTimes()
 {
     TMessageBoardForm& board = reportBoard();
     board.StartRecording(false, kClockTitle);
-    board.PostThisMessage(QStringLiteral("Iran(Tehran)"), reportNowTime());
+    // Every row from one universal time and its zone's offset: the machine's own clock may run on
+    // any zone (often UTC on a server), so "local time is Tehran" holds nowhere in particular.
+    const QDateTime utcNow = platform().clock->utcNow();
     const std::optional<QList<rimo::ZoneFacts>> zones = platform().systemFacts->zones();
+    // The report shows times in the program's formats, and puts them back as it always has.
+    rimo::imposeProgramFormats();
+    board.PostThisMessage(QStringLiteral("Iran(Tehran)"), rimo::tehranTime(zones, utcNow));
     if (zones) {
-        // The zones' times come from the universal time: "now minus 3:30" is right only on a
-        // clock that runs on Tehran standard time.
-        const QDateTime utcNow = platform().clock->utcNow();
         for (const rimo::ZoneFacts& zone : *zones) {
             if (const auto row = rimo::worldClockRow(zone, utcNow))
                 board.PostThisMessage(row->first, row->second);

@@ -1,9 +1,12 @@
 // Date and time arithmetic of the toolkit: day counts (checked against a walk through the
-// toolkit's own calendar), the months-and-days difference, sortable integers, days and
-// minutes added, hours between times, and the day-count texts.
+// calendar and against the calendar library's conversions), the months-and-days difference,
+// sortable integers, days and minutes added, hours between times, and the day-count texts.
+#include "calendar/solarcalendar.h"
 #include "core/error.h"
 #include "core/formatsettings.h"
 #include "services_fixture.h"
+
+#include <random>
 
 namespace {
 
@@ -15,19 +18,50 @@ QString solarText(int y, int m, int d)
         .arg(d, 2, 10, QChar(u'0'));
 }
 
-// Every day from 1380/01/01 to the end of 1430 in the toolkit's calendar: months of 31 and 30
-// days and an Esfand of 30 days in IsKabise years.
-QStringList toolkitCalendarDays()
+// Every day from the start of `first` to the end of `last` on the calendar the program shows:
+// months of 31 and 30 days and an Esfand of 30 days in the library's leap years.
+QStringList calendarDays(int first = 1380, int last = 1430)
 {
     QStringList days;
-    for (int y = 1380; y <= 1430; ++y) {
+    for (int y = first; y <= last; ++y) {
         for (int m = 1; m <= 12; ++m) {
-            const int length = m <= 6 ? 31 : m <= 11 ? 30 : TDateServices::IsKabise(y) ? 30 : 29;
-            for (int d = 1; d <= length; ++d)
+            for (int d = 1; d <= rimo::DaysOfMonth(rimo::dkSolar, y, m); ++d)
                 days << solarText(y, m, d);
         }
     }
     return days;
+}
+
+// The day's Julian day number by the library's conversion to the Gregorian calendar and Qt's
+// own day count of that: a reference that shares nothing with the toolkit's day counting.
+qint64 libraryDay(const QString& solar)
+{
+    quint16 y = 0, m = 0, d = 0;
+    rimo::SplitDate(solar, y, m, d);
+    EXPECT_TRUE(rimo::SolarToGregorian(y, m, d)) << solar.toStdString();
+    return QDate(y, m, d).toJulianDay();
+}
+
+// The pairs of days whose counts the services must get right: across every Esfand/Farvardin
+// boundary of 1300..1500 (from the last days of Esfand and from Farvardin 1 of the year before),
+// and `randomPairs` pairs of days of those years drawn with a fixed seed.
+QList<QPair<QString, QString>> countedPairs(int randomPairs)
+{
+    QList<QPair<QString, QString>> pairs;
+    for (int y = 1300; y < 1500; ++y) {
+        const QString nextNewYear = solarText(y + 1, 1, 1);
+        const int esfand = rimo::DaysOfMonth(rimo::dkSolar, y, 12);
+        for (int d = 28; d <= esfand; ++d)
+            pairs.append({solarText(y, 12, d), nextNewYear});
+        pairs.append({solarText(y, 1, 1), nextNewYear});
+        pairs.append({solarText(y, 11, 15), solarText(y + 1, 1, 15)});
+    }
+    const QStringList days = calendarDays(1300, 1500);
+    std::mt19937 random(1389);
+    std::uniform_int_distribution<qsizetype> pick(0, days.size() - 1);
+    for (int i = 0; i < randomPairs; ++i)
+        pairs.append({days[pick(random)], days[pick(random)]});
+    return pairs;
 }
 
 } // namespace
@@ -39,9 +73,21 @@ TEST(Arithmetic, DaySubDateExamples)
         const char *from, *to;
         int days;
     } cases[] = {
-        {"1389/05/10", "1389/05/10", 0}, {"1389/01/01", "1390/01/01", 365}, {"1388/01/01", "1389/01/01", 366},
-        {"1389/12/29", "1390/01/01", 1}, {"1388/12/29", "1389/01/01", 2},   {"1389/05/10", "1390/03/20", 313},
-        {"89/1/1", "1389/01/01", 0},     {"89/1/1", "1390/1/1", 365},
+        {"1389/05/10", "1389/05/10", 0},
+        {"1389/01/01", "1390/01/01", 365},
+        {"1389/12/29", "1390/01/01", 1},
+        {"1389/05/10", "1390/03/20", 313},
+        {"89/1/1", "1389/01/01", 0},
+        {"89/1/1", "1390/1/1", 365},
+        // Leap years of the calendar, not of IsKabise: two days in a row are always one apart.
+        {"1388/01/01", "1389/01/01", 365},
+        {"1387/01/01", "1388/01/01", 366},
+        {"1388/12/29", "1389/01/01", 1},
+        {"1387/12/29", "1388/01/01", 2},
+        {"1387/12/30", "1388/01/01", 1},
+        {"1403/12/30", "1404/01/01", 1},
+        {"1404/12/29", "1405/01/01", 1},
+        {"1370/12/30", "1371/01/01", 1},
     };
     RecordingServices s;
     for (const auto& c : cases) {
@@ -53,15 +99,46 @@ TEST(Arithmetic, DaySubDateExamples)
     EXPECT_TRUE(s.messages.isEmpty());
 }
 
-TEST(Arithmetic, DaySubDateMatchesAWalkThroughTheToolkitCalendar)
+TEST(Arithmetic, DaySubDateMatchesAWalkThroughTheCalendar)
 {
-    const QStringList days = toolkitCalendarDays();
+    const QStringList days = calendarDays();
     const qsizetype anchor = days.indexOf(QStringLiteral("1403/12/29"));
     RecordingServices s;
     for (qsizetype i = 0; i < days.size(); ++i) {
         ASSERT_EQ(s.DaySubDateWithOutCheckDate(days[0], days[i], true), i) << days[i].toStdString();
         ASSERT_EQ(s.DaySubDate(days[i], days[anchor], true), anchor - i) << days[i].toStdString();
     }
+}
+
+// Every service that counts days against the library's day numbers, on the year ends of two
+// centuries and thousands of random pairs: no count may differ.
+TEST(Arithmetic, DayCountsAgreeWithTheCalendarLibrary)
+{
+    RecordingServices s;
+    const QList<QPair<QString, QString>> pairs = countedPairs(5000);
+    QStringList differences;
+    for (const auto& [from, to] : pairs) {
+        const qint64 expected = libraryDay(to) - libraryDay(from);
+        const int distance = static_cast<int>(expected < 0 ? -expected : expected);
+        const QList<QPair<QString, qint64>> counts = {
+            {"DaySubDate", s.DaySubDate(from, to, true)},
+            {"DaySubDate unsigned", s.DaySubDate(from, to, false) - distance + expected},
+            {"DaySubDateWithOutCheckDate", s.DaySubDateWithOutCheckDate(from, to, true)},
+            {"DaySubDateWithOutCheckDate unsigned",
+             s.DaySubDateWithOutCheckDate(from, to, false) - distance + expected},
+            {"NDayFromDate", libraryDay(s.NDayFromDate(from, static_cast<int>(expected))) - libraryDay(from)},
+        };
+        for (const auto& [service, count] : counts) {
+            if (count != expected)
+                differences << QStringLiteral("%1(%2, %3): %4 instead of %5")
+                                   .arg(service, from, to)
+                                   .arg(count)
+                                   .arg(expected);
+        }
+    }
+    EXPECT_GT(pairs.size(), 5000);
+    EXPECT_EQ(differences.size(), 0) << differences.mid(0, 10).join(u'\n').toStdString();
+    EXPECT_TRUE(s.messages.isEmpty());
 }
 
 TEST(Arithmetic, DaySubDateFailures)
@@ -123,7 +200,7 @@ TEST(Arithmetic, DateToInt)
     EXPECT_EQ(s.takeMessage(), msg::date("1389/13/01", msg::Month));
     EXPECT_THROW(s.DateToInt("1234567/01/01"), rimo::Error);
     // The integers sort in date order.
-    const QStringList days = toolkitCalendarDays();
+    const QStringList days = calendarDays();
     for (qsizetype i = 1; i < days.size(); i += 7)
         ASSERT_LT(s.DateToInt(days[i - 1]), s.DateToInt(days[i])) << days[i].toStdString();
 }
@@ -142,8 +219,12 @@ TEST(Arithmetic, NDayFromDate)
         {"1405/01/01", -1, "1404/12/29"},
         {"1403/12/29", 1, "1403/12/30"},
         {"1389/11/04", -3650, "1379/11/07"},
-        // Back through the day arithmetic where the two engines disagree.
-        {"1370/12/30", 0, "1371/01/01"},
+        // On the calendar's days, also where ToFarsiDate's own stepping has other leap years.
+        {"1370/12/30", 0, "1370/12/30"},
+        {"1370/12/29", 1, "1370/12/30"},
+        {"1387/12/29", 1, "1387/12/30"},
+        {"1388/12/29", 1, "1389/01/01"},
+        {"1404/12/29", 1, "1405/01/01"},
     };
     RecordingServices s;
     for (const auto& c : cases)
@@ -154,6 +235,11 @@ TEST(Arithmetic, NDayFromDate)
     // Texts that pass the entry check but name no solar day.
     EXPECT_THROW(s.NDayFromDate("1388/12/30", 1), rimo::Error);
     EXPECT_THROW(s.NDayFromDate("89/11/04", 1), rimo::Error);
+    // A result beyond the years the calendar holds.
+    EXPECT_THROW(s.NDayFromDate("1389/11/04", 2147483647), rimo::Error);
+    const int toFirstDay = -static_cast<int>(rimo::solarDayNumber(1000, 1, 1));
+    EXPECT_EQ(s.NDayFromDate("1000/01/01", toFirstDay), "0001/01/01");
+    EXPECT_THROW(s.NDayFromDate("1000/01/01", toFirstDay - 1), rimo::Error);
     EXPECT_TRUE(s.messages.isEmpty());
 }
 

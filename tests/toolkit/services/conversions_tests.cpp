@@ -1,6 +1,8 @@
 // Date text conversions of the toolkit: the day-first Gregorian text to solar text (its own
 // arithmetic within 1922-01-01..2021-03-20, the calendar library outside), solar text back to
-// Gregorian, today's slot, the toolkit's leap-year rule and the reordering of date texts.
+// Gregorian (or an error for a text that names no solar day), today's slot, the toolkit's
+// leap-year rule and the reordering of date texts.
+#include "core/error.h"
 #include "services_fixture.h"
 
 #include <climits>
@@ -65,34 +67,86 @@ TEST(Conversions, ToFarsiDateWithTextTheCheckRejects)
     EXPECT_EQ(s.takeMessage(), msg::date("78/11/2147483627", msg::Day));
 }
 
+namespace {
+
+// What a caller of a conversion sees: the text, or the error's text after "error: ".
+template <typename F> QString outcome(F&& convert)
+{
+    try {
+        return convert();
+    } catch (const rimo::Error& e) {
+        return QStringLiteral("error: ") + e.text();
+    }
+}
+
+} // namespace
+
 TEST(Conversions, ToEnglishDate)
 {
     struct Case
     {
         const char* solar;
-        const char* gregorian;
+        QString gregorian;
     } cases[] = {
         {"1389/11/04", "24/01/2011"},
-
         {"1403/12/30", "20/03/2025"},
+        {"1387/12/30", "20/03/2009"},
         {"1405/09/18", "09/12/2026"},
         {"1405/1/1", "21/03/2026"},
         {" 1391/01/01 ", "20/03/2012"},
-        // No real solar date: its own numbers, reordered.
-        {"1389/07/31", "31/07/1389"},
-        {"1404/12/30", "30/12/1404"},
-        // A year of fewer than four digits is year 0 and stays year first.
-        {"0089/11/04", "0/11/04"},
-        {"89/11/4", "0/11/04"},
+        {"1000/01/01", "21/03/1621"},
+        // Past Gregorian year 9999 the year keeps all its digits.
+        {"13890/01/01", "20/03/14511"},
     };
     RecordingServices s;
     for (const auto& c : cases) {
         EXPECT_EQ(s.ToEnglishDate(c.solar), c.gregorian) << c.solar;
         EXPECT_EQ(s.ToEnglishDateForSQLServer(c.solar), c.gregorian) << c.solar;
-        EXPECT_TRUE(s.messages.isEmpty());
     }
-    EXPECT_EQ(s.ToEnglishDate("1389/13/01"), "//");
-    EXPECT_EQ(s.takeMessage(), msg::date("1389/13/01", msg::Month));
+    EXPECT_TRUE(s.messages.isEmpty());
+}
+
+// A text that names no solar day used to come back as its own numbers reordered (31/07/1389),
+// year first (0/11/04) or as "//", which a caller could take for a date and write into SQL. Now
+// the caller gets rimo::Error, whose text is the one Persian message the user sees; nothing is
+// shown before it.
+TEST(Conversions, ToEnglishDateRefusesWhatNamesNoDay)
+{
+    const QString year = QStringLiteral("سال صحيح نيست");
+    struct Case
+    {
+        const char* solar;
+        QString message;
+    } cases[] = {
+        // Past the entry check, but no day of the calendar.
+        {"1389/07/31", msg::date("1389/07/31", msg::Day)},
+        {"1389/12/30", msg::date("1389/12/30", msg::Day)},
+        {"1404/12/30", msg::date("1404/12/30", msg::Day)},
+        {" 1388/12/30 ", msg::date("1388/12/30", msg::Day)},
+        {"89/11/4", msg::date("89/11/4", year)},
+        {"0089/11/04", msg::date("0089/11/04", year)},
+        {"999/01/01", msg::date("999/01/01", year)},
+        {"70000/01/01", msg::date("70000/01/01", year)},
+        {"99999999999999999999/01/01", msg::date("99999999999999999999/01/01", year)},
+        // A solar year whose Gregorian year the calendar no longer holds.
+        {"65000/01/01", msg::date("65000/01/01", year)},
+        // The entry check's own messages.
+        {"", msg::date("", msg::SlashCount)},
+        {"   ", msg::date("", msg::SlashCount)},
+        {"abc", msg::date("abc", msg::SlashCount)},
+        {"1389/ab/04", msg::date("1389/ab/04", msg::Digits)},
+        {"۱۳۸۹/۱۱/۰۴", msg::date("۱۳۸۹/۱۱/۰۴", msg::Digits)},
+        {"1389//04", msg::DateEntry},
+        {"1389/13/01", msg::date("1389/13/01", msg::Month)},
+        {"1389/11/32", msg::date("1389/11/32", msg::Day)},
+    };
+    RecordingServices s;
+    for (const auto& c : cases) {
+        const QString error = QStringLiteral("error: ") + c.message;
+        EXPECT_EQ(outcome([&] { return s.ToEnglishDate(c.solar); }), error) << c.solar;
+        EXPECT_EQ(outcome([&] { return s.ToEnglishDateForSQLServer(c.solar); }), error) << c.solar;
+    }
+    EXPECT_TRUE(s.messages.isEmpty()) << s.messages.join(u'|').toStdString();
 }
 
 TEST(Conversions, FarsiTodayIsFilledOnce)

@@ -43,7 +43,6 @@ public:
 protected:
     TMessageBoardForm& reportBoard() override { return board; }
     QString reportToday() override { return QStringLiteral("1389/11/04"); }
-    QString reportNowTime() override { return QStringLiteral("12:30"); }
     QListWidget& reportWindowList() override { return list; }
 };
 
@@ -153,6 +152,56 @@ TEST(WorldClock, TheBoardListsTehranThenTheZonesFromTheUniversalTime)
     EXPECT_EQ(rowsOf(h.board), (std::vector<board::Row>{{"Iran(Tehran)", "12:30"},
                                                         {"Iran ( Tehran)[+03:30]", "12:30:00"},
                                                         {"Nepal ( Kathmandu)[+05:45]", "14:45:00"}}));
+}
+
+// On a machine whose clock runs on UTC the first row used the local time (04:44) while the Iran
+// row showed 08:14: both now come from the one universal time and Iran's offset.
+TEST(WorldClock, TehranAndTheIranRowAgreeWhateverZoneTheMachineRunsOn)
+{
+    const QDateTime utc(QDate(2026, 12, 9), QTime(4, 44, 10), Qt::UTC);
+    const QList<ZoneFacts> zones = {{"Eastern Standard Time", "(UTC-05:00) Eastern Time"},
+                                    {"Iran Standard Time", "(UTC+03:30) Tehran"}};
+    struct Case
+    {
+        QDateTime local; // what the machine's own clock says at that instant
+        std::optional<QList<ZoneFacts>> zones;
+        std::vector<board::Row> rows;
+    } cases[] = {
+        // UTC, Tehran and a zone far off: the same rows.
+        {utc,
+         zones,
+         {{"Iran(Tehran)", "08:14"},
+          {"Eastern ( Eastern Time)[-05:00]", "23:44:10"},
+          {"Iran ( Tehran)[+03:30]", "08:14:10"}}},
+        {utc.toOffsetFromUtc(3 * 3600 + 1800),
+         zones,
+         {{"Iran(Tehran)", "08:14"},
+          {"Eastern ( Eastern Time)[-05:00]", "23:44:10"},
+          {"Iran ( Tehran)[+03:30]", "08:14:10"}}},
+        {utc.toOffsetFromUtc(-10 * 3600),
+         zones,
+         {{"Iran(Tehran)", "08:14"},
+          {"Eastern ( Eastern Time)[-05:00]", "23:44:10"},
+          {"Iran ( Tehran)[+03:30]", "08:14:10"}}},
+        // Tehran follows the Iran zone's offset where the zones give another one.
+        {utc,
+         QList<ZoneFacts>{{"Iran Standard Time", "(UTC+04:30) Tehran"}},
+         {{"Iran(Tehran)", "09:14"}, {"Iran ( Tehran)[+04:30]", "09:14:10"}}},
+        // Without a zone source, or with an Iran zone whose offset does not read: +03:30.
+        {utc, std::nullopt, {{"Iran(Tehran)", "08:14"}}},
+        {utc, QList<ZoneFacts>{{"Iran Standard Time", "(UTC) Tehran"}}, {{"Iran(Tehran)", "08:14"}}},
+    };
+    for (const Case& c : cases) {
+        ScopedFormatSettings keep;
+        formatSettings().longTimeFormat = QStringLiteral("h:mm AP");
+        ReportHarness h;
+        h.clock->moment = c.local;
+        h.clock->utcMoment = utc;
+        h.facts->zoneList = c.zones;
+        h.ShowTimes();
+        EXPECT_EQ(rowsOf(h.board), c.rows) << c.local.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(formatSettings().longTimeFormat, "HH:mm:ss"); // put back, as NowTime does
+    }
 }
 
 TEST(WorldClock, NoZoneSourceGivesOneRowAndABadOffsetKeepsTheRowsBeforeIt)
