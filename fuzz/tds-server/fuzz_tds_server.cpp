@@ -131,11 +131,12 @@ void fuzzSession(std::string_view data)
     t.write = [](const char*, size_t) {};
     t.pollAttention = [] { return false; };
     static DatabaseUsage usage;
+    static AppLocks locks;
     ServerConfig config;
     config.dataDir = dataDir();
     config.password = "x";
     try {
-        Session session(std::move(t), config, usage, 51);
+        Session session(std::move(t), config, usage, locks, 51);
         session.run();
     } catch (const ProtocolError&) {
     } catch (const ServerError&) {

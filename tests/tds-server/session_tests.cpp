@@ -95,7 +95,8 @@ std::string serve(const std::string& input, const std::string& dataDir)
         return true;
     };
     DatabaseUsage usage;
-    Session session(std::move(t), ServerConfig{dataDir, "pw"}, usage, 51);
+    AppLocks locks;
+    Session session(std::move(t), ServerConfig{dataDir, "pw"}, usage, locks, 51);
     session.run();
     return output;
 }

@@ -21,11 +21,11 @@ std::string readable(std::string sql)
         const char* tag = kind == TypeSlot::InsertColumn   ? "ins:"
                           : kind == TypeSlot::UpdateColumn ? "col:"
                           : kind == TypeSlot::Compared     ? "cmp:"
+                          : kind == TypeSlot::Arithmetic   ? "ari:"
                                                            : "typ:";
-        return "<" + std::string(tag) +
-               (kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType ? (a.empty() ? b : a + "." + b)
-                                                                             : a) +
-               ">";
+        const bool qualified =
+            kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType || kind == TypeSlot::Arithmetic;
+        return "<" + std::string(tag) + (qualified ? (a.empty() ? b : a + "." + b) : a) + ">";
     });
     return sql;
 }
@@ -54,6 +54,23 @@ TEST(TdsLexer, LiteralsNamesAndComments)
     EXPECT_EQ(t[4].text, "1.5e3");
     EXPECT_EQ(t[5].kind, TokenKind::Variable);
     EXPECT_THROW(lex("select 'open"), ServerError);
+}
+
+// T-SQL ends a line, and with it a -- comment, at CR, LF or CR LF; what follows on the next line is read.
+TEST(TdsLexer, LineCommentsEndAtCrLfOrCrLf)
+{
+    for (const char* end : {"\r", "\n", "\r\n", "\n\r"}) {
+        const std::string sql = std::string("SELECT * FROM T WHERE a = 1 -- c") + end + "AND Count = 2";
+        const auto t = lex(sql);
+        ASSERT_EQ(t.size(), 13u) << "line end " << static_cast<int>(end[0]);
+        EXPECT_TRUE(t[8].isWord("AND"));
+        EXPECT_EQ(t[11].text, "2");
+    }
+    // A comment at the end of the text takes the rest, whatever it holds.
+    EXPECT_EQ(lex("SELECT 1 -- to the end 'no quote").size(), 3u);
+    const auto batch = translateBatch("SELECT 1 -- one\rSELECT 2 -- two\r\nSELECT 3");
+    ASSERT_EQ(batch.size(), 3u);
+    EXPECT_EQ(batch[1].text, "SELECT 2 -- two");
 }
 
 TEST(TdsTranslator, SupportedFormsTranslate)
@@ -205,12 +222,16 @@ TEST(TdsTranslator, BinaryLiteralsIncludingTheEmptyOne)
 }
 
 // A long chain of terms is written out in place: the wrapped form for operands of unknown type keeps
-// its meaning (each rimo_add takes everything to its left).
+// its meaning (each rimo_arith takes everything to its left, with the types known of its operands).
 TEST(TdsTranslator, LongTermChainsTranslateInOrder)
 {
     const auto st = translateBatch("select a + b + c - 1 from t");
     ASSERT_EQ(st.size(), 1u);
-    EXPECT_NE(st[0].sql.find("rimo_add(rimo_add(\"a\", \"b\"), \"c\") - 1"), std::string::npos) << st[0].sql;
+    EXPECT_NE(
+        readable(st[0].sql).find("rimo_arith('-', rimo_arith('+', rimo_arith('+', \"a\", \"b\", '<ari:a>', "
+                                 "'<ari:b>'), \"c\", NULL, '<ari:c>'), 1, NULL, 6)"),
+        std::string::npos)
+        << st[0].sql;
     std::string longSum = "select 1";
     for (int i = 0; i < 20000; ++i)
         longSum += "+1";
@@ -234,7 +255,14 @@ TEST(TdsTranslator, BuiltInFunctionsAndVariablesTranslateWithTheirResultTypes)
         {"CAST(a AS nvarchar(5))", "substr(CAST(\"a\" AS TEXT), 1, 5)", "nvarchar(5)"},
         {"CAST(a AS decimal(10,2))", "rimo_store(\"a\", 'decimal(10,2)')", "decimal(10,2)"},
         {"CAST(a AS numeric(10))", "rimo_store(\"a\", 'decimal(10,0)')", "numeric(10,0)"},
-        {"CAST(a AS varbinary(4))", "CAST(\"a\" AS BLOB)", "varbinary(4)"},
+        {"CAST(a AS varbinary(4))", "rimo_binary(\"a\", '<ari:a>', 4, 0, 0)", "varbinary(4)"},
+        {"CAST(N'ab' AS varbinary)", "rimo_binary('ab', 2, 30, 0, 0)", "varbinary(30)"},
+        {"CONVERT(binary(2), '0x0102', 1)", "rimo_binary('0x0102', 1, 2, 1, 1)", "binary(2)"},
+        {"CAST(a AS varchar)", "substr(rimo_store(CAST(\"a\" AS TEXT), 'varchar'), 1, 30)", "varchar(30)"},
+        {"a * 2", "rimo_arith('*', \"a\", 2, '<ari:a>', 6)", ""},
+        {"-a % @p", "rimo_arith('%', rimo_neg(\"a\", '<ari:a>'), @p, NULL, '@p')", ""},
+        {"(a) / 2147483648", "rimo_arith('/', (\"a\"), 2147483648, '<ari:a>', 10)", ""},
+        {"N'a' + 'b' + 'c'", "'a' || 'b' || 'c'", ""},
         {"CAST(a AS datetime)", "rimo_store(\"a\", 'datetime')", "datetime"},
         {"CAST(a AS money)", "rimo_store(\"a\", 'money')", "money"},
         {"CONVERT(int, '7', 1)", "rimo_store('7', 'int')", "int"},
@@ -245,7 +273,8 @@ TEST(TdsTranslator, BuiltInFunctionsAndVariablesTranslateWithTheirResultTypes)
         {"DATALENGTH(a)", "rimo_datalength(\"a\", '<typ:a>')", "int"},
         {"DATALENGTH(N'ab')", "rimo_datalength('ab', 'nvarchar')", "int"},
         {"DATALENGTH('ab')", "rimo_datalength('ab', 'varchar')", "int"},
-        {"DATALENGTH(a + b)", "rimo_datalength(rimo_add(\"a\", \"b\"), NULL)", "int"},
+        {"DATALENGTH(a + b)", "rimo_datalength(rimo_arith('+', \"a\", \"b\", '<ari:a>', '<ari:b>'), NULL)",
+         "int"},
         {"Upper(a)", "upper(\"a\")", ""},
         {"LTRIM(RTRIM(a))", "ltrim(rtrim(\"a\"))", ""},
         {"ABS(a)", "abs(\"a\")", ""},

@@ -1,5 +1,6 @@
 // The session's statement running: translation (cached by batch text), compiling to SQLite statements,
 // binding RPC parameters, and stepping them while their answer is written.
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/resulttokens.h"
 #include "tools/tds-server/servererror.h"
@@ -17,6 +18,12 @@ namespace rimo::tds {
 namespace {
 
 constexpr size_t kCacheLimit = 512;
+
+// The statement size (in bytes of SQLite text) beyond which constants are not factored out, and SQLite's
+// bit for that optimisation (SQLITE_FactorOutConst, the same in every SQLite 3 since 3.8, for
+// sqlite3_test_control's SQLITE_TESTCTRL_OPTIMIZATIONS).
+constexpr size_t kHugeStatement = 64 * 1024;
+constexpr int kSqliteFactorOutConst = 0x0008;
 
 // The type a value of the row stands for, when nothing else tells the column's type.
 ColumnType typeOfValue(sqlite3_stmt* stmt, int i)
@@ -59,6 +66,14 @@ bool typeColumn(ColumnMeta& m, Database& db, sqlite3_stmt* stmt, int i, const Se
     }
     if (const char* decl = sqlite3_column_decltype(stmt, i)) {
         if (auto t = parseTypeText(decl)) {
+            m.type = *t;
+            return false;
+        }
+    }
+    // An arithmetic result says its type, where SQL Server's differs from what the value would tell
+    // (1 + CAST(1 AS bigint) is a bigint).
+    if (hasRow && sqlite3_column_type(stmt, i) != SQLITE_NULL) {
+        if (const auto t = resultTypeOf(arithSubtype(sqlite3_column_value(stmt, i)))) {
             m.type = *t;
             return false;
         }
@@ -160,6 +175,7 @@ bool Session::runList(std::vector<std::unique_ptr<CachedStatement>>& list,
             if (e.abortsBatch())
                 return false;
         }
+        releaseTransactionLocks();
         if (m_writer.attention())
             return false;
     }
@@ -231,11 +247,22 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
         cs.resolved = true;
     }
     sqlite3_stmt* stmt = nullptr;
+    m_db->refusedTable().clear();
+    // SQLite compiles each constant of a statement once, looking for an equal one among all before it:
+    // a statement of a great many constants (a CASE of 200,000 WHENs) would take minutes to compile.
+    // Past a size where that matters, it is compiled with its constants where they stand.
+    const bool huge = cs.finalSql.size() > kHugeStatement;
+    if (huge)
+        sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, m_db->handle(), kSqliteFactorOutConst);
     const int rc =
         sqlite3_prepare_v3(m_db->handle(), cs.finalSql.c_str(), static_cast<int>(cs.finalSql.size()),
                            SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (huge)
+        sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, m_db->handle(), 0);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
+        if (!m_db->refusedTable().empty())
+            throw ServerError(208, 16, "Invalid object name '" + m_db->refusedTable() + "'.");
         ServerError e = prepareError(sqlite3_errmsg(m_db->handle()));
         // Without a column list SQL Server counts the select's values against the table's columns.
         if (st.insertNeedsColumns && (e.number() == 120 || e.number() == 121))
@@ -249,6 +276,8 @@ sqlite3_stmt* Session::prepare(CachedStatement& cs)
 
 void Session::bind(sqlite3_stmt* stmt, const std::map<std::string, Value>* params)
 {
+    // Functions such as rimo_arith read the parameters' declared types while the statement steps.
+    m_db->scope().params = params;
     const int n = sqlite3_bind_parameter_count(stmt);
     for (int i = 1; i <= n; ++i) {
         const char* name = sqlite3_bind_parameter_name(stmt, i);
@@ -301,6 +330,8 @@ std::string Session::typeSlotCode(const Statement& st, const std::vector<std::st
         return {};
     if (kind == TypeSlot::DeclaredType)
         return c->type.sqlName();
+    if (kind == TypeSlot::Arithmetic)
+        return std::to_string(static_cast<int>(arithTypeOf(c->type)));
     if (kind == TypeSlot::Compared)
         return comparedStoreCode(c->type);
     return storeCode(c->type);
@@ -327,6 +358,9 @@ void Session::convertSelectedValues(std::string& sql, const Statement& st,
 
 ServerError Session::mapStepError(int rc, const CachedStatement& cs)
 {
+    // A statement compiled again while it runs (the schema changed) meets the same refusal.
+    if ((rc & 0xFF) == SQLITE_AUTH && !m_db->refusedTable().empty())
+        return ServerError(208, 16, "Invalid object name '" + m_db->refusedTable() + "'.");
     return stepError(rc, sqlite3_errmsg(m_db->handle()), *m_db, cs.st, cs.identityColumn);
 }
 

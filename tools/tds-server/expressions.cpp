@@ -1,5 +1,6 @@
 // Expressions: boolean and comparison operators, arithmetic and string concatenation, literals, column
 // references, CASE, and @@ variables.
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
@@ -219,72 +220,92 @@ std::string Parser::predicate(std::optional<ColumnType>* hint, bool* plainColumn
     return left;
 }
 
-// T-SQL's + adds numbers and joins texts. When neither side's shape is known from its literals, the
-// choice is left to rimo_add at run time.
+// T-SQL's + adds numbers and joins texts: two text literals are joined here; everything else goes to
+// rimo_arith, which types the sum as SQL Server does (arithmetic.h). Each operator takes everything to its
+// left: the calls' openings are put in front once at the end, so that a long chain of terms is
+// translated in time linear in its length.
 std::string Parser::additive(std::optional<ColumnType>* hint, bool* plainColumn)
 {
+    const size_t from = m_p;
     Shape shape = Shape::Other;
-    std::string out = multiplicative(hint, plainColumn, &shape);
-    size_t openings = 0;
-    for (;;) {
-        if (at().isOp("+") || at().isOp("-")) {
-            const bool plus = at().isOp("+");
-            advance();
-            Shape rs = Shape::Other;
-            std::string right = multiplicative(nullptr, nullptr, &rs);
-            if (plainColumn)
-                *plainColumn = false;
-            if (hint)
-                hint->reset();
-            // Appending in place (and counting the rimo_add openings to put in front once at the end)
-            // keeps a long chain of terms linear in its length.
-            if (!plus) {
-                out += " - ";
-                out += right;
-                shape = Shape::Number;
-            } else if (shape == Shape::Text || rs == Shape::Text) {
-                out += " || ";
-                out += right;
-                shape = Shape::Text;
-            } else if (shape == Shape::Number || rs == Shape::Number) {
-                out += " + ";
-                out += right;
-                shape = Shape::Number;
-            } else {
-                out += ", ";
-                out += right;
-                out += ')';
-                ++openings;
-                shape = Shape::Other;
-            }
+    std::optional<ColumnType> firstHint;
+    std::string out = multiplicative(&firstHint, plainColumn, &shape);
+    if (!at().isOp("+") && !at().isOp("-")) {
+        if (hint)
+            *hint = firstHint;
+        return out;
+    }
+    std::string leftType = operandType(from, m_p, firstHint);
+    std::string ops; // one per call, the innermost first
+    while (at().isOp("+") || at().isOp("-")) {
+        const bool plus = at().isOp("+");
+        advance();
+        const size_t r0 = m_p;
+        Shape rs = Shape::Other;
+        std::optional<ColumnType> rightHint;
+        const std::string right = multiplicative(&rightHint, nullptr, &rs);
+        const std::string rightType = operandType(r0, m_p, rightHint);
+        if (plus && shape == Shape::Text && rs == Shape::Text) {
+            out += " || ";
+            out += right;
+            leftType = leftType == rightType ? leftType : arithTypeCode(ArithType::NText);
             continue;
         }
-        break;
+        out += ", ";
+        out += right;
+        out += ", ";
+        out += leftType;
+        out += ", ";
+        out += rightType;
+        out += ')';
+        ops += plus ? '+' : '-';
+        leftType = "NULL";
+        shape = plus ? Shape::Other : Shape::Number;
     }
-    if (openings == 0)
+    if (plainColumn)
+        *plainColumn = false;
+    if (hint)
+        hint->reset();
+    if (ops.empty())
         return out;
-    std::string wrapped;
-    wrapped.reserve(openings * 9 + out.size());
-    for (size_t k = 0; k < openings; ++k)
-        wrapped += "rimo_add(";
-    return wrapped + out;
+    return arithCalls(ops) + out;
 }
 
 std::string Parser::multiplicative(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
 {
-    std::string out = unary(hint, plainColumn, shape);
-    while (at().isOp("*") || at().isOp("/") || at().isOp("%")) {
-        const std::string o(at().text);
-        advance();
-        out += " " + o + " " + unary(nullptr, nullptr, nullptr);
-        if (plainColumn)
-            *plainColumn = false;
+    const size_t from = m_p;
+    std::optional<ColumnType> firstHint;
+    std::string out = unary(&firstHint, plainColumn, shape);
+    auto isOperator = [this] { return at().isOp("*") || at().isOp("/") || at().isOp("%"); };
+    if (!isOperator()) {
         if (hint)
-            hint->reset();
-        if (shape)
-            *shape = Shape::Number;
+            *hint = firstHint;
+        return out;
     }
-    return out;
+    std::string leftType = operandType(from, m_p, firstHint);
+    std::string ops;
+    while (isOperator()) {
+        ops += at().text[0];
+        advance();
+        const size_t r0 = m_p;
+        std::optional<ColumnType> rightHint;
+        const std::string right = unary(&rightHint, nullptr, nullptr);
+        out += ", ";
+        out += right;
+        out += ", ";
+        out += leftType;
+        out += ", ";
+        out += operandType(r0, m_p, rightHint);
+        out += ')';
+        leftType = "NULL";
+    }
+    if (plainColumn)
+        *plainColumn = false;
+    if (hint)
+        hint->reset();
+    if (shape)
+        *shape = Shape::Number;
+    return arithCalls(ops) + out;
 }
 
 std::string Parser::unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape)
@@ -293,7 +314,19 @@ std::string Parser::unary(std::optional<ColumnType>* hint, bool* plainColumn, Sh
     if (op("-")) {
         if (shape)
             *shape = Shape::Number;
-        return "-" + unary(hint, nullptr, nullptr);
+        const size_t from = m_p;
+        std::optional<ColumnType> inner;
+        const std::string operand = unary(&inner, nullptr, nullptr);
+        // A negative number literal is itself a literal.
+        if (m_p == from + 1 && m_t[from].kind == TokenKind::Number &&
+            literalArithType(m_t[from].text) != ArithType::Binary)
+            return "-" + operand;
+        if (hint) {
+            *hint = inner;
+            if (inner && inner->type == SqlType::TinyInt)
+                *hint = typeOf(SqlType::SmallInt);
+        }
+        return "rimo_neg(" + operand + ", " + operandType(from, m_p, inner) + ")";
     }
     if (op("+"))
         return unary(hint, plainColumn, shape);
@@ -305,6 +338,78 @@ std::string Parser::unary(std::optional<ColumnType>* hint, bool* plainColumn, Sh
                  : tok.kind == TokenKind::Number ? Shape::Number
                                                  : Shape::Other;
     return primary(hint, plainColumn);
+}
+
+std::string Parser::arithCalls(const std::string& ops)
+{
+    std::string calls;
+    calls.reserve(ops.size() * 17);
+    for (auto it = ops.rbegin(); it != ops.rend(); ++it) {
+        calls += "rimo_arith('";
+        calls += *it;
+        calls += "', ";
+    }
+    return calls;
+}
+
+bool Parser::oneGroup(size_t from, size_t to) const
+{
+    if (to < from + 2 || !m_t[from].isOp("(") || !m_t[to - 1].isOp(")"))
+        return false;
+    int depth = 0;
+    for (size_t k = from; k + 1 < to; ++k) {
+        depth += m_t[k].isOp("(") ? 1 : m_t[k].isOp(")") ? -1 : 0;
+        if (depth == 0)
+            return false;
+    }
+    return true;
+}
+
+std::string Parser::operandType(size_t from, size_t to, const std::optional<ColumnType>& hint) const
+{
+    while (oneGroup(from, to)) {
+        ++from;
+        --to;
+    }
+    if (to == from + 2 && m_t[from].isOp("-") && m_t[from + 1].kind == TokenKind::Number)
+        ++from;
+    if (to == from + 1) {
+        const Token& tok = m_t[from];
+        if (tok.kind == TokenKind::Number)
+            return arithTypeCode(literalArithType(tok.text));
+        if (tok.kind == TokenKind::String)
+            return arithTypeCode(tok.national ? ArithType::NText : ArithType::AText);
+        if (tok.kind == TokenKind::Variable && tok.text.rfind("@@", 0) != 0)
+            return sqliteLiteral(lowerAscii(tok.text));
+    }
+    std::string qualifier;
+    std::string column;
+    if (columnRef(from, to, qualifier, column))
+        return typeSlot(TypeSlot::Arithmetic, qualifier, column);
+    if (hint)
+        return arithTypeCode(arithTypeOf(*hint));
+    return "NULL";
+}
+
+ArithType literalArithType(std::string_view text)
+{
+    if (text.size() >= 2 && (text[1] == 'x' || text[1] == 'X'))
+        return ArithType::Binary;
+    if (text.find_first_of("eE") != std::string_view::npos)
+        return ArithType::Float;
+    if (text.find('.') != std::string_view::npos)
+        return ArithType::Decimal;
+    const size_t first = text.find_first_not_of('0');
+    if (first == std::string_view::npos)
+        return ArithType::Int;
+    if (text.size() - first > 10)
+        return ArithType::Decimal;
+    return std::stoll(std::string(text.substr(first))) <= INT32_MAX ? ArithType::Int : ArithType::Decimal;
+}
+
+std::string arithTypeCode(ArithType t)
+{
+    return std::to_string(static_cast<int>(t));
 }
 
 std::string Parser::primary(std::optional<ColumnType>* hint, bool* plainColumn)

@@ -35,7 +35,8 @@ struct Call
 
 using Translator = std::string (*)(const Call&);
 
-std::string castTo(const std::string& e, const ColumnType& t)
+// `e` as a value of type `t`; `from` is e's type as rimo_arith takes it, `style` CONVERT's style.
+std::string castTo(const std::string& e, const ColumnType& t, const std::string& from, int style)
 {
     switch (t.type) {
     case SqlType::Int:
@@ -59,7 +60,8 @@ std::string castTo(const std::string& e, const ColumnType& t)
     case SqlType::VarBinary:
     case SqlType::Binary:
     case SqlType::Image:
-        return "CAST(" + e + " AS BLOB)";
+        return "rimo_binary(" + e + ", " + from + ", " + std::to_string(t.length) + ", " +
+               (t.type == SqlType::Binary ? "1" : "0") + ", " + std::to_string(style) + ")";
     default: {
         std::string text = "CAST(" + e + " AS TEXT)";
         if (!t.isUnicode())
@@ -69,6 +71,13 @@ std::string castTo(const std::string& e, const ColumnType& t)
         return text;
     }
     }
+}
+
+// An aggregate used as a windowed function (SUM(x) OVER (...)) is not followed.
+void refuseOver(const Call& c)
+{
+    if (c.p.at().isWord("OVER"))
+        throw notSupported("An aggregate with OVER (" + upperAscii(c.name) + ")");
 }
 
 // COUNT(*), COUNT([DISTINCT|ALL] e) and COUNT_BIG(...), which differ only in their result type.
@@ -83,9 +92,11 @@ std::string count(const Call& c, SqlType type)
             inner = "DISTINCT ";
         else
             c.p.word("ALL");
+        const Parser::WindowPlaceScope nested(c.p, Parser::WindowPlace::Nested);
         inner += c.p.expr();
     }
     c.p.expectOp(")");
+    refuseOver(c);
     c.setHint(typeOf(type));
     return "count(" + inner + ")";
 }
@@ -99,34 +110,63 @@ std::string aggregate(const Call& c)
         inner = "DISTINCT ";
     else
         c.p.word("ALL");
-    inner += c.p.expr();
+    {
+        const Parser::WindowPlaceScope nested(c.p, Parser::WindowPlace::Nested);
+        inner += c.p.expr();
+    }
     c.p.expectOp(")");
+    refuseOver(c);
     return lowerAscii(c.name) + "(" + inner + ")";
+}
+
+// The target type of CAST or CONVERT: a text or binary type written without its length is 30 long
+// there (in a column definition it is 1).
+ColumnType castType(Parser& p)
+{
+    const size_t before = p.position();
+    ColumnType t = p.columnType();
+    if (p.position() == before + 1 && t.length > 0 &&
+        (t.isText() || t.type == SqlType::VarBinary || t.type == SqlType::Binary))
+        t.length = 30;
+    return t;
 }
 
 std::string cast(const Call& c)
 {
     c.p.expectOp("(");
-    std::string e = c.p.expr();
+    const size_t from = c.p.position();
+    std::optional<ColumnType> fromHint;
+    std::string e = c.p.expr(&fromHint);
+    const std::string fromType = c.p.operandType(from, c.p.position(), fromHint);
     c.p.expectWord("AS");
-    const ColumnType t = c.p.columnType();
+    const ColumnType t = castType(c.p);
     c.p.expectOp(")");
     c.setHint(t);
-    return castTo(e, t);
+    return castTo(e, t, fromType, 0);
 }
 
-// CONVERT(type, e [, style]): the style is read and ignored.
+// CONVERT(type, e [, style]): the style counts for texts made binary (1 and 2: hexadecimal digits, with
+// and without 0x); elsewhere it is read and ignored.
 std::string convert(const Call& c)
 {
     c.p.expectOp("(");
-    const ColumnType t = c.p.columnType();
+    const ColumnType t = castType(c.p);
     c.p.expectOp(",");
-    std::string e = c.p.expr();
-    if (c.p.op(","))
+    const size_t from = c.p.position();
+    std::optional<ColumnType> fromHint;
+    std::string e = c.p.expr(&fromHint);
+    const std::string fromType = c.p.operandType(from, c.p.position(), fromHint);
+    int style = 0;
+    if (c.p.op(",")) {
+        const Token styleToken = c.p.at();
         c.p.expr();
+        if (styleToken.kind == TokenKind::Number && styleToken.text.size() < 4 &&
+            styleToken.text.find_first_not_of("0123456789") == std::string_view::npos)
+            style = std::stoi(std::string(styleToken.text));
+    }
     c.p.expectOp(")");
     c.setHint(t);
-    return castTo(e, t);
+    return castTo(e, t, fromType, style);
 }
 
 // Functions SQLite has under the same name and with one argument.
@@ -293,6 +333,22 @@ std::string objectProperty(const Call& c)
            std::string(kObjectsScope) + " WHERE o.rimo_oid = (" + id + "))";
 }
 
+// APPLOCK_MODE(principal, resource, owner) and APPLOCK_TEST(principal, resource, mode, owner): the
+// session answers them from the server's application locks.
+std::string applockMode(const Call& c)
+{
+    const auto a = c.args(3, 3);
+    c.setHint(typeOf(SqlType::NVarChar, 32));
+    return "rimo_applock_mode(" + a[0] + ", " + a[1] + ", " + a[2] + ")";
+}
+
+std::string applockTest(const Call& c)
+{
+    const auto a = c.args(4, 4);
+    c.setHint(typeOf(SqlType::SmallInt));
+    return "rimo_applock_test(" + a[0] + ", " + a[1] + ", " + a[2] + ", " + a[3] + ")";
+}
+
 struct Function
 {
     std::string_view name; // upper case
@@ -301,6 +357,8 @@ struct Function
 
 const Function kFunctions[] = {
     {"ABS", sameNameOneArg},
+    {"APPLOCK_MODE", applockMode},
+    {"APPLOCK_TEST", applockTest},
     {"AVG", aggregate},
     {"CAST", cast},
     {"CHARINDEX", charIndex},
@@ -336,11 +394,53 @@ const Function kFunctions[] = {
 
 } // namespace
 
+std::string Parser::windowFunction(const std::string& fname, std::optional<ColumnType>* hint)
+{
+    const bool withArguments = !args().empty();
+    if (!at().isWord("OVER"))
+        throw ServerError(10753, 15, "The function '" + fname + "' must have an OVER clause.", 3);
+    if (withArguments)
+        throw ServerError(174, 15, "The " + lowerAscii(fname) + " function requires 0 argument(s).");
+    if (m_windowPlace == WindowPlace::Clause)
+        throw ServerError(4108, 15, "Windowed functions can only appear in the SELECT or ORDER BY clauses.");
+    if (m_windowPlace == WindowPlace::Nested)
+        throw ServerError(4109, 15,
+                          "Windowed functions cannot be used in the context of another windowed function or "
+                          "aggregate.");
+    advance();
+    expectOp("(");
+    const WindowPlaceScope nested(*this, WindowPlace::Nested);
+    std::string over;
+    if (word("PARTITION")) {
+        expectWord("BY");
+        over = "PARTITION BY " + exprList();
+    }
+    if (!word("ORDER"))
+        throw ServerError(4112, 15, "The function '" + fname + "' must have an OVER clause with ORDER BY.");
+    expectWord("BY");
+    over += (over.empty() ? "" : " ") + std::string("ORDER BY ") + orderList();
+    if (at().isWord("ROWS") || at().isWord("RANGE"))
+        throw ServerError(10752, 15, "The function '" + fname + "' may not have a window frame.");
+    expectOp(")");
+    if (hint)
+        *hint = typeOf(SqlType::BigInt);
+    return lowerAscii(fname) + "() OVER (" + over + ")";
+}
+
 std::string Parser::function(std::optional<ColumnType>* hint)
 {
     const std::string fname(at().text);
     const std::string f = upperAscii(fname);
     advance();
+    if (f == "ROW_NUMBER" || f == "RANK" || f == "DENSE_RANK")
+        return windowFunction(fname, hint);
+    static constexpr std::string_view kOtherWindowFunctions[] = {
+        "NTILE",          "LAG",          "LEAD",      "FIRST_VALUE",
+        "LAST_VALUE",     "PERCENT_RANK", "CUME_DIST", "PERCENTILE_CONT",
+        "PERCENTILE_DISC"};
+    if (std::find(std::begin(kOtherWindowFunctions), std::end(kOtherWindowFunctions), f) !=
+        std::end(kOtherWindowFunctions))
+        throw notSupported("The windowed function " + f);
     const auto* found = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                      [&](const Function& fn) { return fn.name == f; });
     if (found != std::end(kFunctions))

@@ -87,8 +87,9 @@ private:
             ++m_i;
             return true;
         }
+        // A -- comment runs to the end of its line: T-SQL ends a line at CR, LF or CR LF.
         if (c == '-' && m_i + 1 < m_n && m_sql[m_i + 1] == '-') {
-            while (m_i < m_n && m_sql[m_i] != '\n')
+            while (m_i < m_n && m_sql[m_i] != '\n' && m_sql[m_i] != '\r')
                 ++m_i;
             return true;
         }

@@ -4,6 +4,7 @@
 // flow (routines.cpp), expressions (expressions.cpp) and built-in functions (functions.cpp).
 #pragma once
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/lexer.h"
 #include "tools/tds-server/storage.h"
 #include "tools/tds-server/translator.h"
@@ -21,6 +22,12 @@ std::string upperAscii(std::string_view s);
 std::string textLiteral(const std::string& text);
 // A reserved word of T-SQL (syntax errors at one are reported "near the keyword").
 bool isKeyword(const Token& tok);
+
+// The arithmetic type SQL Server gives a number literal: int for a whole number that fits one, numeric
+// for a longer one or one with a point, float with an exponent; 0x... is binary.
+ArithType literalArithType(std::string_view text);
+// An ArithType as rimo_arith takes it.
+std::string arithTypeCode(ArithType t);
 
 inline ColumnType typeOf(SqlType t, int length = 0, int precision = 0, int scale = 0)
 {
@@ -40,6 +47,26 @@ public:
     Parser(std::string_view src, TokenList tokens) : m_src(src), m_t(std::move(tokens)) {}
 
     std::vector<Statement> batch();
+
+    // Where a windowed function (ROW_NUMBER() OVER ...) may stand: in a select list or ORDER BY; not in
+    // the other clauses (4108), nor inside another windowed function or an aggregate (4109).
+    enum class WindowPlace { Clause, Allowed, Nested };
+    // Sets where windowed functions may stand while it lives.
+    class WindowPlaceScope
+    {
+    public:
+        WindowPlaceScope(Parser& p, WindowPlace place) : m_p(p), m_saved(p.m_windowPlace)
+        {
+            p.m_windowPlace = place;
+        }
+        ~WindowPlaceScope() { m_p.m_windowPlace = m_saved; }
+        WindowPlaceScope(const WindowPlaceScope&) = delete;
+        WindowPlaceScope& operator=(const WindowPlaceScope&) = delete;
+
+    private:
+        Parser& m_p;
+        WindowPlace m_saved;
+    };
     // The body of a stored procedure: a batch in which CREATE VIEW and CREATE PROCEDURE cannot appear.
     void setInProcedure() { m_inProcedure = true; }
 
@@ -94,8 +121,14 @@ public:
     std::string select(Statement& st, bool topLevel);
     // A type name with its optional (length), (precision, scale) or (max).
     ColumnType columnType();
+    // Parameter declarations: @name [AS] type [= default] [, ...], marked OUTPUT where `outputAllowed`.
+    std::vector<ProcedureParameter> parameterList(bool outputAllowed);
     // When tokens [from, to) are one column reference: its qualifier (maybe empty) and name.
     bool columnRef(size_t from, size_t to, std::string& qualifier, std::string& column) const;
+    // The type of the operand in tokens [from, to), as rimo_arith takes it: a literal's own type, a column's
+    // (a type slot the session fills in), a parameter's name (its declared type is looked up when the
+    // statement runs), the known type of a function or CAST (`hint`), else NULL: the value's own.
+    std::string operandType(size_t from, size_t to, const std::optional<ColumnType>& hint) const;
 
 private:
     enum class Shape { Other, Text, Number };
@@ -114,6 +147,7 @@ private:
     std::string orderList();
     std::string fromClause(Statement& st);
     std::string tableSource(Statement& st);
+    void rowsetFunction();
     Statement set();
 
     // INSERT, UPDATE and DELETE (changes.cpp).
@@ -121,6 +155,9 @@ private:
     std::string topClause();
     Statement update();
     Statement remove();
+    // WITH name [(columns)] AS (select) [, ...] followed by SELECT, INSERT, UPDATE or DELETE.
+    Statement withStatement();
+    bool isCte(std::string_view name) const;
 
     // Definitions (definitions.cpp).
     std::vector<std::string> keyColumns();
@@ -148,6 +185,9 @@ private:
     Statement dropObjects(char type);
     // A name of a view or procedure: [dbo.]name, with the name as written for messages.
     std::string objectName(std::string* shown);
+    // A system procedure the server knows (sp_getapplock, sp_releaseapplock), named with or without
+    // sys. or dbo. and a database: its lowercased name, read; nullopt (nothing read) for any other name.
+    std::optional<std::string> systemProcedureAt();
 
     // Expressions (expressions.cpp).
     std::string andExpr(std::optional<ColumnType>* hint, bool* plainColumn);
@@ -158,6 +198,10 @@ private:
     std::string unary(std::optional<ColumnType>* hint, bool* plainColumn, Shape* shape);
     std::string primary(std::optional<ColumnType>* hint, bool* plainColumn);
     std::string caseExpr(std::optional<ColumnType>* hint);
+    // The openings of nested rimo_arith calls for the operators `ops`, innermost first.
+    static std::string arithCalls(const std::string& ops);
+    // Whether tokens [from, to) are one parenthesised group.
+    bool oneGroup(size_t from, size_t to) const;
     // When tokens [from, to) are one literal or parameter (a value SQL Server converts to the type of
     // the column it is compared with).
     bool valueAt(size_t from, size_t to) const;
@@ -168,6 +212,8 @@ private:
 
     // Built-in functions (functions.cpp).
     std::string function(std::optional<ColumnType>* hint);
+    // ROW_NUMBER, RANK and DENSE_RANK with their OVER clause.
+    std::string windowFunction(const std::string& name, std::optional<ColumnType>* hint);
 
     // Counts the nesting of the recursive rules (sub-queries, parentheses, unary operators, NOT) so
     // that a deeply nested statement is refused before it runs the session thread out of stack.
@@ -190,7 +236,22 @@ private:
     bool m_first = true; // no statement of the batch read yet
     int m_nested = 0;    // inside IF or BEGIN ... END
     bool m_inProcedure = false;
-    bool m_viewSelect = false; // reading the select of CREATE VIEW
+    bool m_viewSelect = false; // reading the select of CREATE VIEW or of a common table expression
+    WindowPlace m_windowPlace = WindowPlace::Clause;
+    // The common table expressions of the statement being read, and the one being defined.
+    std::vector<std::string> m_cteNames;
+    std::string m_cteDefining;
+    // The sources of the FROM clauses read (one entry per table, view, derived table or common table
+    // expression) with the depth of sub-queries they stand at.
+    struct Source
+    {
+        std::string alias;
+        std::string table; // empty for a derived table
+        bool cte = false;
+        int depth = 0;
+    };
+    std::vector<Source> m_sources;
+    int m_selectDepth = 0;
     // What the statement being read refers to, sub-queries included.
     bool m_usesSysDatabases = false;
     std::vector<std::string> m_databases;

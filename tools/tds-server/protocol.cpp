@@ -1,5 +1,6 @@
 #include "tools/tds-server/protocol.h"
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/datetime.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/precisetime.h"
@@ -21,6 +22,11 @@ public:
     explicit Cursor(std::string_view data) : m_data(data) {}
     size_t remaining() const { return m_data.size() - m_pos; }
     size_t pos() const { return m_pos; }
+    uint8_t peek() const
+    {
+        need(1);
+        return static_cast<uint8_t>(m_data[m_pos]);
+    }
     void need(size_t n) const
     {
         if (remaining() < n)
@@ -374,9 +380,74 @@ Value readLargeObject(Cursor& c, uint8_t type)
     return textValue(data, type == 0x63);
 }
 
+// The arithmetic type of a parameter sent as `type`; `width` is the declared width of the nullable
+// forms (INTN 1, 2, 4 or 8, ...).
+ArithType wireArithType(uint8_t type, uint8_t width)
+{
+    switch (type) {
+    case 0x30:
+        return ArithType::TinyInt;
+    case 0x32:
+    case 0x68:
+        return ArithType::Bit;
+    case 0x34:
+        return ArithType::SmallInt;
+    case 0x38:
+        return ArithType::Int;
+    case 0x7F:
+        return ArithType::BigInt;
+    case 0x26:
+        return width == 1   ? ArithType::TinyInt
+               : width == 2 ? ArithType::SmallInt
+               : width == 4 ? ArithType::Int
+                            : ArithType::BigInt;
+    case 0x3B:
+        return ArithType::Real;
+    case 0x3E:
+        return ArithType::Float;
+    case 0x6D:
+        return width == 4 ? ArithType::Real : ArithType::Float;
+    case 0x7A:
+        return ArithType::SmallMoney;
+    case 0x3C:
+        return ArithType::Money;
+    case 0x6E:
+        return width == 4 ? ArithType::SmallMoney : ArithType::Money;
+    case 0x6A:
+    case 0x6C:
+        return ArithType::Decimal;
+    case 0xA7:
+    case 0xAF:
+    case 0x23:
+        return ArithType::AText;
+    case 0xE7:
+    case 0xEF:
+    case 0x63:
+        return ArithType::NText;
+    case 0xA5:
+    case 0xAD:
+    case 0x22:
+        return ArithType::Binary;
+    case 0x1F:
+        return ArithType::Unknown;
+    default:
+        return ArithType::Other;
+    }
+}
+
+Value readTypedValue(Cursor& c, uint8_t type);
+
 Value readParamValue(Cursor& c)
 {
     const uint8_t type = c.u8();
+    const uint8_t width = c.remaining() > 0 ? c.peek() : 0;
+    Value v = readTypedValue(c, type);
+    v.arithType = static_cast<uint8_t>(wireArithType(type, width));
+    return v;
+}
+
+Value readTypedValue(Cursor& c, uint8_t type)
+{
     switch (type) {
     case 0x1F: // NULLTYPE
         return Value();
@@ -577,8 +648,9 @@ RpcRequest parseRpc(std::string_view payload, bool hasHeaders)
         c.u8(); // status flags
         p.value = readParamValue(c);
         r.params.push_back(std::move(p));
+        // One past SQL Server's limit is enough to refuse the request (8003); the rest is not read.
         if (r.params.size() > 2100)
-            throw ProtocolError("too many parameters");
+            break;
     }
     return r;
 }

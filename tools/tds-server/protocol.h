@@ -87,6 +87,9 @@ struct Value
     int64_t i = 0;
     double d = 0;
     std::string s; // UTF-8 for Text, bytes for Blob
+    // The type it was declared with or sent as, for arithmetic: an ArithType (arithmetic.h), 0 when
+    // unknown.
+    uint8_t arithType = 0;
 };
 
 struct RpcParam

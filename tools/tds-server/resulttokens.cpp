@@ -131,10 +131,24 @@ void writeDecimal(std::string& out, const ColumnMeta& m, sqlite3_stmt* st, int i
     }
 }
 
-// Money travels as a count of ten-thousandths; the 8-byte form sends its high half first.
+// Money travels as a count of ten-thousandths; the 8-byte form sends its high half first. A stored
+// value is a double past 15 significant digits, and the double nearest money's largest amount,
+// 922337203685477.5807, is 2^63 ten-thousandths: the count is held to the type's range rather than
+// wrapped around to its other end.
 void writeMoney(std::string& out, const Wire& w, sqlite3_stmt* st, int i)
 {
-    const int64_t units = std::llround(sqlite3_column_double(st, i) * 10000.0);
+    const int64_t lo = w.byteLen == 4 ? INT32_MIN : INT64_MIN;
+    const int64_t hi = w.byteLen == 4 ? INT32_MAX : INT64_MAX;
+    int64_t units = 0;
+    if (sqlite3_column_type(st, i) == SQLITE_INTEGER) {
+        const int64_t whole = sqlite3_column_int64(st, i);
+        units = whole > hi / 10000 ? hi : whole < lo / 10000 ? lo : whole * 10000;
+    } else {
+        const double scaled = sqlite3_column_double(st, i) * 10000.0;
+        units = !(scaled < static_cast<double>(hi)) ? hi
+                : scaled <= static_cast<double>(lo) ? lo
+                                                    : std::llround(scaled);
+    }
     out.push_back(static_cast<char>(w.byteLen));
     if (w.byteLen == 4) {
         putLe(out, static_cast<uint64_t>(units), 4);
@@ -466,6 +480,12 @@ void HeldDone::hold(uint16_t status, uint16_t curCmd, uint64_t count, bool inRpc
 {
     flush(true);
     m_done = Done{static_cast<uint8_t>(inRpc ? 0xFF : 0xFD), status, curCmd, count};
+}
+
+void HeldDone::holdToken(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count)
+{
+    flush(true);
+    m_done = Done{token, status, curCmd, count};
 }
 
 void HeldDone::flush(bool more)

@@ -23,6 +23,8 @@ constexpr uint16_t kCmdSelect = 0xC1;
 constexpr uint16_t kCmdInsert = 0xC3;
 constexpr uint16_t kCmdDelete = 0xC4;
 constexpr uint16_t kCmdUpdate = 0xC5;
+constexpr uint16_t kCmdExecute = 0xE0;
+constexpr uint8_t kDoneProc = 0xFE;
 
 enum class Enc {
     Int,
@@ -76,6 +78,8 @@ public:
     // Sends the DONE held so far (with DONE_MORE) and holds this one: DONE for a batch, DONEINPROC
     // inside an RPC.
     void hold(uint16_t status, uint16_t curCmd, uint64_t count, bool inRpc);
+    // The same with the token given: DONEPROC closing an EXEC.
+    void holdToken(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count);
     // Sends the DONE held, if any.
     void flush(bool more);
     bool held() const { return m_done.has_value(); }

@@ -2,6 +2,8 @@
 #include "tools/tds-server/parser.h"
 #include "tools/tds-server/servererror.h"
 
+#include <set>
+
 namespace rimo::tds {
 
 namespace {
@@ -132,7 +134,11 @@ Statement Parser::exec()
     if (at().kind == TokenKind::Variable && at(1).isOp("="))
         throw notSupported("EXEC with a return status variable");
     std::string shown;
-    st.name = objectName(&shown);
+    if (const auto system = systemProcedureAt()) {
+        st.name = *system;
+    } else {
+        st.name = objectName(&shown);
+    }
     if (at().kind == TokenKind::End || at().isOp(";") || isStatementStart(at()) || at().isWord("END"))
         return st;
     for (bool first = true;; first = false) {
@@ -159,6 +165,37 @@ Statement Parser::exec()
         st.arguments.push_back(std::move(a));
     }
     return st;
+}
+
+std::optional<std::string> Parser::systemProcedureAt()
+{
+    if (!isName(at()))
+        return std::nullopt;
+    // [[database.]schema.]name, the schema sys, dbo or left out (master..sp_getapplock).
+    std::vector<std::string> parts{lowerAscii(at().text)};
+    size_t k = 1;
+    while (at(k).isOp(".")) {
+        ++k;
+        if (at(k).isOp(".")) {
+            parts.emplace_back();
+            continue;
+        }
+        if (!isName(at(k)))
+            return std::nullopt;
+        parts.push_back(lowerAscii(at(k).text));
+        ++k;
+    }
+    const std::string& procedure = parts.back();
+    if ((procedure != "sp_getapplock" && procedure != "sp_releaseapplock") || parts.size() > 3)
+        return std::nullopt;
+    if (parts.size() >= 2) {
+        const std::string& schema = parts[parts.size() - 2];
+        if (!schema.empty() && schema != "sys" && schema != "dbo")
+            return std::nullopt;
+    }
+    for (size_t i = 0; i < k; ++i)
+        advance();
+    return procedure;
 }
 
 std::string Parser::objectName(std::string* shown)
@@ -223,31 +260,7 @@ Statement Parser::createProcedure()
     if (at().isOp(";"))
         fail();
     const bool parenthesised = op("(");
-    while (at().kind == TokenKind::Variable) {
-        ProcedureParameter p;
-        p.name = std::string(at().text);
-        if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
-            fail();
-        for (const auto& q : st.parameters)
-            if (lowerAscii(q.name) == lowerAscii(p.name))
-                throw ServerError(134, 15,
-                                  "The variable name '" + p.name +
-                                      "' has already been declared. Variable names must be "
-                                      "unique within a query batch or stored procedure.");
-        advance();
-        word("AS");
-        p.type = columnType();
-        if (op("=")) {
-            if (at().kind == TokenKind::Variable)
-                fail();
-            p.defaultSql = unary(nullptr, nullptr, nullptr);
-        }
-        if (at().isWord("OUTPUT") || at().isWord("OUT") || at().isWord("READONLY") || at().isWord("VARYING"))
-            throw notSupported("Procedure parameters marked " + upperAscii(at().text));
-        st.parameters.push_back(std::move(p));
-        if (!op(","))
-            break;
-    }
+    st.parameters = parameterList(false);
     if (parenthesised)
         expectOp(")");
     if (at().isWord("WITH") || at().isWord("FOR"))
@@ -261,6 +274,48 @@ Statement Parser::createProcedure()
     body.batch();
     m_p = m_t.size() - 1;
     return st;
+}
+
+std::vector<ProcedureParameter> Parser::parameterList(bool outputAllowed)
+{
+    std::vector<ProcedureParameter> parameters;
+    std::set<std::string> names; // lowercased: sp_executesql may declare two thousand
+    while (at().kind == TokenKind::Variable) {
+        ProcedureParameter p;
+        p.name = std::string(at().text);
+        if (p.name.rfind("@@", 0) == 0 || p.name.size() > 128)
+            fail();
+        if (!names.insert(lowerAscii(p.name)).second)
+            throw ServerError(134, 15,
+                              "The variable name '" + p.name +
+                                  "' has already been declared. Variable names must be "
+                                  "unique within a query batch or stored procedure.");
+        advance();
+        word("AS");
+        p.type = columnType();
+        if (op("=")) {
+            if (at().kind == TokenKind::Variable)
+                fail();
+            p.defaultSql = unary(nullptr, nullptr, nullptr);
+        }
+        if (outputAllowed && (at().isWord("OUTPUT") || at().isWord("OUT")))
+            advance();
+        if (at().isWord("OUTPUT") || at().isWord("OUT") || at().isWord("READONLY") || at().isWord("VARYING"))
+            throw notSupported("Procedure parameters marked " + upperAscii(at().text));
+        parameters.push_back(std::move(p));
+        if (!op(","))
+            break;
+    }
+    return parameters;
+}
+
+std::vector<ProcedureParameter> parameterDeclarations(std::string_view text)
+{
+    Parser p(text, lex(text));
+    auto parameters = p.parameterList(true);
+    if (p.at().kind != TokenKind::End)
+        p.fail();
+    return parameters;
 }
 
 // DROP VIEW / DROP PROC[EDURE] [IF EXISTS] name, ...

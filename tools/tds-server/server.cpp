@@ -16,10 +16,10 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -27,11 +27,21 @@ namespace rimo::tds {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// A connection being served: whether it is still logging in, is a session, or is being closed to make
+// room; and when it was accepted (its place among those logging in).
+struct Client
+{
+    enum State { LoggingIn, Session, Closing };
+    State state = LoggingIn;
+    uint64_t accepted = 0;
+};
+
 std::mutex g_clientsMutex;
 std::condition_variable g_clientsDone;
-std::set<int> g_clients;
-
-using Clock = std::chrono::steady_clock;
+std::map<int, Client> g_clients; // by descriptor; an entry is removed before its descriptor is closed
+uint64_t g_accepted = 0;
 
 // Milliseconds left until the deadline (at most a minute at a time): 0 once it has passed, -1 when
 // there is none (a deadline of 0).
@@ -85,11 +95,14 @@ void writeAll(int fd, const char* buf, size_t n)
     }
 }
 
-// True when an attention packet is waiting; it is then consumed.
-bool pollAttention(int fd)
+// True when an attention packet is waiting; it is then consumed. `gone` is set when the client has
+// closed the connection (or it broke), which the same look notices.
+bool pollAttention(int fd, std::atomic<bool>& gone)
 {
     char first = 0;
     const ssize_t r = ::recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (r == 0 || (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+        gone = true;
     if (r != 1 || static_cast<uint8_t>(first) != packet::Attention)
         return false;
     char header[8];
@@ -159,14 +172,26 @@ void Server::serve()
             continue;
         }
         {
+            // Connections that have not logged in are held to their own number: the one waiting longest
+            // makes room for a new one, so that clients that never log in cannot keep others out.
             std::lock_guard lock(g_clientsMutex);
-            if (static_cast<int>(g_clients.size()) >= m_config.maxConnections) {
-                std::fprintf(stderr, "tds-server: refusing a connection: %d already open\n",
-                             m_config.maxConnections);
-                ::close(fd);
-                continue;
+            int pending = 0;
+            auto oldest = g_clients.end();
+            for (auto it = g_clients.begin(); it != g_clients.end(); ++it) {
+                if (it->second.state != Client::LoggingIn)
+                    continue;
+                ++pending;
+                if (oldest == g_clients.end() || it->second.accepted < oldest->second.accepted)
+                    oldest = it;
             }
-            g_clients.insert(fd);
+            if (pending >= m_config.maxPendingLogins && oldest != g_clients.end()) {
+                std::fprintf(stderr,
+                             "tds-server: closing a connection that has not logged in: %d are waiting\n",
+                             pending);
+                ::shutdown(oldest->first, SHUT_RDWR);
+                oldest->second.state = Client::Closing;
+            }
+            g_clients[fd] = Client{Client::LoggingIn, ++g_accepted};
         }
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -182,7 +207,7 @@ void Server::serve()
     }
     ::close(m_listenFd);
     std::unique_lock lock(g_clientsMutex);
-    for (int fd : g_clients)
+    for (const auto& [fd, client] : g_clients)
         ::shutdown(fd, SHUT_RDWR);
     g_clientsDone.wait_for(lock, std::chrono::seconds(10), [] { return g_clients.empty(); });
 }
@@ -229,12 +254,26 @@ void Server::serveClient(int fd, uint16_t spid)
         auto deadline = std::make_shared<std::atomic<int64_t>>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count() +
             int64_t{1000} * std::max(1, m_config.loginTimeoutSeconds));
+        auto gone = std::make_shared<std::atomic<bool>>(false);
         Session::Transport t;
         t.read = [fd, deadline](char* buf, size_t n) { return readExact(fd, buf, n, deadline.get()); };
-        t.loggedIn = [deadline] { deadline->store(0); };
+        t.loggedIn = [this, fd, deadline] {
+            std::lock_guard lock(g_clientsMutex);
+            int sessions = 0;
+            for (const auto& [other, c] : g_clients)
+                sessions += c.state == Client::Session;
+            const auto it = g_clients.find(fd);
+            if (sessions >= m_config.maxConnections || it == g_clients.end() ||
+                it->second.state != Client::LoggingIn)
+                return false; // over the limit, or closed to make room meanwhile
+            it->second.state = Client::Session;
+            deadline->store(0);
+            return true;
+        };
         t.write = [fd](const char* buf, size_t n) { writeAll(fd, buf, n); };
-        t.pollAttention = [fd] { return pollAttention(fd); };
-        Session session(std::move(t), m_config, m_usage, spid);
+        t.pollAttention = [fd, gone] { return pollAttention(fd, *gone); };
+        t.clientGone = [gone] { return gone->load(); };
+        Session session(std::move(t), m_config, m_usage, m_locks, spid);
         session.run();
     } catch (const ProtocolError& e) {
         std::fprintf(stderr, "tds-server: closing connection %u: %s\n", spid, e.what());

@@ -26,6 +26,7 @@ private:
 
     ServerConfig m_config;
     DatabaseUsage m_usage;
+    AppLocks m_locks;
     int m_listenFd = -1;
     int m_wakePipe[2] = {-1, -1};
 };

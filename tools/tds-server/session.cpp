@@ -1,5 +1,6 @@
 #include "tools/tds-server/session.h"
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/servererror.h"
 
 #include <sqlite3.h>
@@ -28,6 +29,35 @@ std::vector<std::string> declaredNames(const std::string& decl)
         i = j;
     }
     return names;
+}
+
+// A procedure's name as called by RPC, without its brackets and, for the system procedures, without the
+// database and schema in front.
+std::string procedureName(const std::string& called)
+{
+    std::string name;
+    std::vector<std::string> parts{""};
+    for (char c : called) {
+        if (c == '.')
+            parts.emplace_back();
+        else if (c != '[' && c != ']')
+            parts.back() += c;
+    }
+    name = parts.back();
+    const std::string lower = lowerAscii(name);
+    if (lower == "sp_getapplock" || lower == "sp_releaseapplock")
+        return lower;
+    if (parts.size() == 2 && lowerAscii(parts[0]) == "dbo")
+        return name;
+    return parts.size() == 1 ? name : called;
+}
+
+constexpr size_t kMaxRpcParameters = 2100;
+
+uint64_t nextSessionId()
+{
+    static std::atomic<uint64_t> next{0};
+    return ++next;
 }
 
 bool isProc(const RpcRequest& r, uint16_t id, const std::string& name)
@@ -68,15 +98,18 @@ bool DatabaseUsage::inUse(const std::string& name)
     return m_count.count(lowerAscii(name)) > 0;
 }
 
-Session::Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid)
-    : m_transport(std::move(transport)), m_config(config), m_usage(usage), m_spid(spid),
-      m_writer(m_transport.write, spid)
+Session::Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, AppLocks& locks,
+                 uint16_t spid)
+    : m_transport(std::move(transport)), m_config(config), m_usage(usage), m_locks(locks), m_spid(spid),
+      m_sessionId(nextSessionId()), m_writer(m_transport.write, spid)
 {
     m_writer.setAttentionCheck([this] { return m_transport.pollAttention && m_transport.pollAttention(); });
 }
 
 Session::~Session()
 {
+    // A session's locks end with it, however it ended.
+    m_locks.releaseAll(m_sessionId, false);
     m_cache.clear();
     if (m_db)
         m_usage.release(m_dbName);
@@ -100,8 +133,6 @@ void Session::run()
                     return;
                 loggedIn = true;
                 reader.limitTo(kMaxMessageSize);
-                if (m_transport.loggedIn)
-                    m_transport.loggedIn();
                 continue;
             }
             throw ProtocolError("expected PRELOGIN or LOGIN7");
@@ -128,6 +159,11 @@ void Session::run()
         default:
             throw ProtocolError("unexpected packet type");
         }
+        // An attention that came while the last packets of the answer went out (the client had read what
+        // it wanted from the first) has been taken off the connection but not answered yet: the client
+        // waits for its DONE_ATTN.
+        if (m_writer.attention())
+            acknowledgeAttention();
     }
 }
 
@@ -163,6 +199,16 @@ bool Session::login(const Message& m)
     if (!databaseExists(m_config.dataDir, db))
         return refuse(ServerError(
             4060, 11, "Cannot open database \"" + db + "\" requested by the login. The login failed."));
+    if (m_transport.loggedIn && !m_transport.loggedIn()) {
+        m_writer.message(true, 17809, 1, 20,
+                         "Could not connect because the maximum number of '" +
+                             std::to_string(m_config.maxConnections) +
+                             "' user connections has already been reached. The system administrator can use "
+                             "sp_configure to increase the maximum value. The connection has been closed.");
+        m_writer.done(0xFD, kDoneError, 0, 0);
+        m_writer.finish();
+        return false;
+    }
     try {
         openDatabase(db);
     } catch (const ServerError& e) {
@@ -218,13 +264,17 @@ void Session::openDatabase(const std::string& name)
              "database_id int, crdate datetime, cmptlevel tinyint, filename nvarchar(260))");
     // Attention is also noticed while SQLite works on a long statement. It is taken off the connection
     // here, so the writer must know of it too: the batch then ends with the DONE_ATTN the client waits for.
+    // A client that has gone ends the statement the same way: nobody is left to read its answer.
     sqlite3_progress_handler(
-        h, 20000,
-        [](void* self) -> int {
-            auto* s = static_cast<Session*>(self);
-            if (!s->m_transport.pollAttention || !s->m_transport.pollAttention())
+        h, 20000, [](void* self) -> int { return static_cast<Session*>(self)->interrupted() ? 1 : 0; }, this);
+    // Waiting for another connection's write lock is cut short the same way, and otherwise gives up
+    // after ten seconds (SQLite's busy time-out, which this handler replaces).
+    sqlite3_busy_handler(
+        h,
+        [](void* self, int tries) -> int {
+            if (tries >= 1000 || static_cast<Session*>(self)->interrupted())
                 return 0;
-            s->m_writer.setAttention();
+            sqlite3_sleep(10);
             return 1;
         },
         this);
@@ -234,13 +284,32 @@ void Session::openDatabase(const std::string& name)
     m_db = std::move(db);
     m_dbName = name;
     m_usage.acquire(m_dbName);
+    registerAppLockFunctions();
+}
+
+bool Session::interrupted()
+{
+    if (m_writer.attention())
+        return true;
+    if (m_transport.pollAttention && m_transport.pollAttention()) {
+        m_writer.setAttention();
+        return true;
+    }
+    return m_transport.clientGone && m_transport.clientGone();
 }
 
 void Session::acknowledgeAttention()
 {
     m_writer.discard();
+    m_writer.clearAttention();
     m_writer.done(0xFD, kDoneAttn, 0, 0);
     m_writer.finish();
+    // The acknowledgement itself may have crossed another attention.
+    if (m_writer.attention()) {
+        m_writer.clearAttention();
+        m_writer.done(0xFD, kDoneAttn, 0, 0);
+        m_writer.finish();
+    }
 }
 
 void Session::sendError(const ServerError& e)
@@ -271,6 +340,16 @@ void Session::handleRpc(const Message& m)
 {
     const RpcRequest r = parseRpc(m.payload, m_version >= kTds72);
     bool ok = false;
+    // SQL Server's limit on a request's parameters, sp_executesql's @stmt and @params among them.
+    if (r.params.size() > kMaxRpcParameters) {
+        m_writer.message(true, 8003, 1, 16,
+                         "The incoming request has too many parameters. The server supports a maximum of " +
+                             std::to_string(kMaxRpcParameters) +
+                             " parameters. Reduce the number of parameters and resend the request.");
+        m_writer.done(0xFD, kDoneError, 0, 0);
+        m_writer.finish();
+        return;
+    }
     m_batchFailed = false;
     if (isProc(r, 11, "sp_prepare")) {
         handlePrepare(r);
@@ -286,10 +365,20 @@ void Session::handleRpc(const Message& m)
                 214, 16, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
             m_done.hold(kDoneError, 0, 0, true);
         } else {
-            // Parameters sent without names take the names declared in @params, in order.
+            // Parameters sent without names take the names declared in @params, in order; a parameter
+            // has the type @params declares for it (in arithmetic), else the one it was sent as.
             std::vector<std::string> declared;
-            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text)
-                declared = declaredNames(r.params[1].value.s);
+            std::map<std::string, uint8_t> declaredTypes;
+            if (r.params.size() > 1 && r.params[1].value.kind == Value::Text) {
+                try {
+                    for (const auto& p : parameterDeclarations(r.params[1].value.s)) {
+                        declared.push_back(p.name);
+                        declaredTypes[lowerAscii(p.name)] = static_cast<uint8_t>(arithTypeOf(p.type));
+                    }
+                } catch (const ServerError&) {
+                    declared = declaredNames(r.params[1].value.s);
+                }
+            }
             std::map<std::string, Value> params;
             for (size_t i = 2; i < r.params.size(); ++i) {
                 std::string name = r.params[i].name;
@@ -297,15 +386,52 @@ void Session::handleRpc(const Message& m)
                     name = declared[i - 2];
                 if (name.empty())
                     name = "@P" + std::to_string(i - 1);
-                params[lowerAscii(name)] = r.params[i].value;
+                Value& v = params[lowerAscii(name)] = r.params[i].value;
+                if (const auto t = declaredTypes.find(lowerAscii(name)); t != declaredTypes.end())
+                    v.arithType = t->second;
             }
             ok = runBatch(r.params[0].value.s, &params, true);
         }
+    } else if (!r.procName.empty()) {
+        // A procedure called by name: a system procedure the server knows, or one of the database. Its
+        // return status is the call's.
+        std::vector<CallArgument> args;
+        for (const auto& p : r.params)
+            args.push_back(CallArgument{p.name, p.value});
+        int status = 0;
+        bool started = false;
+        try {
+            bool failed = false;
+            started = true;
+            callProcedure(procedureName(r.procName), args, status, failed);
+            ok = !failed && !m_batchFailed;
+        } catch (const ServerError& e) {
+            sendError(e);
+            m_done.hold(kDoneError, 0, 0, true);
+            started = e.number() != 2812 && e.number() != 201 && e.number() != 8144 && e.number() != 8145 &&
+                      e.number() != 8143 && e.number() != 119 && e.number() != 217;
+        }
+        releaseTransactionLocks();
+        if (m_writer.attention()) {
+            m_done.flush(true);
+            m_writer.done(0xFD, kDoneAttn, 0, 0);
+            m_writer.clearAttention();
+            m_writer.finish();
+            return;
+        }
+        // A call that could not start (an unknown procedure or argument) has no return status.
+        m_done.flush(true);
+        if (started)
+            m_writer.returnStatus(status);
+        m_writer.done(0xFE, ok ? 0 : kDoneError, 0, 0);
+        m_writer.finish();
+        return;
     } else {
-        const std::string shown = r.procName.empty() ? "procedure #" + std::to_string(r.procId) : r.procName;
-        sendError(ServerError(2812, 16, "Could not find stored procedure '" + shown + "'."));
+        sendError(ServerError(
+            2812, 16, "Could not find stored procedure 'procedure #" + std::to_string(r.procId) + "'."));
         m_done.hold(kDoneError, 0, 0, true);
     }
+    releaseTransactionLocks();
     if (m_writer.attention()) {
         m_done.flush(true);
         m_writer.done(0xFD, kDoneAttn, 0, 0);
@@ -399,6 +525,7 @@ void Session::handleTransaction(const Message& m)
         m_writer.envChangeBinary(8, descriptor, {});
     } else if (type == 7 || type == 8) {
         exec(type == 7 ? "COMMIT" : "ROLLBACK");
+        releaseTransactionLocks();
         m_writer.envChangeBinary(type == 7 ? 9 : 10, {}, descriptor);
         // Flags follow the (usually empty) transaction name.
         size_t pos = headers + 2;

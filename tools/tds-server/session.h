@@ -4,6 +4,7 @@
 // (execution.cpp); the answer's tokens are written by resulttokens.h.
 #pragma once
 
+#include "tools/tds-server/applocks.h"
 #include "tools/tds-server/protocol.h"
 #include "tools/tds-server/replywriter.h"
 #include "tools/tds-server/resulttokens.h"
@@ -21,6 +22,8 @@
 #include <unordered_map>
 
 struct sqlite3_stmt;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace rimo::tds {
 
@@ -28,8 +31,10 @@ struct ServerConfig
 {
     std::string dataDir;
     std::string password;
-    // Connections served at once; further ones are closed as soon as they are accepted.
+    // Sessions (logged-in connections) served at once; a login beyond them is refused (error 17809).
     int maxConnections = 200;
+    // Connections that have not logged in yet; one more closes the one that has waited longest.
+    int maxPendingLogins = 64;
     // Seconds a connection may take from accept to a completed login.
     int loginTimeoutSeconds = 30;
 };
@@ -57,14 +62,25 @@ public:
         std::function<bool(char*, size_t)> read;
         std::function<void(const char*, size_t)> write;
         std::function<bool()> pollAttention;
-        // Told once the login has succeeded (the transport then lifts its login time-out).
-        std::function<void()> loggedIn;
+        // Whether the last pollAttention found the client gone (the connection closed or broken).
+        std::function<bool()> clientGone;
+        // Asked once the login is accepted, before it is acknowledged: false refuses it (the server
+        // serves as many sessions as it may); true lifts the login time-out.
+        std::function<bool()> loggedIn;
     };
 
-    Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, uint16_t spid);
+    Session(Transport transport, const ServerConfig& config, DatabaseUsage& usage, AppLocks& locks,
+            uint16_t spid);
     ~Session();
     // Serves the connection until the client leaves; throws ProtocolError on malformed input.
     void run();
+
+    // An argument of a procedure call: named (with its @) or, with an empty name, by position.
+    struct CallArgument
+    {
+        std::string name;
+        Value value;
+    };
 
 private:
     struct CachedStatement;
@@ -78,6 +94,9 @@ private:
     void handleUnprepare(const RpcRequest& r);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
+    // Whether the work under way must stop: the client sent an attention (the writer then knows of it)
+    // or has gone.
+    bool interrupted();
     void sendError(const ServerError& e);
 
     // Databases (session.cpp).
@@ -110,6 +129,28 @@ private:
     void dropObjects(const Statement& st);
     void dropTables(const Statement& st);
     bool runProcedure(const Statement& st, const std::map<std::string, Value>* params, bool inRpc);
+    // Runs a procedure, one of the system procedures the server knows or one of the database, with its
+    // arguments; the statements of its body are answered as inside a procedure. `status` gets its return
+    // status, `failed` whether it reported an error. Returns false when the rest of the batch must not
+    // run. Throws ServerError for a call that cannot start (an unknown procedure or argument).
+    bool callProcedure(const std::string& name, const std::vector<CallArgument>& args, int& status,
+                       bool& failed);
+
+    // Application locks (systemprocedures.cpp).
+    int getAppLock(const std::vector<CallArgument>& args, bool& failed);
+    int releaseAppLock(const std::vector<CallArgument>& args, bool& failed);
+    // Gives back the transaction's application locks once it has ended (committed, rolled back, or
+    // rolled back by SQLite after an error).
+    void releaseTransactionLocks();
+    bool inTransaction() const;
+    // APPLOCK_MODE and APPLOCK_TEST, as SQLite functions of the session's connection.
+    void registerAppLockFunctions();
+    static void appLockModeFunction(sqlite3_context* c, int n, sqlite3_value** argv);
+    static void appLockTestFunction(sqlite3_context* c, int n, sqlite3_value** argv);
+    // The lock those functions name by their principal, resource and owner (argument `ownerArg`); false,
+    // with the SQL Server error set as the function's result, when the arguments name none.
+    bool appLockOf(sqlite3_context* c, sqlite3_value** argv, int ownerArg, const char* function,
+                   AppLocks::Key& key, bool& transaction) const;
     // The value of one SQLite expression, with the statement's parameters bound.
     Value evaluate(const std::string& sql, const std::map<std::string, Value>* params);
     void runCompiled(CachedStatement& cs, const std::map<std::string, Value>* params, bool inRpc);
@@ -140,7 +181,11 @@ private:
     Transport m_transport;
     ServerConfig m_config;
     DatabaseUsage& m_usage;
+    AppLocks& m_locks;
     uint16_t m_spid;
+    // Told apart from the SPID, which the server hands out again.
+    uint64_t m_sessionId;
+    bool m_transactionLocks = false; // the transaction holds application locks
     ReplyWriter m_writer;
     std::unique_ptr<Database> m_db;
     std::string m_dbName;

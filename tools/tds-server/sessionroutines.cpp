@@ -1,11 +1,13 @@
 // The session's side of views, procedures and IF: making and dropping them, and running a procedure's
 // body with its arguments.
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/cachedstatement.h"
 #include "tools/tds-server/servererror.h"
 #include "tools/tds-server/sqliteerrors.h"
 #include "tools/tds-server/values.h"
 
 #include <memory>
+#include <utility>
 
 namespace rimo::tds {
 
@@ -120,10 +122,13 @@ void Session::createView(CachedStatement& cs)
 void Session::createTable(TableDef def)
 {
     auto code = [&](TypeSlot kind, const std::string& a, const std::string& b) -> std::string {
-        const std::string& name = kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType ? b : a;
+        const std::string& name =
+            kind == TypeSlot::Compared || kind == TypeSlot::DeclaredType || kind == TypeSlot::Arithmetic ? b
+                                                                                                         : a;
         for (const auto& c : def.columns)
             if (compareCi(c.name, name) == 0)
                 return kind == TypeSlot::DeclaredType ? c.type.sqlName()
+                       : kind == TypeSlot::Arithmetic ? std::to_string(static_cast<int>(arithTypeOf(c.type)))
                        : kind == TypeSlot::Compared   ? comparedStoreCode(c.type)
                                                       : storeCode(c.type);
         return {};
@@ -178,9 +183,12 @@ Value Session::evaluate(const std::string& sql, const std::map<std::string, Valu
 {
     const std::string text = "SELECT " + sql;
     sqlite3_stmt* raw = nullptr;
+    m_db->refusedTable().clear();
     if (sqlite3_prepare_v2(m_db->handle(), text.c_str(), static_cast<int>(text.size()), &raw, nullptr) !=
         SQLITE_OK) {
         sqlite3_finalize(raw);
+        if (!m_db->refusedTable().empty())
+            throw ServerError(208, 16, "Invalid object name '" + m_db->refusedTable() + "'.");
         throw prepareError(sqlite3_errmsg(m_db->handle()));
     }
     const std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt(raw);
@@ -217,9 +225,35 @@ Value Session::evaluate(const std::string& sql, const std::map<std::string, Valu
 
 bool Session::runProcedure(const Statement& st, const std::map<std::string, Value>* params, bool inRpc)
 {
-    const auto definition = m_db->procedureDefinition(st.name);
+    std::vector<CallArgument> args;
+    for (const ExecArgument& a : st.arguments)
+        args.push_back(CallArgument{a.name, evaluate(a.sql, params)});
+    int status = 0;
+    bool failed = false;
+    const bool goOn = callProcedure(st.name, args, status, failed);
+    if (m_writer.attention())
+        return false;
+    // As SQL Server answers EXEC: the procedure's return status, then its DONEPROC.
+    m_done.flush(true);
+    m_writer.returnStatus(status);
+    m_done.holdToken(kDoneProc, failed ? kDoneError : 0, kCmdExecute, 0);
+    (void)inRpc;
+    return goOn;
+}
+
+bool Session::callProcedure(const std::string& name, const std::vector<CallArgument>& args, int& status,
+                            bool& failed)
+{
+    status = 0;
+    failed = false;
+    if (const std::string lower = lowerAscii(name);
+        lower == "sp_getapplock" || lower == "sp_releaseapplock") {
+        status = lower == "sp_getapplock" ? getAppLock(args, failed) : releaseAppLock(args, failed);
+        return true;
+    }
+    const auto definition = m_db->procedureDefinition(name);
     if (!definition)
-        throw ServerError(2812, 16, "Could not find stored procedure '" + st.name + "'.");
+        throw ServerError(2812, 16, "Could not find stored procedure '" + name + "'.");
     if (m_procedureDepth >= kMaxProcedureNesting)
         throw ServerError(
             217, 16,
@@ -227,36 +261,44 @@ bool Session::runProcedure(const Statement& st, const std::map<std::string, Valu
                 std::to_string(kMaxProcedureNesting) + ").");
     const std::shared_ptr<CachedBatch> header = translate(*definition);
     const Statement& proc = header->statements.at(0)->st;
-    std::map<std::string, Value> args;
-    for (size_t i = 0; i < st.arguments.size(); ++i) {
-        const ExecArgument& a = st.arguments[i];
+    std::map<std::string, Value> bound;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const CallArgument& a = args[i];
         const ProcedureParameter* p = nullptr;
         if (a.name.empty()) {
             if (i >= proc.parameters.size())
                 throw ServerError(8144, 16,
-                                  "Procedure or function " + st.name + " has too many arguments specified.");
+                                  "Procedure or function " + name + " has too many arguments specified.");
             p = &proc.parameters[i];
         } else {
             for (const auto& q : proc.parameters)
                 if (lowerAscii(q.name) == lowerAscii(a.name))
                     p = &q;
             if (!p)
-                throw ServerError(8145, 16, a.name + " is not a parameter for procedure " + st.name + ".");
+                throw ServerError(8145, 16, a.name + " is not a parameter for procedure " + name + ".");
         }
-        args[lowerAscii(p->name)] = evaluate(a.sql, params);
+        Value& v = bound[lowerAscii(p->name)] = a.value;
+        v.arithType = static_cast<uint8_t>(arithTypeOf(p->type));
     }
     for (const auto& p : proc.parameters) {
-        if (args.count(lowerAscii(p.name)))
+        if (bound.count(lowerAscii(p.name)))
             continue;
         if (p.defaultSql.empty())
             throw ServerError(201, 16,
-                              "Procedure or function '" + st.name + "' expects parameter '" + p.name +
+                              "Procedure or function '" + name + "' expects parameter '" + p.name +
                                   "', which was not supplied.");
-        args[lowerAscii(p.name)] = evaluate(p.defaultSql, nullptr);
+        Value& v = bound[lowerAscii(p.name)] = evaluate(p.defaultSql, nullptr);
+        v.arithType = static_cast<uint8_t>(arithTypeOf(p.type));
     }
     const std::shared_ptr<CachedBatch> body = translate(proc.definition);
     const DepthGuard guard(m_procedureDepth);
-    return runList(body->statements, &args, inRpc);
+    // The body's statements are answered as inside a procedure (DONEINPROC); an error in any of them
+    // marks the procedure's own DONEPROC.
+    const bool failedBefore = std::exchange(m_batchFailed, false);
+    const bool goOn = runList(body->statements, &bound, true);
+    failed = m_batchFailed;
+    m_batchFailed = failedBefore || failed;
+    return goOn;
 }
 
 } // namespace rimo::tds

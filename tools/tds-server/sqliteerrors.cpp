@@ -118,6 +118,21 @@ ServerError prepareError(const std::string& message)
             "The select list for the INSERT statement contains more items than the insert list. "
             "The number of SELECT values must match the number of INSERT columns.");
     }
+    // A common table expression (or view) whose column list does not fit its query: "table x has 2
+    // values for 1 columns".
+    if (const size_t has = message.find(" has "); message.rfind("table ", 0) == 0 &&
+                                                  has != std::string::npos &&
+                                                  message.find(" values for ", has) != std::string::npos) {
+        const std::string name = message.substr(6, has - 6);
+        const long given = std::strtol(message.c_str() + has + 5, nullptr, 10);
+        const size_t at = message.find(" values for ", has);
+        const long wanted = std::strtol(message.c_str() + at + 12, nullptr, 10);
+        if (given > wanted)
+            return ServerError(8158, 16,
+                               "'" + name + "' has more columns than were specified in the column list.");
+        return ServerError(8159, 16,
+                           "'" + name + "' has fewer columns than were specified in the column list.");
+    }
     if (message.find("values were supplied") != std::string::npos ||
         message.find("values for") != std::string::npos)
         return ServerError(213, 16,

@@ -1,5 +1,6 @@
 #include "tools/tds-server/storage.h"
 
+#include "tools/tds-server/arithmetic.h"
 #include "tools/tds-server/encoding.h"
 #include "tools/tds-server/precisetime.h"
 #include "tools/tds-server/servererror.h"
@@ -70,7 +71,8 @@ bool isNumericValue(sqlite3_value* v)
     return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
 }
 
-// T-SQL '+': concatenation when both sides are text, arithmetic otherwise.
+// T-SQL '+': concatenation when both sides are text, arithmetic otherwise. Statements are now
+// translated to rimo_arith; views, defaults and checks stored before still name this one.
 void addFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     sqlite3_value* a = argv[0];
@@ -85,8 +87,10 @@ void addFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         return;
     }
-    if (sqlite3_value_numeric_type(a) == SQLITE_INTEGER && sqlite3_value_numeric_type(b) == SQLITE_INTEGER) {
-        sqlite3_result_int64(ctx, sqlite3_value_int64(a) + sqlite3_value_int64(b));
+    int64_t sum = 0;
+    if (sqlite3_value_numeric_type(a) == SQLITE_INTEGER && sqlite3_value_numeric_type(b) == SQLITE_INTEGER &&
+        !__builtin_add_overflow(sqlite3_value_int64(a), sqlite3_value_int64(b), &sum)) {
+        sqlite3_result_int64(ctx, sum);
         return;
     }
     sqlite3_result_double(ctx, sqlite3_value_double(a) + sqlite3_value_double(b));
@@ -354,11 +358,46 @@ std::unique_ptr<Database> Database::open(const std::string& path, const std::str
     sqlite3_create_function(db, "rimo_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, addFunction,
                             nullptr, nullptr);
     registerValueFunctions(db);
+    registerArithmetic(db, &self->m_scope);
     sqlite3_create_function(db, "rimo_object_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &self->m_name,
                             objectNameFunction, nullptr, nullptr);
     self->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
     self->ensureLayout();
+    self->refuseSqliteTables();
     return self;
+}
+
+// SQLite answers names SQL Server does not have: its table-valued functions and pragmas
+// (pragma_database_list shows the data folder's path). A statement that reads one is refused when it is
+// compiled, unless a table of the database has that name.
+void Database::refuseSqliteTables()
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_module_list", -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            m_sqliteTables.insert(lowerAscii(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
+    sqlite3_finalize(st);
+    sqlite3_set_authorizer(
+        m_db,
+        [](void* self, int action, const char* table, const char*, const char*, const char*) -> int {
+            auto* db = static_cast<Database*>(self);
+            if (action != SQLITE_READ || !table)
+                return SQLITE_OK;
+            const std::string lower = lowerAscii(table);
+            if ((lower.rfind("pragma_", 0) != 0 && db->m_sqliteTables.count(lower) == 0) ||
+                db->hasTable(lower))
+                return SQLITE_OK;
+            db->m_refusedTable = table;
+            return SQLITE_DENY;
+        },
+        this);
+}
+
+bool Database::hasTable(std::string_view name) const
+{
+    const std::string prefix = lowerAscii(name) + '\0';
+    const auto it = m_columns.lower_bound(prefix);
+    return it != m_columns.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
 Database::~Database()

@@ -4,11 +4,14 @@
 // Used by the server and by the sample-herd generator, so both write the same layout.
 #pragma once
 
+#include "tools/tds-server/protocol.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,6 +121,12 @@ int compareCi(std::string_view a, std::string_view b);
 // when the text names another schema or database, or is not a name at all.
 std::optional<std::string> objectNameIn(std::string_view text, std::string_view database);
 
+// What functions running inside a statement ask of it: the values of its parameters, by lowercased name.
+struct StatementScope
+{
+    const std::map<std::string, Value>* params = nullptr;
+};
+
 class Database
 {
 public:
@@ -129,6 +138,8 @@ public:
     Database& operator=(const Database&) = delete;
 
     sqlite3* handle() const { return m_db; }
+    // Set by whoever steps a statement, before it does.
+    StatementScope& scope() { return m_scope; }
     const std::string& name() const { return m_name; }
 
     // Runs SQL that returns no rows; throws ServerError with the SQLite text on failure.
@@ -151,10 +162,15 @@ public:
     // Reloads cached column facts when the schema changed (also by another connection's DDL);
     // returns true when it did.
     bool checkSchema();
+    // The name of a SQLite table-valued function or pragma that the last statement compiled tried to read
+    // (it is refused as SQLITE_AUTH); empty when none. Cleared by the caller before it compiles.
+    std::string& refusedTable() { return m_refusedTable; }
 
 private:
     Database(sqlite3* db, std::string name) : m_db(db), m_name(std::move(name)) {}
     void loadColumns();
+    void refuseSqliteTables();
+    bool hasTable(std::string_view name) const;
     // Makes sure the side tables and views exist in their current shape (catalog.cpp).
     void ensureLayout();
 
@@ -163,6 +179,9 @@ private:
     int m_schemaVersion = -1;
     sqlite3_stmt* m_versionStmt = nullptr;
     std::map<std::string, ColumnInfo> m_columns; // key: lower(table) + '\0' + lower(column)
+    StatementScope m_scope;
+    std::set<std::string> m_sqliteTables; // lowercased names of SQLite's table-valued functions
+    std::string m_refusedTable;
 };
 
 // The data folder: one file per database, named after the lowercased database name.

@@ -75,6 +75,7 @@ Statement Parser::fullStatement()
     const bool outerSys = std::exchange(m_usesSysDatabases, false);
     std::vector<std::string> outerDatabases = std::exchange(m_databases, {});
     auto outerTables = std::exchange(m_tables, {});
+    auto outerSources = std::exchange(m_sources, {});
     Statement st = statement();
     st.usesSysDatabases |= m_usesSysDatabases;
     st.databases.insert(st.databases.end(), m_databases.begin(), m_databases.end());
@@ -82,6 +83,7 @@ Statement Parser::fullStatement()
     m_usesSysDatabases = outerSys;
     m_databases = std::move(outerDatabases);
     m_tables = std::move(outerTables);
+    m_sources = std::move(outerSources);
     return st;
 }
 
@@ -207,6 +209,8 @@ TableRef Parser::tableRef(Statement& st)
     }
     if (!schema.empty() && schema != "DBO")
         throw ServerError(208, 16, "Invalid object name '" + parts[parts.size() - 2] + "." + table + "'.");
+    if (parts.size() == 1 && !m_cteDefining.empty() && compareCi(table, m_cteDefining) == 0)
+        throw notSupported("A recursive common table expression ('" + table + "')");
     if (lt.rfind("rimo_", 0) == 0 || lt.rfind("sqlite_", 0) == 0)
         throw ServerError(208, 16, "Invalid object name '" + table + "'.");
     r.sql = sqliteIdent(table);
@@ -221,6 +225,16 @@ Statement Parser::statement()
         st.kind = Statement::Query;
         st.sql = select(st, true);
         return st;
+    }
+    if (at().isWord("WITH")) {
+        // A common table expression starts a statement: the one before must end with a semicolon.
+        if (m_p > 0 && !m_t[m_p - 1].isOp(";") && !m_t[m_p - 1].isWord("BEGIN") &&
+            !m_t[m_p - 1].isWord("ELSE"))
+            throw ServerError(319, 15,
+                              "Incorrect syntax near the keyword 'with'. If this statement is a common table "
+                              "expression, an xmlnamespaces clause or a change tracking context clause, the "
+                              "previous statement must be terminated with a semicolon.");
+        return withStatement();
     }
     if (word("INSERT"))
         return insert();
@@ -296,13 +310,23 @@ std::string Parser::select(Statement& st, bool topLevel)
         return inner;
     }
     expectWord("SELECT");
+    struct Depth
+    {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } depth(m_selectDepth);
     std::string out = "SELECT ";
     if (word("DISTINCT"))
         out += "DISTINCT ";
     else
         word("ALL");
+    const WindowPlaceScope clauses(*this, WindowPlace::Clause);
     const std::string limit = selectTop();
-    out += selectList(st, topLevel);
+    {
+        const WindowPlaceScope list(*this, WindowPlace::Allowed);
+        out += selectList(st, topLevel);
+    }
     if (word("INTO")) {
         // A new table from the select list: the statement's own, not a view's or a subquery's.
         if (!topLevel || m_viewSelect || !st.intoTable.empty())
@@ -336,6 +360,7 @@ std::string Parser::select(Statement& st, bool topLevel)
                               "subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is "
                               "also specified.");
         expectWord("BY");
+        const WindowPlaceScope order(*this, WindowPlace::Allowed);
         out += " ORDER BY " + orderList();
     }
     if (word("OPTION"))
@@ -421,10 +446,12 @@ std::string Parser::selectItem(SelectItem& item)
         advance();
         hasAlias = true;
     }
-    if (hasAlias)
+    if (hasAlias) {
         out += " AS " + sqliteIdent(alias);
-    else if (!plainColumn)
+    } else if (!plainColumn) {
         out += " AS \"\"";
+        item.unnamed = true;
+    }
     return out;
 }
 
@@ -483,8 +510,11 @@ std::string Parser::tableSource(Statement& st)
         std::string inner = "(" + select(st, false) + ")";
         expectOp(")");
         word("AS");
-        return inner + " AS " + sqliteIdent(name());
+        const std::string alias = name();
+        m_sources.push_back(Source{alias, {}, false, m_selectDepth});
+        return inner + " AS " + sqliteIdent(alias);
     }
+    rowsetFunction();
     const TableRef r = tableRef(st);
     std::string alias = r.alias;
     if (word("AS"))
@@ -492,9 +522,41 @@ std::string Parser::tableSource(Statement& st)
     else if (isName(at()))
         alias = name();
     skipTableHints();
-    if (r.sql.rfind("\"", 0) == 0)
+    if (r.sql.rfind("\"", 0) == 0) {
         m_tables.emplace_back(alias, r.name);
+        m_sources.push_back(Source{alias, r.name, isCte(r.name), m_selectDepth});
+    } else {
+        m_sources.push_back(Source{alias, {}, false, m_selectDepth});
+    }
     return r.sql + " AS " + sqliteIdent(alias);
+}
+
+// A name called with arguments in FROM is a table-valued function: SQL Server's own rowset functions are
+// not supported, and any other name (SQLite's json_each, a function never made) is no object of the
+// database. The old form of table hints, FROM t (NOLOCK), is no call.
+void Parser::rowsetFunction()
+{
+    size_t k = 0;
+    while (isName(at(k)) && at(k + 1).isOp("."))
+        k += 2;
+    if (!isName(at(k)) || !at(k + 1).isOp("("))
+        return;
+    static constexpr std::string_view kHints[] = {
+        "NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "REPEATABLEREAD", "SERIALIZABLE", "HOLDLOCK", "UPDLOCK",
+        "XLOCK",  "ROWLOCK",         "PAGLOCK",       "TABLOCK",        "TABLOCKX",     "READPAST", "NOWAIT"};
+    if (std::any_of(std::begin(kHints), std::end(kHints),
+                    [&](std::string_view h) { return at(k + 2).isWord(h); }))
+        return;
+    std::string shown;
+    for (size_t i = 0; i <= k; i += 2)
+        shown += (i ? "." : "") + std::string(at(i).text);
+    static constexpr std::string_view kRowsetFunctions[] = {
+        "OPENJSON",        "OPENXML",     "OPENROWSET",    "OPENQUERY",     "OPENDATASOURCE", "STRING_SPLIT",
+        "GENERATE_SERIES", "CHANGETABLE", "CONTAINSTABLE", "FREETEXTTABLE", "PREDICT"};
+    for (std::string_view f : kRowsetFunctions)
+        if (at(k).isWord(f))
+            throw notSupported("The rowset function " + std::string(f));
+    throw ServerError(208, 16, "Invalid object name '" + shown + "'.");
 }
 
 Statement Parser::set()
@@ -535,6 +597,7 @@ std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b)
     const char* tag = kind == TypeSlot::InsertColumn   ? "ins"
                       : kind == TypeSlot::UpdateColumn ? "col"
                       : kind == TypeSlot::Compared     ? "cmp"
+                      : kind == TypeSlot::Arithmetic   ? "ari"
                                                        : "typ";
     return sqliteLiteral(std::string(1, kSlotMark) + tag + ":" + a + kSlotSeparator + b);
 }
@@ -573,6 +636,7 @@ void resolveTypeSlots(
         const TypeSlot kind = tag == "ins"   ? TypeSlot::InsertColumn
                               : tag == "col" ? TypeSlot::UpdateColumn
                               : tag == "cmp" ? TypeSlot::Compared
+                              : tag == "ari" ? TypeSlot::Arithmetic
                                              : TypeSlot::DeclaredType;
         const std::string c = code(kind, a, b);
         out.append(sql, done, pos - done);

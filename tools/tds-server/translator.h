@@ -15,6 +15,7 @@ namespace rimo::tds {
 struct SelectItem
 {
     bool star = false;
+    bool unnamed = false;           // an expression without an alias
     std::optional<ColumnType> type; // known result type of an expression item
 };
 
@@ -36,7 +37,7 @@ struct ExecArgument
 // Where the translator leaves a value's type for the session to fill in: a SQLite string literal that
 // rimo_store reads as "keep as given" until it is replaced by the type of the column the value goes to
 // or is compared with (see resolveTypeSlots).
-enum class TypeSlot { InsertColumn, UpdateColumn, Compared, DeclaredType };
+enum class TypeSlot { InsertColumn, UpdateColumn, Compared, DeclaredType, Arithmetic };
 std::string typeSlot(TypeSlot kind, const std::string& a, const std::string& b = {});
 
 struct Statement
@@ -101,13 +102,18 @@ struct Statement
 };
 
 // Replaces each type slot in `sql` with the store code `code(kind, a, b)` gives (NULL when it gives
-// none): for InsertColumn a is the value's position, for UpdateColumn the column, for Compared and
-// DeclaredType the qualifier (maybe empty) and b the column; DeclaredType wants the column's declared type
-// (its sqlName), the others its store code.
+// none): for InsertColumn a is the value's position, for UpdateColumn the column, for Compared,
+// DeclaredType and Arithmetic the qualifier (maybe empty) and b the column; DeclaredType wants the column's
+// declared type (its sqlName), Arithmetic its ArithType (arithmetic.h) as a number, the others its store
+// code.
 void resolveTypeSlots(
     std::string& sql,
     const std::function<std::string(TypeSlot, const std::string&, const std::string&)>& code);
 
 std::vector<Statement> translateBatch(std::string_view tsql);
+
+// The parameters sp_executesql's @params declares ("@P1 int, @P2 nvarchar(20) OUTPUT"); throws
+// ServerError on a list it cannot read.
+std::vector<ProcedureParameter> parameterDeclarations(std::string_view text);
 
 } // namespace rimo::tds
